@@ -1,0 +1,21 @@
+// VornOleDb: data access from C++ through OLE DB connection strings and Jet SQL.
+// This header declares every exported class and the public platform types.
+#pragma once
+
+#include "vornoledb/export.h"
+#include "vornoledb/platform/types.h"
+#include "vornoledb/platform/unknown.h"
+#include "vornoledb/platform/com.h"
+#include "vornoledb/platform/oledb.h"
+#include "vornoledb/platform/automation.h"
+#include "vornoledb/platform/error_records.h"
+#include "vornoledb/platform/files.h"
+#include "vornoledb/platform/format.h"
+#include "vornoledb/platform/text.h"
+#include "vornoledb/heap_ptr.h"
+#include "vornoledb/exception.h"
+#include "vornoledb/error_info.h"
+#include "vornoledb/helper.h"
+
+// Version of the library the program runs with, "major.minor.patch".
+VORNOLEDB_API const char* VornOleDbVersion();
