@@ -16,6 +16,7 @@
 #include "vornoledb/exception.h"
 #include "vornoledb/error_info.h"
 #include "vornoledb/helper.h"
+#include "vornoledb/connection.h"
 
 // Version of the library the program runs with, "major.minor.patch".
 VORNOLEDB_API const char* VornOleDbVersion();
