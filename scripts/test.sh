@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds with warnings as errors, runs every test, runs them
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, then installs the library
+# into a prefix and builds programs against it through CMake and through pkg-config.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+cmake -S . -B build-asan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+  -DVORNOLEDB_BUILD_BENCH=OFF -DVORNOLEDB_BUILD_EXAMPLES=OFF
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+bash scripts/check-install.sh build
