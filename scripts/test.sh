@@ -11,6 +11,7 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+bash scripts/check-install.sh build
 
 cmake -S . -B build-asan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
   -DVORNOLEDB_BUILD_BENCH=OFF -DVORNOLEDB_BUILD_EXAMPLES=OFF
@@ -18,4 +19,3 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-bash scripts/check-install.sh build
