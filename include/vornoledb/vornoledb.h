@@ -17,6 +17,8 @@
 #include "vornoledb/error_info.h"
 #include "vornoledb/helper.h"
 #include "vornoledb/connection.h"
+#include "vornoledb/connection_cache.h"
+#include "vornoledb/module.h"
 
 // Version of the library the program runs with, "major.minor.patch".
 VORNOLEDB_API const char* VornOleDbVersion();

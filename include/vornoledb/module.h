@@ -1,0 +1,16 @@
+// The library's application object: starts the connection cache when the library is
+// loaded and closes it, with every idle connection, when the library is unloaded.
+#pragma once
+
+#include "vornoledb/platform/types.h"
+
+class VORNOLEDB_API VornOleDb {
+public:
+    VornOleDb();
+    virtual ~VornOleDb();
+
+    // Starts the connection cache; TRUE even when the cache could not be created.
+    virtual BOOL InitInstance();
+    // Closes the connection cache; always 1.
+    virtual int ExitInstance();
+};
