@@ -1,8 +1,8 @@
 // Module start and end. The load-time constructor and the unload-time destructor of the
 // library (shared or linked statically) play the part of a framework's application object.
-#include "vornoledb/connection_cache.h"
 #include <new>
 
+#include "vornoledb/connection_cache.h"
 #include "vornoledb/module.h"
 
 // Referenced by the connection cache so that a static link always brings this file, and
