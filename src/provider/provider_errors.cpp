@@ -1,0 +1,42 @@
+// Error records of the embedded provider.
+#include "provider/provider_errors.h"
+
+#include <cstring>
+
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider {
+
+ErrorRecord MakeProviderRecord(HRESULT hr, REFIID iid, const std::wstring& description) {
+    ErrorRecord record;
+    record.hr = hr;
+    record.description = description;
+    record.source = kProviderErrorSource;
+    record.guid = iid;
+    return record;
+}
+
+HRESULT PostProviderError(HRESULT hr, REFIID iid, const std::wstring& description) {
+    return PostError(MakeProviderRecord(hr, iid, description));
+}
+
+HRESULT AppendProviderError(HRESULT hr, REFIID iid, const std::wstring& description) {
+    return AppendError(MakeProviderRecord(hr, iid, description));
+}
+
+void ClearProviderError() {
+    SetErrorInfo(0, nullptr);
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"'" + text + L"'";
+}
+
+std::wstring ErrnoText(int error) {
+    char buffer[256];
+    // The GNU strerror_r returns the text (which may or may not be in buffer).
+    const char* text = strerror_r(error, buffer, sizeof buffer);
+    return Utf8ToWide(text ? text : "unknown error");
+}
+
+}  // namespace vorn::provider
