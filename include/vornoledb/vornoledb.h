@@ -17,6 +17,7 @@
 #include "vornoledb/error_info.h"
 #include "vornoledb/helper.h"
 #include "vornoledb/connection.h"
+#include "vornoledb/command.h"
 #include "vornoledb/connection_cache.h"
 #include "vornoledb/module.h"
 
