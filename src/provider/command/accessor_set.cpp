@@ -1,0 +1,171 @@
+// Accessors of rowsets.
+#include "provider/command/accessor_set.h"
+
+#include <string>
+
+#include "provider/command/result_codes.h"
+#include "provider/command/value_conversion.h"
+#include "provider/provider_errors.h"
+#include "provider/types/column_types.h"
+
+namespace vorn::provider {
+namespace {
+
+HRESULT BadHandle(REFIID iid) {
+    return PostProviderError(DB_E_BADACCESSORHANDLE, iid,
+                             L"The accessor handle is not one of this rowset's accessors");
+}
+
+}  // namespace
+
+HRESULT AccessorSet::Create(DBACCESSORFLAGS flags, DBCOUNTITEM cBindings,
+                            const DBBINDING rgBindings[], DBLENGTH /*cbRowSize*/,
+                            HACCESSOR* phAccessor, DBBINDSTATUS rgStatus[],
+                            const std::vector<std::wstring>& columnNames) {
+    if (!phAccessor)
+        return PostProviderError(E_INVALIDARG, IID_IAccessor,
+                                 L"Creating an accessor: no place for the accessor handle");
+    *phAccessor = DB_NULL_HACCESSOR;
+    if (cBindings && !rgBindings)
+        return PostProviderError(E_INVALIDARG, IID_IAccessor,
+                                 L"Creating an accessor: the bindings are missing");
+    if (!(flags & DBACCESSOR_ROWDATA) || (flags & DBACCESSOR_PARAMETERDATA) ||
+        (flags & ~(DBACCESSOR_ROWDATA | DBACCESSOR_OPTIMIZED | DBACCESSOR_PASSBYREF)) ||
+        (flags & DBACCESSOR_PASSBYREF))
+        return PostProviderError(
+            DB_E_BADACCESSORFLAGS, IID_IAccessor,
+            L"Creating an accessor: a rowset's accessors bind row data (DBACCESSOR_ROWDATA), "
+            L"without DBACCESSOR_PASSBYREF or DBACCESSOR_PARAMETERDATA");
+
+    auto accessor = std::make_unique<Accessor>();
+    accessor->flags = flags;
+    accessor->bindings.assign(rgBindings, rgBindings + cBindings);
+    accessor->objects.resize(cBindings);
+    std::wstring firstProblem;
+    DBCOUNTITEM bad = 0;
+    for (DBCOUNTITEM i = 0; i < cBindings; ++i) {
+        DBBINDING& b = accessor->bindings[i];
+        DBBINDSTATUS status = DBBINDSTATUS_OK;
+        std::wstring problem;
+        const std::wstring which = L"binding " + std::to_wstring(i + 1);
+        if (b.iOrdinal == 0 || b.iOrdinal > columnTypes_.size()) {
+            status = DBBINDSTATUS_BADORDINAL;
+            problem = which + L" names column " + std::to_wstring(b.iOrdinal) +
+                      L", but the rowset's columns are 1 to " +
+                      std::to_wstring(columnTypes_.size());
+        } else if (b.dwPart == 0 || (b.dwPart & ~(DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS))) {
+            status = DBBINDSTATUS_BADBINDINFO;
+            problem = which + L" binds no valid part (value, length, status)";
+        } else if (b.dwMemOwner != DBMEMOWNER_CLIENTOWNED) {
+            status = DBBINDSTATUS_BADBINDINFO;
+            problem = which + L" asks for provider-owned memory, which this rowset does not give";
+        } else if (!IsSupportedConversion(columnTypes_[b.iOrdinal - 1], b.wType)) {
+            status = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
+            problem = which + L" asks for column '" + columnNames[b.iOrdinal - 1] + L"' (" +
+                      DbTypeName(columnTypes_[b.iOrdinal - 1]) + L") as " +
+                      ((b.wType & DBTYPE_BYREF) ? std::wstring(L"DBTYPE_BYREF | ") : L"") +
+                      DbTypeName(b.wType) + L", which is not supported";
+        } else if (b.wType == DBTYPE_IUNKNOWN && b.pObject &&
+                   !IsSupportedStreamInterface(b.pObject->iid)) {
+            status = DBBINDSTATUS_NOINTERFACE;
+            problem = which +
+                      L" asks for a stream interface other than ISequentialStream, "
+                      L"IStream or IUnknown";
+        }
+        // Keep a copy of the object description; the consumer's may not outlive the call.
+        if (b.pObject) {
+            accessor->objects[i] = *b.pObject;
+        } else {
+            accessor->objects[i].dwFlags = 0;
+            accessor->objects[i].iid = IID_ISequentialStream;
+        }
+        b.pObject = nullptr;
+        b.pTypeInfo = nullptr;
+        b.pBindExt = nullptr;
+        if (rgStatus)
+            rgStatus[i] = status;
+        if (status != DBBINDSTATUS_OK) {
+            ++bad;
+            if (firstProblem.empty())
+                firstProblem = problem;
+        }
+    }
+    if (bad)
+        return PostProviderError(DB_E_ERRORSOCCURRED, IID_IAccessor,
+                                 L"Creating an accessor: " + firstProblem);
+    for (DBCOUNTITEM i = 0; i < cBindings; ++i)
+        accessor->bindings[i].pObject = &accessor->objects[i];
+    for (size_t slot = 0; slot < accessors_.size(); ++slot)
+        if (!accessors_[slot]) {
+            accessors_[slot] = std::move(accessor);
+            *phAccessor = slot + 1;
+            return S_OK;
+        }
+    accessors_.push_back(std::move(accessor));
+    *phAccessor = accessors_.size();
+    return S_OK;
+}
+
+const Accessor* AccessorSet::Find(HACCESSOR h) const {
+    if (h == DB_NULL_HACCESSOR || h > accessors_.size())
+        return nullptr;
+    return accessors_[h - 1].get();
+}
+
+HRESULT AccessorSet::AddRef(HACCESSOR h, DBREFCOUNT* pcRefCount) {
+    if (!Find(h))
+        return BadHandle(IID_IAccessor);
+    const ULONG refs = ++accessors_[h - 1]->refs;
+    if (pcRefCount)
+        *pcRefCount = refs;
+    return S_OK;
+}
+
+HRESULT AccessorSet::Release(HACCESSOR h, DBREFCOUNT* pcRefCount) {
+    if (!Find(h))
+        return BadHandle(IID_IAccessor);
+    const ULONG refs = --accessors_[h - 1]->refs;
+    if (refs == 0)
+        accessors_[h - 1].reset();
+    if (pcRefCount)
+        *pcRefCount = refs;
+    return S_OK;
+}
+
+HRESULT AccessorSet::GetBindings(HACCESSOR h, DBACCESSORFLAGS* pdwFlags, DBCOUNTITEM* pcBindings,
+                                 DBBINDING** prgBindings) const {
+    if (!pdwFlags || !pcBindings || !prgBindings)
+        return PostProviderError(E_INVALIDARG, IID_IAccessor,
+                                 L"Reading an accessor's bindings: no place for the result");
+    *pcBindings = 0;
+    *prgBindings = nullptr;
+    const Accessor* a = Find(h);
+    if (!a)
+        return BadHandle(IID_IAccessor);
+    *pdwFlags = a->flags;
+    const size_t n = a->bindings.size();
+    if (n == 0)
+        return S_OK;
+    auto* out = static_cast<DBBINDING*>(CoTaskMemAlloc(n * sizeof(DBBINDING)));
+    if (!out)
+        return PostProviderError(E_OUTOFMEMORY, IID_IAccessor, L"Out of memory");
+    for (size_t i = 0; i < n; ++i) {
+        out[i] = a->bindings[i];
+        out[i].pObject = nullptr;
+        if (a->bindings[i].wType == DBTYPE_IUNKNOWN) {
+            out[i].pObject = static_cast<DBOBJECT*>(CoTaskMemAlloc(sizeof(DBOBJECT)));
+            if (!out[i].pObject) {
+                for (size_t k = 0; k < i; ++k)
+                    CoTaskMemFree(out[k].pObject);
+                CoTaskMemFree(out);
+                return PostProviderError(E_OUTOFMEMORY, IID_IAccessor, L"Out of memory");
+            }
+            *out[i].pObject = a->objects[i];
+        }
+    }
+    *pcBindings = static_cast<DBCOUNTITEM>(n);
+    *prgBindings = out;
+    return S_OK;
+}
+
+}  // namespace vorn::provider

@@ -1,0 +1,229 @@
+// Command objects: SQL text, rowset properties and execution over a SQLite database.
+//
+// A text may hold several statements separated by semicolons: every statement but the last
+// runs to its end (rows it returns are discarded), and the last one gives the result (a
+// rowset, or the rows it changed). A failing statement stops the text; the statements
+// before it have run.
+#include <sqlite3.h>
+
+#include <cstring>
+
+#include "provider/command/prepare_sql_text.h"
+#include "provider/command/result_codes.h"
+#include "provider/command/rowset.h"
+#include "provider/command/rowset_properties.h"
+#include "provider/command/statement_text.h"
+#include "provider/command_factory.h"
+#include "provider/provider_errors.h"
+#include "provider/sqlite_errors.h"
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider {
+namespace {
+
+class Command final : public ComObject<ICommandText, ICommandProperties> {
+  public:
+    Command(std::shared_ptr<Database> db, IUnknown* session)
+        : db_(std::move(db)), session_(session) {}
+
+    // ICommand
+    HRESULT Cancel() override { return S_OK; }  // execution is synchronous: nothing runs
+    HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams, DBROWCOUNT* pcRowsAffected,
+                    IUnknown** ppRowset) override;
+    HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
+        if (!ppSession)
+            return PostProviderError(E_INVALIDARG, IID_ICommand,
+                                     L"No place for the command's session was given");
+        *ppSession = nullptr;
+        if (!session_)
+            return S_FALSE;
+        return session_->QueryInterface(riid, reinterpret_cast<void**>(ppSession));
+    }
+
+    // ICommandText
+    HRESULT GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) override;
+    HRESULT SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) override;
+
+    // ICommandProperties
+    HRESULT GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
+                          ULONG* pcPropertySets, DBPROPSET** prgPropertySets) override {
+        return properties_.Get(cPropertyIDSets, rgPropertyIDSets, pcPropertySets, prgPropertySets,
+                               IID_ICommandProperties);
+    }
+    HRESULT SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) override {
+        return properties_.Set(cPropertySets, rgPropertySets, IID_ICommandProperties);
+    }
+
+  protected:
+    void* QueryExtra(REFIID riid) override {
+        if (riid == IID_ICommand)
+            return static_cast<ICommand*>(static_cast<ICommandText*>(this));
+        return nullptr;
+    }
+
+  private:
+    // Runs stmt to its end; SQLITE_DONE or the failing result code.
+    static int RunToEnd(sqlite3_stmt* stmt) {
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        return rc;
+    }
+
+    std::shared_ptr<Database> db_;
+    ComPtr<IUnknown> session_;
+    bool hasText_ = false;
+    std::wstring text_;
+    GUID dialect_ = DBGUID_DEFAULT;
+    RowsetProperties properties_;
+};
+
+HRESULT Command::SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) {
+    if (rguidDialect != DBGUID_DEFAULT && rguidDialect != DBGUID_SQL)
+        return PostProviderError(DB_E_DIALECTNOTSUPPORTED, IID_ICommandText,
+                                 L"Setting the command text: the only dialect understood is SQL "
+                                 L"(DBGUID_DEFAULT or DBGUID_SQL)");
+    hasText_ = pwszCommand != nullptr;
+    text_ = pwszCommand ? pwszCommand : L"";
+    dialect_ = rguidDialect;
+    return S_OK;
+}
+
+HRESULT Command::GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) {
+    if (!ppwszCommand)
+        return PostProviderError(E_INVALIDARG, IID_ICommandText,
+                                 L"No place for the command text was given");
+    *ppwszCommand = nullptr;
+    if (!hasText_) {
+        if (pguidDialect)
+            *pguidDialect = GUID_NULL;
+        return PostProviderError(DB_E_NOCOMMAND, IID_ICommandText,
+                                 L"No command text has been set on the command");
+    }
+    const size_t bytes = (text_.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+    if (!copy)
+        return PostProviderError(E_OUTOFMEMORY, IID_ICommandText, L"Out of memory");
+    std::memcpy(copy, text_.c_str(), bytes);
+    *ppwszCommand = copy;
+    if (pguidDialect)
+        *pguidDialect = dialect_;
+    return S_OK;
+}
+
+HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
+                         DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
+    if (ppRowset)
+        *ppRowset = nullptr;
+    if (pcRowsAffected)
+        *pcRowsAffected = -1;
+    ClearProviderError();
+    if (pUnkOuter)
+        return PostProviderError(DB_E_NOAGGREGATION, IID_ICommand,
+                                 L"Running a command: its rowset cannot be aggregated");
+    if (!hasText_)
+        return PostProviderError(DB_E_NOCOMMAND, IID_ICommand,
+                                 L"Running a command: no command text has been set");
+    if (pParams && pParams->cParamSets > 0 && pParams->hAccessor != DB_NULL_HACCESSOR)
+        return PostProviderError(DB_E_BADACCESSORHANDLE, IID_ICommand,
+                                 L"Running " + QuotedStatement(text_) +
+                                     L": the command has no parameter accessors (parameters "
+                                     L"are written into the SQL text)");
+    sqlite3* h = db_->Handle();
+    if (!h)
+        return PostProviderError(
+            E_UNEXPECTED, IID_ICommand,
+            L"Running " + QuotedStatement(text_) + L": the database is closed");
+
+    const std::string sql = PrepareSqlText(text_);
+    const char* p = SkipBlankSql(sql.data(), sql.data() + sql.size());
+    const char* const end = sql.data() + sql.size();
+    if (p == end)
+        return PostProviderError(
+            DB_E_NOCOMMAND, IID_ICommand,
+            L"Running a command: the text " + QuotedStatement(text_) + L" holds no statement");
+    const bool wantRowset = ppRowset && riid != GUID_NULL;
+    bool several = false;
+
+    for (;;) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = end;
+        const int prepared = sqlite3_prepare_v3(h, p, static_cast<int>(end - p), 0, &stmt, &tail);
+        // The statement named in messages: the host's text, or the one that failed of several.
+        const std::wstring statement = several || SkipBlankSql(tail, end) != end
+                                           ? Utf8ToWide(p, static_cast<size_t>(tail - p))
+                                           : text_;
+        if (prepared != SQLITE_OK)
+            return PostSqliteError(h, prepared, IID_ICommand,
+                                   L"Preparing " + QuotedStatement(statement));
+        if (!stmt)
+            return S_OK;  // only blanks were left
+        const char* next = SkipBlankSql(tail, end);
+        const bool last = next == end;
+        several = several || !last;
+
+        if (sqlite3_bind_parameter_count(stmt) > 0) {
+            const char* name = sqlite3_bind_parameter_name(stmt, 1);
+            sqlite3_finalize(stmt);
+            return PostProviderError(DB_E_PARAMNOTOPTIONAL, IID_ICommand,
+                                     L"Running " + QuotedStatement(statement) +
+                                         L": no value given for the parameter " +
+                                         (name ? Utf8ToWide(name) : std::wstring(L"?")) +
+                                         L" (values are written into the SQL text)");
+        }
+        const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
+        const bool hasColumns = sqlite3_column_count(stmt) > 0;
+        // Open results read to their end before anything changes under them; a rollback
+        // would otherwise abort them.
+        if (!readOnly || StartsWithKeyword(p, tail, "ROLLBACK"))
+            db_->DrainResults();
+
+        if (last && hasColumns && wantRowset)
+            return CreateRowset(db_, stmt, statement, properties_, static_cast<ICommandText*>(this),
+                                nullptr, riid, ppRowset);
+        if (last && hasColumns && readOnly) {
+            sqlite3_finalize(stmt);  // a query whose rows nobody wants
+            return S_OK;
+        }
+        const int rc = RunToEnd(stmt);
+        if (rc != SQLITE_DONE) {
+            const HRESULT hr =
+                PostSqliteError(h, rc, IID_ICommand, L"Running " + QuotedStatement(statement));
+            sqlite3_finalize(stmt);
+            return hr;
+        }
+        if (last) {
+            if (pcRowsAffected && !hasColumns && IsRowChangingStatement(p, tail))
+                *pcRowsAffected = static_cast<DBROWCOUNT>(sqlite3_changes(h));
+            sqlite3_finalize(stmt);
+            return S_OK;
+        }
+        sqlite3_finalize(stmt);
+        p = next;
+    }
+}
+
+}  // namespace
+
+HRESULT CreateCommandObject(const std::shared_ptr<Database>& db, IUnknown* session, REFIID riid,
+                            IUnknown** ppCommand) {
+    if (!ppCommand)
+        return PostProviderError(E_INVALIDARG, IID_IDBCreateCommand,
+                                 L"No place for the new command was given");
+    *ppCommand = nullptr;
+    if (!db)
+        return PostProviderError(E_UNEXPECTED, IID_IDBCreateCommand,
+                                 L"Creating a command: the session has no open database");
+    ComPtr<Command> command(new (std::nothrow) Command(db, session));
+    if (!command)
+        return PostProviderError(E_OUTOFMEMORY, IID_IDBCreateCommand,
+                                 L"Out of memory creating a command");
+    const HRESULT hr = command->QueryInterface(riid, reinterpret_cast<void**>(ppCommand));
+    if (FAILED(hr))
+        return PostProviderError(hr, IID_IDBCreateCommand,
+                                 L"Creating a command: the command does not offer the interface "
+                                 L"asked for");
+    return S_OK;
+}
+
+}  // namespace vorn::provider

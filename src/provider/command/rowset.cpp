@@ -1,0 +1,604 @@
+// Rowsets over SQLite statements.
+#include "provider/command/rowset.h"
+
+#include <sqlite3.h>
+#include <wchar.h>
+
+#include <cstring>
+#include <unordered_map>
+
+#include "provider/command/accessor_set.h"
+#include "provider/command/result_codes.h"
+#include "provider/command/row_codec.h"
+#include "provider/command/row_store.h"
+#include "provider/command/statement_text.h"
+#include "provider/command/value_conversion.h"
+#include "provider/provider_errors.h"
+#include "provider/sqlite_errors.h"
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider {
+namespace {
+
+constexpr uint64_t kAllRows = UINT64_MAX;
+
+struct RowsetColumn {
+    std::wstring name;
+    ColumnType type;
+    DBCOLUMNFLAGS flags = 0;
+};
+
+int StorageClassOf(CellKind kind) {
+    switch (kind) {
+        case CellKind::Integer:
+            return SQLITE_INTEGER;
+        case CellKind::Real:
+            return SQLITE_FLOAT;
+        case CellKind::Text:
+            return SQLITE_TEXT;
+        case CellKind::Blob:
+            return SQLITE_BLOB;
+        default:
+            return SQLITE_NULL;
+    }
+}
+
+// A short rendering of a stored value for messages.
+std::wstring ValueForMessage(const Cell& c) {
+    switch (c.kind) {
+        case CellKind::Integer:
+            return std::to_wstring(c.integer);
+        case CellKind::Real: {
+            wchar_t text[64];
+            swprintf(text, 64, L"%.17g", c.real);
+            return text;
+        }
+        case CellKind::Text: {
+            const size_t shown = c.size > 60 ? 60 : c.size;
+            std::wstring text = Utf8ToWide(c.bytes, shown);
+            return L"'" + text + (shown < c.size ? L"...'" : L"'");
+        }
+        case CellKind::Blob:
+            return L"a binary value of " + std::to_wstring(c.size) + L" bytes";
+        default:
+            return L"NULL";
+    }
+}
+
+std::wstring ConversionProblem(DBSTATUS status, DBTYPE target) {
+    const std::wstring type = DbTypeName(target);
+    switch (status) {
+        case DBSTATUS_E_DATAOVERFLOW:
+            return L"which is out of the range of " + type;
+        case DBSTATUS_E_SIGNMISMATCH:
+            return L"which is negative and " + type + L" holds no negative values";
+        case DBSTATUS_E_CANTCREATE:
+            return L"for which no memory or stream could be made (" + type + L")";
+        default:
+            return L"which cannot be converted to " + type;
+    }
+}
+
+class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInfo, IRowsetChange>,
+                     public LazyResult {
+  public:
+    Rowset(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const std::wstring& text,
+           const RowsetProperties& properties, IUnknown* specification)
+        : db_(std::move(db)),
+          stmt_(stmt),
+          readOnly_(sqlite3_stmt_readonly(stmt) != 0),
+          text_(text),
+          properties_(properties),
+          specification_(specification) {}
+
+    ~Rowset() override { Finish(); }
+
+    HRESULT Init(const std::vector<ColumnType>* columnTypes);
+
+    // IRowset
+    HRESULT AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
+                       DBROWSTATUS rgRowStatus[]) override;
+    HRESULT GetData(HROW hRow, HACCESSOR hAccessor, void* pData) override;
+    HRESULT GetNextRows(HCHAPTER hChapter, DBROWOFFSET lRowsOffset, DBROWCOUNT cRows,
+                        DBCOUNTITEM* pcRowsObtained, HROW** prghRows) override;
+    HRESULT ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTIONS rgRowOptions[],
+                        DBREFCOUNT rgRefCounts[], DBROWSTATUS rgRowStatus[]) override;
+    HRESULT RestartPosition(HCHAPTER hChapter) override;
+
+    // IAccessor
+    HRESULT AddRefAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override {
+        return accessors_->AddRef(hAccessor, pcRefCount);
+    }
+    HRESULT CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM cBindings,
+                           const DBBINDING rgBindings[], DBLENGTH cbRowSize, HACCESSOR* phAccessor,
+                           DBBINDSTATUS rgStatus[]) override {
+        return accessors_->Create(dwAccessorFlags, cBindings, rgBindings, cbRowSize, phAccessor,
+                                  rgStatus, names_);
+    }
+    HRESULT GetBindings(HACCESSOR hAccessor, DBACCESSORFLAGS* pdwAccessorFlags,
+                        DBCOUNTITEM* pcBindings, DBBINDING** prgBindings) override {
+        return accessors_->GetBindings(hAccessor, pdwAccessorFlags, pcBindings, prgBindings);
+    }
+    HRESULT ReleaseAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override {
+        return accessors_->Release(hAccessor, pcRefCount);
+    }
+
+    // IColumnsInfo
+    HRESULT GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
+                          OLECHAR** ppStringsBuffer) override;
+    HRESULT MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
+                         DBORDINAL rgColumns[]) override;
+
+    // IRowsetInfo
+    HRESULT GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
+                          ULONG* pcPropertySets, DBPROPSET** prgPropertySets) override {
+        return properties_.Get(cPropertyIDSets, rgPropertyIDSets, pcPropertySets, prgPropertySets,
+                               IID_IRowsetInfo);
+    }
+    HRESULT GetReferencedRowset(DBORDINAL iOrdinal, REFIID,
+                                IUnknown** ppReferencedRowset) override {
+        if (ppReferencedRowset)
+            *ppReferencedRowset = nullptr;
+        if (iOrdinal == 0 || iOrdinal > columns_.size())
+            return PostProviderError(
+                DB_E_BADORDINAL, IID_IRowsetInfo,
+                L"Column " + std::to_wstring(iOrdinal) + L" is not a column of the rowset");
+        return PostProviderError(
+            DB_E_NOTAREFERENCECOLUMN, IID_IRowsetInfo,
+            L"Column '" + columns_[iOrdinal - 1].name + L"' does not refer to another rowset");
+    }
+    HRESULT GetSpecification(REFIID riid, IUnknown** ppSpecification) override {
+        if (!ppSpecification)
+            return PostProviderError(E_INVALIDARG, IID_IRowsetInfo,
+                                     L"No place for the rowset's command was given");
+        *ppSpecification = nullptr;
+        if (!specification_)
+            return S_FALSE;
+        return specification_->QueryInterface(riid, reinterpret_cast<void**>(ppSpecification));
+    }
+
+    // IRowsetChange
+    HRESULT DeleteRows(HCHAPTER, DBCOUNTITEM cRows, const HROW[],
+                       DBROWSTATUS rgRowStatus[]) override {
+        if (rgRowStatus)
+            for (DBCOUNTITEM i = 0; i < cRows; ++i)
+                rgRowStatus[i] = DBROWSTATUS_E_INVALID;
+        return ChangesNotSupported(L"Deleting rows");
+    }
+    HRESULT SetData(HROW, HACCESSOR, void*) override {
+        return ChangesNotSupported(L"Changing a row");
+    }
+    HRESULT InsertRow(HCHAPTER, HACCESSOR, void*, HROW* phRow) override {
+        if (phRow)
+            *phRow = DB_NULL_HROW;
+        return ChangesNotSupported(L"Inserting a row");
+    }
+
+    // LazyResult: called before a statement that writes runs on the same database.
+    void ReadToEnd() override { Fill(kAllRows); }
+
+  private:
+    bool Fill(uint64_t wanted);
+    void Finish();
+    HRESULT PostFailure() { return PostError(failure_); }
+    HRESULT ChangesNotSupported(const std::wstring& what) {
+        return PostProviderError(
+            DB_E_NOTSUPPORTED, IID_IRowsetChange,
+            what + L" through the result of " + QuotedStatement(text_) +
+                L" is not supported: run an UPDATE, INSERT or DELETE statement instead");
+    }
+    std::wstring Context() const { return L"Reading the result of " + QuotedStatement(text_); }
+
+    std::shared_ptr<Database> db_;
+    sqlite3_stmt* stmt_;
+    const bool readOnly_;
+    const std::wstring text_;
+    RowsetProperties properties_;
+    ComPtr<IUnknown> specification_;
+
+    std::vector<RowsetColumn> columns_;
+    std::vector<std::wstring> names_;
+    std::unique_ptr<AccessorSet> accessors_;
+
+    RowStore store_;
+    RowEncoder encoder_;
+    std::vector<Cell> cells_;
+    bool done_ = false;    // every row of the statement is in the store
+    bool failed_ = false;  // stepping stopped at failure_
+    ErrorRecord failure_;
+    bool registered_ = false;  // listed with the database as a lazily read result
+
+    // The cursor: on row current_ (-1 before the first, RowCount() past the last), or at
+    // the start, where forward fetches begin at the first row and backward ones at the last.
+    bool atStart_ = true;
+    int64_t current_ = -1;
+
+    std::unordered_map<HROW, ULONG> held_;
+};
+
+HRESULT Rowset::Init(const std::vector<ColumnType>* columnTypes) {
+    sqlite3* h = db_->Handle();
+    const int count = sqlite3_column_count(stmt_);
+    columns_.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        RowsetColumn& c = columns_[static_cast<size_t>(i)];
+        const char* name = sqlite3_column_name(stmt_, i);
+        c.name = name ? Utf8ToWide(name) : std::wstring();
+        if (columnTypes && static_cast<size_t>(i) < columnTypes->size())
+            c.type = (*columnTypes)[static_cast<size_t>(i)];
+        else
+            c.type = TypeFromDeclaration(sqlite3_column_decltype(stmt_, i));
+        // Any column may come back NULL (outer joins); a table's column can be set to NULL
+        // unless it is declared NOT NULL.
+        c.flags = DBCOLUMNFLAGS_MAYBENULL;
+        const char* table = sqlite3_column_table_name(stmt_, i);
+        const char* origin = sqlite3_column_origin_name(stmt_, i);
+        if (table && origin) {
+            int notNull = 0;
+            if (sqlite3_table_column_metadata(h, sqlite3_column_database_name(stmt_, i), table,
+                                              origin, nullptr, nullptr, &notNull, nullptr,
+                                              nullptr) != SQLITE_OK)
+                notNull = 0;
+            if (!notNull)
+                c.flags |= DBCOLUMNFLAGS_ISNULLABLE;
+            c.flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
+        }
+    }
+    cells_.resize(columns_.size());
+
+    if (!Fill(1))
+        return PostFailure();
+    // Columns without a usable declaration take the type of their first value.
+    const char* first = nullptr;
+    size_t firstSize = 0;
+    const bool haveFirst = store_.RowCount() > 0 && store_.Row(0, &first, &firstSize) &&
+                           DecodeRow(first, firstSize, cells_);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        RowsetColumn& c = columns_[i];
+        if (!c.type.fromValue) {
+            c.flags |= c.type.flags;
+            continue;
+        }
+        c.type = haveFirst ? TypeFromStorageClass(StorageClassOf(cells_[i].kind), cells_[i].size)
+                           : TypeFromStorageClass(SQLITE_NULL, 0);
+        c.flags |= c.type.flags;
+    }
+    // A statement that writes finishes now, so that it holds no lock once Execute returns.
+    if (!readOnly_ && !Fill(kAllRows))
+        return PostFailure();
+    if (!done_) {
+        db_->RegisterResult(this);
+        registered_ = true;
+    }
+
+    std::vector<DBTYPE> types;
+    for (const RowsetColumn& c : columns_) {
+        types.push_back(c.type.type);
+        names_.push_back(c.name);
+    }
+    accessors_ = std::make_unique<AccessorSet>(std::move(types));
+    return S_OK;
+}
+
+bool Rowset::Fill(uint64_t wanted) {
+    if (failed_)
+        return store_.RowCount() >= wanted;
+    const int columns = static_cast<int>(columns_.size());
+    while (!done_ && store_.RowCount() < wanted) {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) {
+            const size_t size = encoder_.Measure(stmt_, columns);
+            char* out = store_.Append(size);
+            if (!out) {
+                failure_ =
+                    MakeProviderRecord(E_FAIL, IID_IRowset, Context() + L": " + store_.LastError());
+                failed_ = true;
+                Finish();
+                break;
+            }
+            encoder_.Write(out);
+            continue;
+        }
+        if (rc != SQLITE_DONE) {
+            failure_ = MakeSqliteErrorRecord(db_->Handle(), rc, IID_IRowset, Context());
+            failed_ = true;
+        }
+        Finish();
+    }
+    return !failed_ || store_.RowCount() >= wanted;
+}
+
+void Rowset::Finish() {
+    if (stmt_) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+    done_ = true;
+    if (registered_) {
+        db_->UnregisterResult(this);
+        registered_ = false;
+    }
+}
+
+HRESULT Rowset::GetNextRows(HCHAPTER, DBROWOFFSET lRowsOffset, DBROWCOUNT cRows,
+                            DBCOUNTITEM* pcRowsObtained, HROW** prghRows) {
+    if (!pcRowsObtained || !prghRows)
+        return PostProviderError(E_INVALIDARG, IID_IRowset,
+                                 L"Fetching rows: no place for the row count or the row handles");
+    *pcRowsObtained = 0;
+    if (cRows == 0)
+        return S_OK;
+    const bool backward = cRows < 0;
+    const int64_t wanted = backward ? -static_cast<int64_t>(cRows) : cRows;
+
+    int64_t start;
+    if (atStart_ && backward) {
+        if (!Fill(kAllRows))
+            return PostFailure();
+        start = static_cast<int64_t>(store_.RowCount()) - 1 + lRowsOffset;
+    } else if (atStart_) {
+        start = lRowsOffset;
+    } else {
+        start = current_ + (backward ? -1 : 1) + lRowsOffset;
+    }
+
+    int64_t obtained = 0;
+    if (start >= 0) {
+        const uint64_t needed = static_cast<uint64_t>(backward ? start + 1 : start + wanted);
+        if (!Fill(needed))
+            return PostFailure();
+        const auto stored = static_cast<int64_t>(store_.RowCount());
+        if (start < stored)
+            obtained = backward ? std::min(wanted, start + 1) : std::min(wanted, stored - start);
+    }
+
+    HROW* handles = *prghRows;
+    if (obtained > 0 && !handles) {
+        handles = static_cast<HROW*>(CoTaskMemAlloc(static_cast<size_t>(obtained) * sizeof(HROW)));
+        if (!handles)
+            return PostProviderError(E_OUTOFMEMORY, IID_IRowset,
+                                     L"Fetching rows: out of memory for the row handles");
+        *prghRows = handles;
+    }
+    for (int64_t i = 0; i < obtained; ++i) {
+        const int64_t row = backward ? start - i : start + i;
+        const HROW h = static_cast<HROW>(row) + 1;
+        ++held_[h];
+        handles[i] = h;
+    }
+    *pcRowsObtained = static_cast<DBCOUNTITEM>(obtained);
+    atStart_ = false;
+    if (obtained == wanted) {
+        current_ = backward ? start - (obtained - 1) : start + (obtained - 1);
+        return S_OK;
+    }
+    // Ran past an end: the cursor stands beyond it.
+    if (backward || start < 0)
+        current_ = -1;
+    else
+        current_ = static_cast<int64_t>(store_.RowCount());
+    ClearProviderError();
+    return DB_S_ENDOFROWSET;
+}
+
+HRESULT Rowset::RestartPosition(HCHAPTER) {
+    atStart_ = true;
+    current_ = -1;
+    return S_OK;
+}
+
+HRESULT Rowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
+                           DBROWSTATUS rgRowStatus[]) {
+    if (cRows && !rghRows)
+        return PostProviderError(E_INVALIDARG, IID_IRowset,
+                                 L"Adding row references: no rows given");
+    DBCOUNTITEM bad = 0;
+    for (DBCOUNTITEM i = 0; i < cRows; ++i) {
+        auto it = held_.find(rghRows[i]);
+        const bool ok = it != held_.end();
+        if (ok)
+            ++it->second;
+        if (rgRefCounts)
+            rgRefCounts[i] = ok ? it->second : 0;
+        if (rgRowStatus)
+            rgRowStatus[i] = ok ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
+        if (!ok)
+            ++bad;
+    }
+    if (bad == 0)
+        return S_OK;
+    if (bad < cRows)
+        return DB_S_ERRORSOCCURRED;
+    return PostProviderError(DB_E_ERRORSOCCURRED, IID_IRowset,
+                             L"Adding row references: no handle given is a row this rowset holds");
+}
+
+HRESULT Rowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTIONS[],
+                            DBREFCOUNT rgRefCounts[], DBROWSTATUS rgRowStatus[]) {
+    if (cRows && !rghRows)
+        return PostProviderError(E_INVALIDARG, IID_IRowset, L"Releasing rows: no rows given");
+    DBCOUNTITEM bad = 0;
+    for (DBCOUNTITEM i = 0; i < cRows; ++i) {
+        auto it = held_.find(rghRows[i]);
+        if (it == held_.end()) {
+            ++bad;
+            if (rgRefCounts)
+                rgRefCounts[i] = 0;
+            if (rgRowStatus)
+                rgRowStatus[i] = DBROWSTATUS_E_INVALID;
+            continue;
+        }
+        const ULONG left = --it->second;
+        if (left == 0)
+            held_.erase(it);
+        if (rgRefCounts)
+            rgRefCounts[i] = left;
+        if (rgRowStatus)
+            rgRowStatus[i] = DBROWSTATUS_S_OK;
+    }
+    if (bad == 0)
+        return S_OK;
+    if (bad < cRows)
+        return DB_S_ERRORSOCCURRED;
+    return PostProviderError(DB_E_ERRORSOCCURRED, IID_IRowset,
+                             L"Releasing rows: no handle given is a row this rowset holds");
+}
+
+HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
+    const Accessor* accessor = accessors_->Find(hAccessor);
+    if (!accessor)
+        return PostProviderError(DB_E_BADACCESSORHANDLE, IID_IRowset,
+                                 L"Reading a row: the accessor handle is not one of this rowset's");
+    if (held_.find(hRow) == held_.end())
+        return PostProviderError(DB_E_BADROWHANDLE, IID_IRowset,
+                                 L"Reading a row: the row handle is not a row this rowset holds");
+    if (!pData && !accessor->bindings.empty())
+        return PostProviderError(E_INVALIDARG, IID_IRowset, L"Reading a row: no buffer was given");
+    const uint64_t row = hRow - 1;
+    const char* bytes = nullptr;
+    size_t size = 0;
+    if (!store_.Row(row, &bytes, &size))
+        return PostProviderError(E_FAIL, IID_IRowset, Context() + L": " + store_.LastError());
+    if (!DecodeRow(bytes, size, cells_))
+        return PostProviderError(
+            E_FAIL, IID_IRowset,
+            Context() + L": the stored form of row " + std::to_wstring(row + 1) + L" is damaged");
+    auto* data = static_cast<BYTE*>(pData);
+    DBCOUNTITEM failures = 0;
+    for (const DBBINDING& b : accessor->bindings) {
+        const size_t column = b.iOrdinal - 1;
+        const RowsetColumn& c = columns_[column];
+        ConversionTarget target;
+        target.type = b.wType;
+        target.value = (b.dwPart & DBPART_VALUE) ? data + b.obValue : nullptr;
+        target.maxLength = b.cbMaxLen;
+        target.precision = b.bPrecision;
+        target.scale = b.bScale;
+        target.streamIid = &b.pObject->iid;
+        const SourceColumn source{c.type.type, c.type.precision, c.type.scale};
+        const ConversionOutcome r = ConvertCell(cells_[column], source, target);
+        if (b.dwPart & DBPART_LENGTH)
+            std::memcpy(data + b.obLength, &r.length, sizeof r.length);
+        if (b.dwPart & DBPART_STATUS)
+            std::memcpy(data + b.obStatus, &r.status, sizeof r.status);
+        if (r.status != DBSTATUS_S_OK && r.status != DBSTATUS_S_ISNULL &&
+            r.status != DBSTATUS_S_TRUNCATED) {
+            const std::wstring text = Context() + L": row " + std::to_wstring(row + 1) +
+                                      L", column '" + c.name + L"' holds " +
+                                      ValueForMessage(cells_[column]) + L", " +
+                                      ConversionProblem(r.status, b.wType);
+            if (failures++ == 0)
+                PostProviderError(DB_E_ERRORSOCCURRED, IID_IRowset, text);
+            else
+                AppendProviderError(DB_E_ERRORSOCCURRED, IID_IRowset, text);
+        }
+    }
+    if (failures == 0)
+        return S_OK;
+    return failures < accessor->bindings.size() ? DB_S_ERRORSOCCURRED : DB_E_ERRORSOCCURRED;
+}
+
+HRESULT Rowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
+                              OLECHAR** ppStringsBuffer) {
+    if (!pcColumns || !prgInfo || !ppStringsBuffer)
+        return PostProviderError(E_INVALIDARG, IID_IColumnsInfo,
+                                 L"Describing columns: no place for the result");
+    *pcColumns = 0;
+    *prgInfo = nullptr;
+    *ppStringsBuffer = nullptr;
+    const size_t n = columns_.size();
+    if (n == 0)
+        return S_OK;
+    size_t chars = 0;
+    for (const RowsetColumn& c : columns_)
+        chars += c.name.size() + 1;
+    auto* info = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(n * sizeof(DBCOLUMNINFO)));
+    auto* strings = static_cast<OLECHAR*>(CoTaskMemAlloc(chars * sizeof(OLECHAR)));
+    if (!info || !strings) {
+        CoTaskMemFree(info);
+        CoTaskMemFree(strings);
+        return PostProviderError(E_OUTOFMEMORY, IID_IColumnsInfo,
+                                 L"Describing columns: out of memory");
+    }
+    OLECHAR* next = strings;
+    for (size_t i = 0; i < n; ++i) {
+        const RowsetColumn& c = columns_[i];
+        DBCOLUMNINFO& out = info[i];
+        std::memset(&out, 0, sizeof out);
+        std::memcpy(next, c.name.c_str(), (c.name.size() + 1) * sizeof(OLECHAR));
+        out.pwszName = next;
+        out.pTypeInfo = nullptr;
+        out.iOrdinal = static_cast<DBORDINAL>(i + 1);
+        out.dwFlags = c.flags;
+        out.ulColumnSize = c.type.size;
+        out.wType = c.type.type;
+        out.bPrecision = c.type.precision;
+        out.bScale = c.type.scale;
+        out.columnid.eKind = DBKIND_NAME;
+        out.columnid.uName.pwszName = next;
+        next += c.name.size() + 1;
+    }
+    *pcColumns = static_cast<DBORDINAL>(n);
+    *prgInfo = info;
+    *ppStringsBuffer = strings;
+    return S_OK;
+}
+
+HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
+                             DBORDINAL rgColumns[]) {
+    if (cColumnIDs && (!rgColumnIDs || !rgColumns))
+        return PostProviderError(E_INVALIDARG, IID_IColumnsInfo,
+                                 L"Mapping column ids: the ids or the result array are missing");
+    DBORDINAL bad = 0;
+    for (DBORDINAL i = 0; i < cColumnIDs; ++i) {
+        const DBID& id = rgColumnIDs[i];
+        rgColumns[i] = DB_INVALIDCOLUMN;
+        const bool named = id.eKind == DBKIND_NAME || id.eKind == DBKIND_GUID_NAME ||
+                           id.eKind == DBKIND_PGUID_NAME;
+        if (named && id.uName.pwszName) {
+            for (size_t c = 0; c < columns_.size(); ++c)
+                if (wcscasecmp(columns_[c].name.c_str(), id.uName.pwszName) == 0) {
+                    rgColumns[i] = static_cast<DBORDINAL>(c + 1);
+                    break;
+                }
+        }
+        if (rgColumns[i] == DB_INVALIDCOLUMN)
+            ++bad;
+    }
+    if (bad == 0)
+        return S_OK;
+    if (bad < cColumnIDs)
+        return DB_S_ERRORSOCCURRED;
+    return PostProviderError(DB_E_ERRORSOCCURRED, IID_IColumnsInfo,
+                             L"Mapping column ids: no id names a column of the rowset");
+}
+
+}  // namespace
+
+HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
+                     const std::wstring& statementText, const RowsetProperties& properties,
+                     IUnknown* specification, const std::vector<ColumnType>* columnTypes,
+                     REFIID riid, IUnknown** ppRowset) {
+    if (!ppRowset) {
+        sqlite3_finalize(stmt);
+        return PostProviderError(E_INVALIDARG, IID_ICommand, L"No place for the rowset was given");
+    }
+    *ppRowset = nullptr;
+    ComPtr<Rowset> rowset(new (std::nothrow)
+                              Rowset(db, stmt, statementText, properties, specification));
+    if (!rowset) {
+        sqlite3_finalize(stmt);
+        return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");
+    }
+    const HRESULT hr = rowset->Init(columnTypes);
+    if (FAILED(hr))
+        return hr;
+    const HRESULT qi = rowset->QueryInterface(riid, reinterpret_cast<void**>(ppRowset));
+    if (FAILED(qi))
+        return PostProviderError(E_NOINTERFACE, IID_ICommand,
+                                 L"The rowset of " + QuotedStatement(statementText) +
+                                     L" does not offer the interface asked for");
+    return S_OK;
+}
+
+}  // namespace vorn::provider

@@ -1,0 +1,38 @@
+// The rowset of a statement's result: a static (snapshot) cursor over the rows SQLite
+// gives, stepped only as far as the consumer asks and kept in a row store, so that moves
+// backwards, restarts and jumps to the end read the store.
+//
+// Movement: the cursor stands on the last row handed out. GetNextRows(offset, count)
+// starts at the row after it (count > 0) or before it (count < 0), moved by offset:
+// GetNextRows(0, 1) gives the next row, GetNextRows(0, -1) the previous one and
+// GetNextRows(-2, 1) the previous one as well. After RestartPosition (and at the start)
+// forward fetches begin with the first row and backward fetches with the last. A fetch
+// that runs past either end gives the rows it found and DB_S_ENDOFROWSET, and leaves the
+// cursor past that end: GetNextRows(-2, 1) after running off the end gives the last row.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "provider/command/rowset_properties.h"
+#include "provider/database.h"
+#include "provider/types/column_types.h"
+
+struct sqlite3_stmt;
+
+namespace vorn::provider {
+
+// Makes a rowset over stmt, a prepared statement with result columns, and answers riid
+// from it. The rowset takes stmt over (it is finalized on every path, failures included).
+// The first row is stepped here, so that run-time errors of the statement surface now and
+// columns without a declared type take their first value's type; a statement that writes
+// is stepped to its end here. statementText names the statement in error records.
+// columnTypes, when given, replaces the declared types (one per column).
+// specification is what IRowsetInfo::GetSpecification answers (the command; may be null).
+HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
+                     const std::wstring& statementText, const RowsetProperties& properties,
+                     IUnknown* specification, const std::vector<ColumnType>* columnTypes,
+                     REFIID riid, IUnknown** ppRowset);
+
+}  // namespace vorn::provider
