@@ -1,0 +1,181 @@
+// The compaction component.
+#include "provider/compaction_engine.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "provider/data_source_file.h"
+#include "provider/open_file_registry.h"
+#include "provider/provider_errors.h"
+#include "provider/sqlite_database.h"
+#include "provider/sqlite_errors.h"
+#include "provider/store_kind.h"
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider {
+namespace {
+
+std::wstring TextOf(BSTR s) {
+    return s ? std::wstring(s, SysStringLen(s)) : std::wstring();
+}
+
+std::string CanonicalOrEmpty(const std::string& path) {
+    char buffer[PATH_MAX];
+    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+// The destination file made by this compaction (so that a failure removes it and only it).
+class NewFile {
+  public:
+    NewFile(std::string path, dev_t dev, ino_t ino)
+        : path_(std::move(path)), dev_(dev), ino_(ino) {}
+    void Keep() { keep_ = true; }
+    ~NewFile() {
+        if (keep_)
+            return;
+        struct stat st;
+        if (::stat(path_.c_str(), &st) == 0 && st.st_dev == dev_ && st.st_ino == ino_)
+            ::unlink(path_.c_str());
+    }
+
+  private:
+    std::string path_;
+    dev_t dev_;
+    ino_t ino_;
+    bool keep_ = false;
+};
+
+// The compacted copy keeps a rollback journal and reaches the disk before it is reported.
+int FinishCopy(const std::string& path) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        return rc;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0)
+        rc = SQLITE_IOERR;
+    if (fd >= 0)
+        ::close(fd);
+    return rc;
+}
+
+}  // namespace
+
+HRESULT CompactionEngine::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    ComPtr<CompactionEngine> object(new CompactionEngine);
+    return object->QueryInterface(riid, ppv);
+}
+
+HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, VARIANT, VARIANT) {
+    const REFIID iid = IID__DBEngine;
+    const std::wstring source = TextOf(SrcName);
+    const std::wstring destination = TextOf(DstName);
+    if (source.empty())
+        return PostProviderError(E_INVALIDARG, iid, L"no database to compact was given");
+    if (destination.empty())
+        return PostProviderError(
+            E_INVALIDARG, iid,
+            L"no destination was given for the compacted copy of " + Quoted(source));
+    const std::string sourceUtf8 = WideToUtf8(source);
+    const std::string destinationUtf8 = WideToUtf8(destination);
+
+    // The source to ourselves: no other connection of this or another process may have it
+    // open while its copy is taken (and until the copy replaces it, the caller's business).
+    HoldResult held = HoldFileExclusive(sourceUtf8);
+    if (held.status != HoldStatus::Ok)
+        return PostHoldError(held.status, held.error, source, iid, L"compact");
+    std::unique_ptr<FileHold> hold = std::move(held.hold);
+    FileKind kind;
+    if (!ProbeFileKind(hold->Fd(), &kind)) {
+        const int error = errno;
+        return PostProviderError(E_FAIL, iid,
+                                 L"could not read " + Quoted(source) + L": " + ErrnoText(error));
+    }
+    if (kind.kind == StoreKind::Access)
+        return PostProviderError(DB_E_NOTSUPPORTED, iid,
+                                 L"the file " + Quoted(source) + L" is " + DescribeFileKind(kind) +
+                                     L"; Access files are read-only here and cannot be compacted");
+    if (kind.kind != StoreKind::SQLite)
+        return PostProviderError(STG_E_INVALIDHEADER, iid,
+                                 L"the file " + Quoted(source) + L" is " + DescribeFileKind(kind) +
+                                     L", not a SQLite database; it cannot be compacted");
+    if (CanonicalOrEmpty(destinationUtf8) == hold->AbsolutePath())
+        return PostProviderError(E_INVALIDARG, iid,
+                                 L"the compacted copy of " + Quoted(source) +
+                                     L" cannot be written over the database itself");
+
+    // The destination must be new; claiming its name first means no file of anybody else
+    // is ever written over or removed by this compaction.
+    struct stat sourceStat;
+    ::fstat(hold->Fd(), &sourceStat);
+    const int out = ::open(destinationUtf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                           sourceStat.st_mode & 0666);
+    if (out < 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            return PostProviderError(STG_E_FILEALREADYEXISTS, iid,
+                                     L"the destination " + Quoted(destination) +
+                                         L" exists already; the compacted copy needs a new file");
+        return PostProviderError(error == EACCES || error == EPERM ? STG_E_ACCESSDENIED : E_FAIL,
+                                 iid,
+                                 L"could not create the compacted copy " + Quoted(destination) +
+                                     L": " + ErrnoText(error));
+    }
+    struct stat outStat;
+    ::fstat(out, &outStat);
+    ::fchmod(out, sourceStat.st_mode & 07777);
+    ::close(out);
+    NewFile copy(destinationUtf8, outStat.st_dev, outStat.st_ino);
+
+    const std::wstring context =
+        L"could not compact " + Quoted(source) + L" into " + Quoted(destination);
+    // The exclusive claim keeps every other open of the file in this process away (they are
+    // refused without touching the file), so the copy runs outside the registry's lock.
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(hold->AbsolutePath().c_str(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, BusyTimeoutMilliseconds());
+        rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &stmt, nullptr);
+    }
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, destinationUtf8.c_str(), -1, SQLITE_TRANSIENT);
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE)
+            rc = SQLITE_OK;
+    }
+    const HRESULT hr = rc == SQLITE_OK ? S_OK : PostSqliteError(db, rc, iid, context);
+    sqlite3_finalize(stmt);
+    // The connection closes before the claim's descriptor does.
+    sqlite3_close(db);
+    hold.reset();
+    if (FAILED(hr))
+        return hr;
+    rc = FinishCopy(destinationUtf8);
+    if (rc != SQLITE_OK)
+        return PostProviderError(E_FAIL, iid,
+                                 context + L": the copy could not be finished (" +
+                                     Utf8ToWide(sqlite3_errstr(rc)) + L")");
+    copy.Keep();
+    ClearProviderError();
+    return S_OK;
+}
+
+}  // namespace vorn::provider

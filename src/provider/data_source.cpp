@@ -1,0 +1,567 @@
+// The data source object of the embedded provider.
+#include "provider/data_source.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "provider/connection_string.h"
+#include "provider/data_source_file.h"
+#include "provider/property_sets.h"
+#include "provider/provider_errors.h"
+#include "provider/provider_names.h"
+#include "provider/session.h"
+#include "provider/sqlite_errors.h"
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider {
+namespace {
+
+constexpr wchar_t kProviderVersion[] = L"01.00.0000";
+
+const std::vector<PropertySetCatalog>& Catalog(bool initialized) {
+    static const std::vector<PropertySetCatalog> before = {
+        {DBPROPSET_DBINIT,
+         {DBPROP_INIT_DATASOURCE, DBPROP_INIT_MODE, DBPROP_INIT_PROMPT, DBPROP_INIT_PROVIDERSTRING,
+          DBPROP_AUTH_USERID, DBPROP_AUTH_PASSWORD, DBPROP_INIT_LOCATION}},
+        {DBPROPSET_DATASOURCEINFO,
+         {DBPROP_CONNECTIONSTATUS, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}},
+    };
+    static const std::vector<PropertySetCatalog> after = {
+        before[0],
+        {DBPROPSET_DATASOURCEINFO,
+         {DBPROP_CONNECTIONSTATUS, DBPROP_DATASOURCENAME, DBPROP_DATASOURCEREADONLY,
+          DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}},
+        {DBPROPSET_DATASOURCE, {DBPROP_CURRENTCATALOG}},
+    };
+    return initialized ? after : before;
+}
+
+void SetText(VARIANT* value, const std::wstring& text) {
+    value->vt = VT_BSTR;
+    value->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+// A text property: VT_BSTR sets it, VT_EMPTY resets it, anything else is a bad value.
+DBPROPSTATUS WriteText(const VARIANT& value, std::wstring* field) {
+    if (value.vt == VT_EMPTY) {
+        field->clear();
+        return DBPROPSTATUS_OK;
+    }
+    if (value.vt != VT_BSTR)
+        return DBPROPSTATUS_BADVALUE;
+    *field = value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : L"";
+    return DBPROPSTATUS_OK;
+}
+
+HRESULT PostPropertyFailures(HRESULT hr, REFIID iid, const std::wstring& what,
+                             const std::vector<std::wstring>& failures) {
+    if (hr == S_OK) {
+        ClearProviderError();
+        return hr;
+    }
+    PostProviderError(hr, iid, what + L": " + JoinFailures(failures));
+    return hr;
+}
+
+}  // namespace
+
+HRESULT DataSource::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    ComPtr<DataSource> object(new DataSource);
+    return object->QueryInterface(riid, ppv);
+}
+
+bool DataSource::ReadOnlyMode() const {
+    return (init_.mode & DB_MODE_READWRITE) == DB_MODE_READ;
+}
+
+bool DataSource::ExclusiveMode() const {
+    return (init_.mode & DB_MODE_SHARE_DENY_READ) != 0;
+}
+
+std::shared_ptr<Database> DataSource::GetDatabase() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return db_;
+}
+
+// ---- properties ---------------------------------------------------------------------------
+
+DBPROPSTATUS DataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* value) const {
+    if (set == DBPROPSET_DBINIT) {
+        switch (id) {
+            case DBPROP_INIT_DATASOURCE:
+                if (!init_.dataSource.empty())
+                    SetText(value, init_.dataSource);
+                return DBPROPSTATUS_OK;
+            case DBPROP_INIT_MODE:
+                value->vt = VT_I4;
+                value->lVal = init_.mode;
+                return DBPROPSTATUS_OK;
+            case DBPROP_INIT_PROMPT:
+                value->vt = VT_I2;
+                value->iVal = init_.prompt;
+                return DBPROPSTATUS_OK;
+            case DBPROP_INIT_PROVIDERSTRING:
+                if (!init_.providerString.empty())
+                    SetText(value, init_.providerString);
+                return DBPROPSTATUS_OK;
+            case DBPROP_AUTH_USERID:
+                if (!init_.userId.empty())
+                    SetText(value, init_.userId);
+                return DBPROPSTATUS_OK;
+            case DBPROP_AUTH_PASSWORD:
+                if (!init_.password.empty())
+                    SetText(value, init_.password);
+                return DBPROPSTATUS_OK;
+            case DBPROP_INIT_LOCATION:
+                if (!init_.location.empty())
+                    SetText(value, init_.location);
+                return DBPROPSTATUS_OK;
+            default:
+                return DBPROPSTATUS_NOTSUPPORTED;
+        }
+    }
+    if (set == DBPROPSET_DATASOURCEINFO) {
+        switch (id) {
+            case DBPROP_CONNECTIONSTATUS:
+                value->vt = VT_I4;
+                value->lVal = db_ ? DBPROPVAL_CS_INITIALIZED : DBPROPVAL_CS_UNINITIALIZED;
+                return DBPROPSTATUS_OK;
+            case DBPROP_PROVIDERNAME:
+                SetText(value, kEmbeddedProviderName);
+                return DBPROPSTATUS_OK;
+            case DBPROP_PROVIDERVER:
+                SetText(value, kProviderVersion);
+                return DBPROPSTATUS_OK;
+            default:
+                break;
+        }
+        // The rest describes an open data source.
+        if (!db_)
+            return DBPROPSTATUS_NOTSUPPORTED;
+        switch (id) {
+            case DBPROP_DATASOURCENAME:
+                SetText(value, db_->Path());
+                return DBPROPSTATUS_OK;
+            case DBPROP_DATASOURCEREADONLY:
+                value->vt = VT_BOOL;
+                value->boolVal = db_->ReadOnly() ? VARIANT_TRUE : VARIANT_FALSE;
+                return DBPROPSTATUS_OK;
+            case DBPROP_DBMSNAME:
+                SetText(value, L"SQLite");
+                return DBPROPSTATUS_OK;
+            case DBPROP_DBMSVER:
+                SetText(value, Utf8ToWide(sqlite3_libversion()));
+                return DBPROPSTATUS_OK;
+            default:
+                return DBPROPSTATUS_NOTSUPPORTED;
+        }
+    }
+    if (set == DBPROPSET_DATASOURCE && id == DBPROP_CURRENTCATALOG && db_) {
+        SetText(value, db_->InMemory() ? db_->Path() : db_->AbsolutePath());
+        return DBPROPSTATUS_OK;
+    }
+    return DBPROPSTATUS_NOTSUPPORTED;
+}
+
+DBPROPSTATUS DataSource::WriteProperty(const GUID& set, const DBPROP& prop) {
+    const VARIANT& v = prop.vValue;
+    if (set == DBPROPSET_DBINIT) {
+        switch (prop.dwPropertyID) {
+            case DBPROP_INIT_DATASOURCE:
+            case DBPROP_INIT_MODE:
+            case DBPROP_INIT_PROMPT:
+            case DBPROP_INIT_PROVIDERSTRING:
+            case DBPROP_AUTH_USERID:
+            case DBPROP_AUTH_PASSWORD:
+            case DBPROP_INIT_LOCATION:
+            case DBPROP_INIT_HWND:
+                // Initialisation properties are fixed once the data source is open.
+                if (db_)
+                    return DBPROPSTATUS_NOTSETTABLE;
+                break;
+            default:
+                return DBPROPSTATUS_NOTSUPPORTED;
+        }
+        switch (prop.dwPropertyID) {
+            case DBPROP_INIT_DATASOURCE:
+                return WriteText(v, &init_.dataSource);
+            case DBPROP_INIT_PROVIDERSTRING:
+                return WriteText(v, &init_.providerString);
+            case DBPROP_AUTH_USERID:
+                return WriteText(v, &init_.userId);
+            case DBPROP_AUTH_PASSWORD:
+                return WriteText(v, &init_.password);
+            case DBPROP_INIT_LOCATION:
+                return WriteText(v, &init_.location);
+            case DBPROP_INIT_MODE: {
+                constexpr LONG kKnown =
+                    DB_MODE_READWRITE | DB_MODE_SHARE_EXCLUSIVE | DB_MODE_SHARE_DENY_NONE;
+                if (v.vt == VT_EMPTY) {
+                    init_.mode = DB_MODE_READWRITE | DB_MODE_SHARE_DENY_NONE;
+                    return DBPROPSTATUS_OK;
+                }
+                LONG mode = 0;
+                if (v.vt == VT_I4)
+                    mode = v.lVal;
+                else if (v.vt == VT_I2)
+                    mode = v.iVal;
+                else
+                    return DBPROPSTATUS_BADVALUE;
+                if (mode & ~kKnown)
+                    return DBPROPSTATUS_BADVALUE;
+                init_.mode = mode;
+                return DBPROPSTATUS_OK;
+            }
+            case DBPROP_INIT_PROMPT:
+                if (v.vt == VT_EMPTY) {
+                    init_.prompt = DBPROMPT_NOPROMPT;
+                    return DBPROPSTATUS_OK;
+                }
+                if (v.vt != VT_I2 || v.iVal < DBPROMPT_PROMPT || v.iVal > DBPROMPT_NOPROMPT)
+                    return DBPROPSTATUS_BADVALUE;
+                init_.prompt = v.iVal;
+                return DBPROPSTATUS_OK;
+            case DBPROP_INIT_HWND:
+                // A library has no window to prompt in; the handle is accepted and unused.
+                return v.vt == VT_EMPTY || v.vt == VT_I4 || v.vt == VT_I8 ? DBPROPSTATUS_OK
+                                                                          : DBPROPSTATUS_BADVALUE;
+            default:
+                return DBPROPSTATUS_NOTSUPPORTED;
+        }
+    }
+    DBPROPSTATUS readable = DBPROPSTATUS_NOTSUPPORTED;
+    {
+        VARIANT probe;
+        VariantInit(&probe);
+        readable = ReadProperty(set, prop.dwPropertyID, &probe);
+        VariantClear(&probe);
+    }
+    return readable == DBPROPSTATUS_OK ? DBPROPSTATUS_NOTSETTABLE : DBPROPSTATUS_NOTSUPPORTED;
+}
+
+HRESULT DataSource::GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
+                                  ULONG* pcPropertySets, DBPROPSET** prgPropertySets) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::wstring> failures;
+    const HRESULT hr = AnswerGetProperties(
+        cPropertyIDSets, rgPropertyIDSets, Catalog(db_ != nullptr),
+        [this](const GUID& set, DBPROPID id, VARIANT* value) {
+            return ReadProperty(set, id, value);
+        },
+        pcPropertySets, prgPropertySets, &failures);
+    if (hr == E_INVALIDARG)
+        return PostProviderError(hr, IID_IDBProperties,
+                                 L"GetProperties was called with a missing array or count");
+    if (hr == E_OUTOFMEMORY)
+        return PostProviderError(hr, IID_IDBProperties, L"out of memory returning properties");
+    return PostPropertyFailures(hr, IID_IDBProperties,
+                                L"some data source properties could not be returned", failures);
+}
+
+HRESULT DataSource::SetPropertiesLocked(ULONG cPropertySets, DBPROPSET rgPropertySets[],
+                                        REFIID iid) {
+    std::vector<std::wstring> failures;
+    const HRESULT hr = ApplySetProperties(
+        cPropertySets, rgPropertySets,
+        [this](const GUID& set, const DBPROP& prop) { return WriteProperty(set, prop); },
+        &failures);
+    if (hr == E_INVALIDARG)
+        return PostProviderError(hr, iid,
+                                 L"SetProperties was given a count without its property array");
+    return PostPropertyFailures(hr, iid, L"some data source properties could not be set", failures);
+}
+
+HRESULT DataSource::SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return SetPropertiesLocked(cPropertySets, rgPropertySets, IID_IDBProperties);
+}
+
+// ---- initialisation ----------------------------------------------------------------------
+
+HRESULT DataSource::CheckProviderString(REFIID iid) const {
+    if (init_.providerString.empty())
+        return S_OK;
+    const ConnectionStringParse parsed =
+        ParseConnectionString(init_.providerString, BareItems::Allow);
+    if (!parsed.ok)
+        return PostProviderError(E_INVALIDARG, iid,
+                                 L"the extended properties " + Quoted(init_.providerString) +
+                                     L" cannot be read: " + parsed.error);
+    for (const ConnectionStringItem& item : parsed.items) {
+        if (item.hasValue)
+            continue;
+        if (item.key.size() >= 5 && SameKey(item.key.substr(0, 5), L"Excel"))
+            return PostProviderError(DB_E_NOTSUPPORTED, iid,
+                                     L"the data source " + Quoted(init_.dataSource) +
+                                         L" is asked to open as a " + L"workbook (" + item.key +
+                                         L"); workbooks are not supported by this data source yet");
+        if (SameKey(item.key, L"text"))
+            return PostProviderError(
+                DB_E_NOTSUPPORTED, iid,
+                L"the data source " + Quoted(init_.dataSource) +
+                    L" is asked to open as delimited text files; text data sources are not "
+                    L"supported by this data source yet");
+    }
+    return S_OK;
+}
+
+HRESULT DataSource::InitializeLocked(REFIID iid) {
+    if (db_)
+        return PostProviderError(
+            DB_E_ALREADYINITIALIZED, iid,
+            L"the data source " + Quoted(db_->Path()) + L" is initialized already");
+    if (init_.dataSource.empty()) {
+        return PostProviderError(
+            E_FAIL, iid,
+            init_.prompt == DBPROMPT_NOPROMPT
+                ? std::wstring(L"no data source given: the connection string needs "
+                               L"Data Source=<database file>")
+                : std::wstring(L"no data source given, and this library cannot prompt for "
+                               L"one: the connection string needs Data Source=<database "
+                               L"file>"));
+    }
+    HRESULT hr = CheckProviderString(iid);
+    if (FAILED(hr))
+        return hr;
+
+    std::shared_ptr<SqliteDatabase> db;
+    if (init_.dataSource == kMemoryDatabaseName) {
+        hr = SqliteDatabase::OpenMemory(iid, &db);
+        if (FAILED(hr))
+            return hr;
+        db_ = std::move(db);
+        ClearProviderError();
+        return S_OK;
+    }
+    std::unique_ptr<FileHold> hold;
+    FileKind kind;
+    hr = HoldDataSourceFile(init_.dataSource, ExclusiveMode(), iid, &hold, &kind);
+    if (FAILED(hr))
+        return hr;
+    const std::wstring file = Quoted(init_.dataSource);
+    switch (kind.kind) {
+        case StoreKind::SQLite:
+            hr = SqliteDatabase::OpenHeld(init_.dataSource, std::move(hold), ReadOnlyMode(), iid,
+                                          &db);
+            if (FAILED(hr))
+                return hr;
+            db_ = std::move(db);
+            ClearProviderError();
+            return S_OK;
+        case StoreKind::Access:
+            return PostProviderError(DB_E_NOTSUPPORTED, iid,
+                                     L"the file " + file + L" is " + DescribeFileKind(kind) +
+                                         L"; Access files are not supported by this data "
+                                         L"source yet");
+        case StoreKind::Zip:
+        case StoreKind::Ole2:
+            return PostProviderError(STG_E_INVALIDHEADER, iid,
+                                     L"the file " + file + L" is " + DescribeFileKind(kind) +
+                                         L", not a database; workbooks are not supported by "
+                                         L"this data source yet");
+        case StoreKind::Empty:
+        case StoreKind::Text:
+        case StoreKind::Unknown:
+            break;
+    }
+    return PostProviderError(
+        STG_E_INVALIDHEADER, iid,
+        L"the file " + file + L" is " + DescribeFileKind(kind) + L", not a database");
+}
+
+HRESULT DataSource::Initialize() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return InitializeLocked(IID_IDBInitialize);
+}
+
+HRESULT DataSource::Uninitialize() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (liveSessions_ > 0)
+        return PostProviderError(DB_E_OBJECTOPEN, IID_IDBInitialize,
+                                 L"the data source cannot be uninitialized while it has open "
+                                 L"sessions; release them first");
+    db_.reset();
+    ClearProviderError();
+    return S_OK;
+}
+
+// ---- sessions ------------------------------------------------------------------------------
+
+HRESULT DataSource::CreateSessionLocked(REFIID riid, IUnknown** ppDBSession) {
+    if (!db_)
+        return PostProviderError(E_UNEXPECTED, IID_IDBCreateSession,
+                                 L"a session needs an initialized data source; call "
+                                 L"Initialize first");
+    ComPtr<Session> session =
+        Session::Create(static_cast<IDBInitialize*>(this), &liveSessions_, db_);
+    const HRESULT hr = session->QueryInterface(riid, reinterpret_cast<void**>(ppDBSession));
+    if (FAILED(hr))
+        return PostProviderError(hr, IID_IDBCreateSession,
+                                 L"the session does not offer the interface asked for");
+    ClearProviderError();
+    return S_OK;
+}
+
+HRESULT DataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) {
+    if (!ppDBSession)
+        return E_INVALIDARG;
+    *ppDBSession = nullptr;
+    if (pUnkOuter)
+        return CLASS_E_NOAGGREGATION;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return CreateSessionLocked(riid, ppDBSession);
+}
+
+// ---- creation and destruction ------------------------------------------------------------
+
+HRESULT DataSource::CreateDatabaseFile(REFIID iid) {
+    const std::wstring& path = init_.dataSource;
+    HoldResult held = CreateAndHoldFile(WideToUtf8(path));
+    if (held.status == HoldStatus::Exists)
+        return PostProviderError(DB_E_DUPLICATEDATASOURCE, iid,
+                                 L"database already exists: " + Quoted(path));
+    if (held.status != HoldStatus::Ok) {
+        std::wstring why = ErrnoText(held.error);
+        if (held.error == ENOENT)
+            why += L" (the folder does not exist)";
+        return PostProviderError(
+            held.error == EACCES || held.error == EPERM ? STG_E_ACCESSDENIED : E_FAIL, iid,
+            L"could not create the database file " + Quoted(path) + L": " + why);
+    }
+    std::unique_ptr<FileHold> hold = std::move(held.hold);
+    // Writing the user version writes the database header, so that the new file is a
+    // SQLite database from now on, whoever opens it.
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(hold->AbsolutePath().c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        rc = sqlite3_exec(db, "PRAGMA user_version=0", nullptr, nullptr, nullptr);
+    }
+    HRESULT hr = S_OK;
+    if (rc != SQLITE_OK)
+        hr = PostSqliteError(db, rc, iid, L"could not write the new database file " + Quoted(path));
+    FileKind kind;
+    if (SUCCEEDED(hr) && (!ProbeFileKind(hold->Fd(), &kind) || kind.kind != StoreKind::SQLite))
+        hr = PostProviderError(
+            E_FAIL, iid, L"the new database file " + Quoted(path) + L" did not receive its header");
+    const std::string absolute = hold->AbsolutePath();
+    const int fd = hold->Fd();
+    hold->Release([&](bool) {
+        sqlite3_close(db);
+        if (FAILED(hr)) {
+            // Remove what this call created, and only that: the name must still lead to the
+            // file made here.
+            struct stat byName;
+            struct stat byFd;
+            if (::stat(absolute.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+                byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino)
+                ::unlink(absolute.c_str());
+        }
+    });
+    return hr;
+}
+
+HRESULT DataSource::CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySets[],
+                                     IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) {
+    if (ppDBSession)
+        *ppDBSession = nullptr;
+    if (pUnkOuter)
+        return CLASS_E_NOAGGREGATION;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const REFIID iid = IID_IDBDataSourceAdmin;
+    if (db_)
+        return PostProviderError(DB_E_ALREADYINITIALIZED, iid,
+                                 L"the data source is initialized already (on " +
+                                     Quoted(db_->Path()) +
+                                     L"); a new database needs a new "
+                                     L"data source object");
+    const bool wantSession = ppDBSession && riid != GUID_NULL;
+    if (wantSession && !Session::Offers(riid))
+        return PostProviderError(E_NOINTERFACE, iid,
+                                 L"the session asked for with the new database does not "
+                                 L"offer that interface; nothing was created");
+    HRESULT hr = SetPropertiesLocked(cPropertySets, rgPropertySets, iid);
+    if (FAILED(hr))
+        return hr;
+    if (init_.dataSource.empty())
+        return PostProviderError(E_INVALIDARG, iid,
+                                 L"no data source given: DBPROP_INIT_DATASOURCE must name the "
+                                 L"database file to create");
+    hr = CheckProviderString(iid);
+    if (FAILED(hr))
+        return hr;
+    if (init_.dataSource != kMemoryDatabaseName) {
+        hr = CreateDatabaseFile(iid);
+        if (FAILED(hr))
+            return hr;
+    }
+    hr = InitializeLocked(iid);
+    if (FAILED(hr))
+        return hr;
+    if (wantSession) {
+        hr = CreateSessionLocked(riid, ppDBSession);
+        if (FAILED(hr))
+            return hr;
+    }
+    ClearProviderError();
+    return S_OK;
+}
+
+HRESULT DataSource::DestroyDataSource() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const REFIID iid = IID_IDBDataSourceAdmin;
+    if (!db_)
+        return PostProviderError(E_UNEXPECTED, iid,
+                                 L"DestroyDataSource needs an initialized data source");
+    if (liveSessions_ > 0)
+        return PostProviderError(DB_E_OBJECTOPEN, iid,
+                                 L"the database " + Quoted(db_->Path()) +
+                                     L" cannot be deleted while it has open sessions");
+    const bool inMemory = db_->InMemory();
+    const std::wstring path = db_->Path();
+    const std::string absolute = db_->AbsolutePathUtf8();
+    if (db_.use_count() > 1)
+        return PostProviderError(DB_E_OBJECTOPEN, iid,
+                                 L"the database " + Quoted(path) +
+                                     L" cannot be deleted while commands or rowsets use it");
+    db_.reset();
+    if (inMemory) {
+        ClearProviderError();
+        return S_OK;
+    }
+    // Deleting needs the file to itself: no other connection of any process.
+    HoldResult held = HoldFileExclusive(absolute);
+    if (held.status != HoldStatus::Ok)
+        return PostHoldError(held.status, held.error, path, iid, L"delete");
+    const int fd = held.hold->Fd();
+    int error = 0;
+    held.hold->Release([&](bool) {
+        struct stat byName;
+        struct stat byFd;
+        if (::stat(absolute.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+            byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino) {
+            if (::unlink(absolute.c_str()) != 0)
+                error = errno;
+            ::unlink((absolute + "-wal").c_str());
+            ::unlink((absolute + "-shm").c_str());
+            ::unlink((absolute + "-journal").c_str());
+        }
+    });
+    if (error)
+        return PostProviderError(
+            E_FAIL, iid,
+            L"could not delete the database file " + Quoted(path) + L": " + ErrnoText(error));
+    ClearProviderError();
+    return S_OK;
+}
+
+}  // namespace vorn::provider

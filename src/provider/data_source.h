@@ -1,0 +1,79 @@
+// The data source object of the embedded provider: initialisation properties, opening the
+// store its data source names, sessions, creation of new database files.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "provider/database_access.h"
+#include "provider/sqlite_database.h"
+#include "vornoledb/platform/oledb.h"
+
+namespace vorn::provider {
+
+class DataSource final : public ComObject<IDBInitialize, IDBProperties, IDBCreateSession,
+                                          IDBDataSourceAdmin, IProviderDatabase> {
+  public:
+    // The class factory of CLSID_ACE_OLEDB_12 and CLSID_JET_OLEDB_4.
+    static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
+
+    // IDBInitialize: opens the store named by DBPROP_INIT_DATASOURCE (a SQLite file or
+    // ":memory:"); other kinds of file fail with a record naming the file and its kind.
+    HRESULT Initialize() override;
+    // Closes the database; refused with DB_E_OBJECTOPEN while sessions exist.
+    HRESULT Uninitialize() override;
+
+    // IDBProperties: DBPROPSET_DBINIT (settable before Initialize), DBPROPSET_DATASOURCEINFO
+    // and DBPROPSET_DATASOURCE (read-only).
+    HRESULT GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
+                          ULONG* pcPropertySets, DBPROPSET** prgPropertySets) override;
+    HRESULT SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) override;
+
+    // IDBCreateSession
+    HRESULT CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) override;
+
+    // IDBDataSourceAdmin: CreateDataSource makes a new empty SQLite database at
+    // DBPROP_INIT_DATASOURCE, whatever its extension, never touching an existing file, and
+    // leaves the data source initialized on it. DestroyDataSource deletes the database file
+    // of an initialized data source that nobody else has open.
+    HRESULT CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySets[], IUnknown* pUnkOuter,
+                             REFIID riid, IUnknown** ppDBSession) override;
+    HRESULT DestroyDataSource() override;
+
+    // IProviderDatabase
+    std::shared_ptr<Database> GetDatabase() override;
+
+  private:
+    DataSource() = default;
+    ~DataSource() override = default;
+
+    struct InitProperties {
+        std::wstring dataSource;
+        LONG mode = DB_MODE_READWRITE | DB_MODE_SHARE_DENY_NONE;
+        SHORT prompt = DBPROMPT_NOPROMPT;
+        std::wstring providerString;
+        std::wstring userId;
+        std::wstring password;
+        std::wstring location;
+    };
+
+    HRESULT InitializeLocked(REFIID iid);
+    HRESULT SetPropertiesLocked(ULONG cPropertySets, DBPROPSET rgPropertySets[], REFIID iid);
+    HRESULT CreateSessionLocked(REFIID riid, IUnknown** ppDBSession);
+    HRESULT CreateDatabaseFile(REFIID iid);
+    HRESULT CheckProviderString(REFIID iid) const;
+    DBPROPSTATUS ReadProperty(const GUID& set, DBPROPID id, VARIANT* value) const;
+    DBPROPSTATUS WriteProperty(const GUID& set, const DBPROP& prop);
+    bool ReadOnlyMode() const;
+    bool ExclusiveMode() const;
+
+    std::mutex mutex_;
+    InitProperties init_;
+    std::shared_ptr<SqliteDatabase> db_;
+    std::atomic<int> liveSessions_{0};
+};
+
+}  // namespace vorn::provider

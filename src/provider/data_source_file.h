@@ -1,0 +1,25 @@
+// The file a data source names: held open under its advisory lock and told by kind, with
+// the error records a person can act on when that fails.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "provider/open_file_registry.h"
+#include "provider/store_kind.h"
+#include "vornoledb/platform/types.h"
+
+namespace vorn::provider {
+
+// Holds the file at path (shared, or exclusive when the data source asked for exclusive
+// use) and reads its kind. On failure posts a record (guid iid) naming the file: "could not
+// find file", "is a folder", "is in use", "cannot be read" ... and returns its HRESULT.
+HRESULT HoldDataSourceFile(const std::wstring& path, bool exclusive, REFIID iid,
+                           std::unique_ptr<FileHold>* hold, FileKind* kind);
+
+// The record for a hold that failed with status/error on path. what is the operation
+// ("open", "compact") for the in-use texts.
+HRESULT PostHoldError(HoldStatus status, int error, const std::wstring& path, REFIID iid,
+                      const std::wstring& what);
+
+}  // namespace vorn::provider

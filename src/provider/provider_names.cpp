@@ -1,0 +1,76 @@
+// Provider names and the classes they create.
+#include "provider/provider_names.h"
+
+#include <mutex>
+#include <vector>
+
+#include "provider/connection_string.h"
+#include "vornoledb/platform/oledb.h"
+
+namespace vorn::provider {
+namespace {
+
+std::wstring Trimmed(const std::wstring& s) {
+    const size_t begin = s.find_first_not_of(L" \t\r\n");
+    if (begin == std::wstring::npos)
+        return L"";
+    const size_t end = s.find_last_not_of(L" \t\r\n");
+    return s.substr(begin, end - begin + 1);
+}
+
+struct Names {
+    std::mutex mutex;
+    std::vector<std::pair<std::wstring, CLSID>> entries;
+};
+
+Names& TheNames() {
+    static Names* names = [] {
+        auto* n = new Names;
+        n->entries.emplace_back(L"Microsoft.ACE.OLEDB.12.0", CLSID_ACE_OLEDB_12);
+        n->entries.emplace_back(L"Microsoft.Jet.OLEDB.4.0", CLSID_JET_OLEDB_4);
+        return n;
+    }();
+    return *names;
+}
+
+}  // namespace
+
+void RegisterProviderName(const std::wstring& name, REFCLSID clsid) {
+    Names& names = TheNames();
+    const std::wstring key = Trimmed(name);
+    std::lock_guard<std::mutex> lock(names.mutex);
+    for (auto& entry : names.entries) {
+        if (SameKey(entry.first, key)) {
+            entry.second = clsid;
+            return;
+        }
+    }
+    names.entries.emplace_back(key, clsid);
+}
+
+void RevokeProviderName(const std::wstring& name) {
+    Names& names = TheNames();
+    const std::wstring key = Trimmed(name);
+    std::lock_guard<std::mutex> lock(names.mutex);
+    for (auto it = names.entries.begin(); it != names.entries.end(); ++it) {
+        if (SameKey(it->first, key)) {
+            names.entries.erase(it);
+            return;
+        }
+    }
+}
+
+bool FindProviderClass(const std::wstring& name, CLSID* clsid) {
+    Names& names = TheNames();
+    const std::wstring key = Trimmed(name);
+    std::lock_guard<std::mutex> lock(names.mutex);
+    for (const auto& entry : names.entries) {
+        if (SameKey(entry.first, key)) {
+            *clsid = entry.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace vorn::provider

@@ -1,0 +1,186 @@
+// A SQLite database opened for a data source.
+#include "provider/sqlite_database.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "provider/provider_errors.h"
+#include "provider/sqlite_errors.h"
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider {
+namespace {
+
+std::atomic<int> g_busyTimeoutMs{5000};
+
+int Exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+// Runs a PRAGMA that answers one text value (journal_mode); "" when it failed.
+std::string PragmaText(sqlite3* db, const char* sql, int* rc) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string value;
+    *rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (*rc == SQLITE_OK) {
+        *rc = sqlite3_step(stmt);
+        if (*rc == SQLITE_ROW) {
+            const unsigned char* text = sqlite3_column_text(stmt, 0);
+            if (text)
+                value = reinterpret_cast<const char*>(text);
+            *rc = SQLITE_OK;
+        } else if (*rc == SQLITE_DONE) {
+            *rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+// Reads the schema once, so that a damaged file, a file that is no database and a lock that
+// does not clear are reported by the open rather than by the first statement.
+int Validate(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_schema", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+            rc = SQLITE_OK;
+    }
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+// Write-ahead logging is marked by 2 in bytes 18 and 19 of the database header.
+bool HeaderSaysWal(int fd) {
+    unsigned char version[2] = {0, 0};
+    return fd >= 0 && ::pread(fd, version, 2, 18) == 2 && (version[0] == 2 || version[1] == 2);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Moves the log into the database and leaves rollback journaling on, which removes the
+// -wal and -shm files. Failures leave the file as it is (still consistent): another
+// connection that does not take our advisory lock may be reading it.
+void CheckpointToSingleFile(sqlite3* db) {
+    sqlite3_busy_timeout(db, 0);
+    if (!sqlite3_get_autocommit(db))
+        Exec(db, "ROLLBACK");
+    Exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
+    int rc = SQLITE_OK;
+    PragmaText(db, "PRAGMA journal_mode=DELETE", &rc);
+}
+
+}  // namespace
+
+int BusyTimeoutMilliseconds() {
+    return g_busyTimeoutMs.load();
+}
+
+int SetBusyTimeoutMilliseconds(int milliseconds) {
+    return g_busyTimeoutMs.exchange(milliseconds < 0 ? 0 : milliseconds);
+}
+
+SqliteDatabase::SqliteDatabase(sqlite3* db, std::wstring path, std::string absolutePath,
+                               std::unique_ptr<FileHold> hold, bool readOnly)
+    : db_(db),
+      path_(std::move(path)),
+      absolutePath_(std::move(absolutePath)),
+      hold_(std::move(hold)),
+      readOnly_(readOnly) {}
+
+std::wstring SqliteDatabase::AbsolutePath() const {
+    return Utf8ToWide(absolutePath_);
+}
+
+HRESULT SqliteDatabase::OpenHeld(const std::wstring& pathAsGiven, std::unique_ptr<FileHold> hold,
+                                 bool readOnly, REFIID iid, std::shared_ptr<SqliteDatabase>* out) {
+    out->reset();
+    const std::string absolute = hold->AbsolutePath();
+    const int flags =
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(absolute.c_str(), &db, flags, nullptr);
+    const std::wstring context = L"could not open the database " + Quoted(pathAsGiven);
+    if (rc != SQLITE_OK) {
+        const HRESULT hr = PostSqliteError(db, rc, iid, context);
+        // The connection never reached the file's locks; closing it is safe under the hold.
+        hold->Release([db](bool) { sqlite3_close(db); });
+        return hr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, BusyTimeoutMilliseconds());
+    rc = Validate(db);
+    if (rc == SQLITE_OK)
+        rc = Exec(db, "PRAGMA foreign_keys=ON");
+    if (rc == SQLITE_OK && !readOnly) {
+        // Write-ahead logging: an open result never blocks another connection's writes. A
+        // file system without shared memory keeps the rollback journal; that is no failure.
+        int walRc = SQLITE_OK;
+        PragmaText(db, "PRAGMA journal_mode=WAL", &walRc);
+        if ((walRc & 0xff) == SQLITE_BUSY || (walRc & 0xff) == SQLITE_CORRUPT ||
+            (walRc & 0xff) == SQLITE_NOTADB)
+            rc = walRc;
+    }
+    if (rc != SQLITE_OK) {
+        const HRESULT hr = PostSqliteError(db, rc, iid, context);
+        hold->Release([db](bool) { sqlite3_close(db); });
+        return hr;
+    }
+    out->reset(new SqliteDatabase(db, pathAsGiven, absolute, std::move(hold), readOnly));
+    return S_OK;
+}
+
+HRESULT SqliteDatabase::OpenMemory(REFIID iid, std::shared_ptr<SqliteDatabase>* out) {
+    out->reset();
+    sqlite3* db = nullptr;
+    const int rc =
+        sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const HRESULT hr = PostSqliteError(db, rc, iid, L"could not open an in-memory database");
+        sqlite3_close(db);
+        return hr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    Exec(db, "PRAGMA foreign_keys=ON");
+    out->reset(new SqliteDatabase(db, kMemoryDatabaseName, "", nullptr, false));
+    return S_OK;
+}
+
+void SqliteDatabase::CloseAndTidy(bool alone) {
+    // Statements still prepared belong to nobody any more (every user holds the database);
+    // finalizing them lets the connection close now rather than linger as a zombie after
+    // the file's descriptor is gone.
+    while (sqlite3_stmt* stmt = sqlite3_next_stmt(db_, nullptr))
+        sqlite3_finalize(stmt);
+    if (alone && !readOnly_)
+        CheckpointToSingleFile(db_);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    if (alone && readOnly_ && hold_ &&
+        (HeaderSaysWal(hold_->Fd()) || Exists(absolutePath_ + "-wal"))) {
+        // A read-only connection cannot tidy the log; a short-lived writing connection can,
+        // when the file may be written at all.
+        sqlite3* writer = nullptr;
+        if (sqlite3_open_v2(absolutePath_.c_str(), &writer, SQLITE_OPEN_READWRITE, nullptr) ==
+            SQLITE_OK)
+            CheckpointToSingleFile(writer);
+        sqlite3_close(writer);
+    }
+}
+
+SqliteDatabase::~SqliteDatabase() {
+    if (!hold_) {
+        CloseAndTidy(false);
+        return;
+    }
+    hold_->Release([this](bool alone) { CloseAndTidy(alone); });
+}
+
+}  // namespace vorn::provider

@@ -1,0 +1,59 @@
+// A SQLite database opened for a data source: the connection handle, the shared advisory
+// lock on its file, the journal rules (write-ahead log while open, one file when closed).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "provider/database.h"
+#include "provider/open_file_registry.h"
+#include "vornoledb/platform/types.h"
+
+namespace vorn::provider {
+
+// How long a statement waits for another connection's lock before it fails (and how long
+// an open waits for a file held exclusively by another process). 5 s unless changed.
+int BusyTimeoutMilliseconds();
+// Changes the wait for connections opened afterwards; returns the previous value. An
+// internal hook for tests, which cannot wait seconds for a lock to fail.
+int SetBusyTimeoutMilliseconds(int milliseconds);
+
+// The name of the private in-memory database.
+inline constexpr wchar_t kMemoryDatabaseName[] = L":memory:";
+
+class SqliteDatabase final : public Database {
+  public:
+    // Opens the SQLite file that hold has open (its kind already checked), read-only or for
+    // writing. pathAsGiven is the data source as the caller wrote it. On failure posts a
+    // record whose guid is iid and returns its HRESULT.
+    static HRESULT OpenHeld(const std::wstring& pathAsGiven, std::unique_ptr<FileHold> hold,
+                            bool readOnly, REFIID iid, std::shared_ptr<SqliteDatabase>* out);
+    // A private in-memory database (":memory:").
+    static HRESULT OpenMemory(REFIID iid, std::shared_ptr<SqliteDatabase>* out);
+
+    // Closes the connection. When it is the last connection to the file in this process and
+    // no other process has the file open, the write-ahead log is checkpointed and the journal
+    // switched back to DELETE, so that the closed database is a single file.
+    ~SqliteDatabase() override;
+
+    sqlite3* Handle() const override { return db_; }
+    const std::wstring& Path() const override { return path_; }
+    const std::string& AbsolutePathUtf8() const override { return absolutePath_; }
+    bool ReadOnly() const override { return readOnly_; }
+    bool InMemory() const { return !hold_; }
+    // The absolute path as wide text ("" for the in-memory database).
+    std::wstring AbsolutePath() const;
+
+  private:
+    SqliteDatabase(sqlite3* db, std::wstring path, std::string absolutePath,
+                   std::unique_ptr<FileHold> hold, bool readOnly);
+    void CloseAndTidy(bool alone);
+
+    sqlite3* db_;
+    std::wstring path_;
+    std::string absolutePath_;
+    std::unique_ptr<FileHold> hold_;
+    bool readOnly_;
+};
+
+}  // namespace vorn::provider
