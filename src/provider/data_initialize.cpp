@@ -90,40 +90,47 @@ HRESULT DataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
         return PostProviderError(E_INVALIDARG, iid,
                                  L"the connection string cannot be read: " + parsed.error);
 
-    // The initialisation properties the string gives.
-    InitPropertyList props;
+    // The keys read here, each with its last occurrence (a key given twice counts with its
+    // last value). One pass, so that long strings cost linear time.
+    static const wchar_t* const kKeys[] = {
+        L"Data Source", L"Extended Properties", L"User ID", L"Password", L"Location", L"Mode",
+        L"Prompt"};
+    constexpr size_t kKeyCount = sizeof kKeys / sizeof kKeys[0];
+    const ConnectionStringItem* last[kKeyCount] = {};
     for (const ConnectionStringItem& item : parsed.items) {
-        // Only the last occurrence of a key counts.
-        if (parsed.Find(item.key) != &item)
-            continue;
-        if (SameKey(item.key, L"Data Source")) {
-            props.AddText(DBPROP_INIT_DATASOURCE, item.value, DBPROPOPTIONS_REQUIRED);
-        } else if (SameKey(item.key, L"Extended Properties")) {
-            props.AddText(DBPROP_INIT_PROVIDERSTRING, item.value, DBPROPOPTIONS_REQUIRED);
-        } else if (SameKey(item.key, L"User ID")) {
-            props.AddText(DBPROP_AUTH_USERID, item.value, DBPROPOPTIONS_OPTIONAL);
-        } else if (SameKey(item.key, L"Password")) {
-            props.AddText(DBPROP_AUTH_PASSWORD, item.value, DBPROPOPTIONS_OPTIONAL);
-        } else if (SameKey(item.key, L"Location")) {
-            props.AddText(DBPROP_INIT_LOCATION, item.value, DBPROPOPTIONS_OPTIONAL);
-        } else if (SameKey(item.key, L"Mode")) {
-            LONG mode = 0;
-            if (!ParseModeValue(item.value, &mode))
-                return PostProviderError(
-                    E_INVALIDARG, iid,
-                    L"the Mode value " + Quoted(item.value) +
-                        L" is not understood (use Read, Write, ReadWrite, Share Deny None, "
-                        L"Share Deny Read, Share Deny Write or Share Exclusive, joined by '|')");
-            props.AddI4(DBPROP_INIT_MODE, mode);
-        } else if (SameKey(item.key, L"Prompt")) {
-            SHORT prompt = 0;
-            if (!ParsePromptValue(item.value, &prompt))
-                return PostProviderError(E_INVALIDARG, iid,
-                                         L"the Prompt value " + Quoted(item.value) +
-                                             L" is not understood (use Prompt, Complete, "
-                                             L"CompleteRequired or NoPrompt)");
-            props.AddI2(DBPROP_INIT_PROMPT, prompt);
-        }
+        for (size_t k = 0; k < kKeyCount; ++k)
+            if (SameKey(item.key, kKeys[k]))
+                last[k] = &item;
+    }
+    InitPropertyList props;
+    if (last[0])
+        props.AddText(DBPROP_INIT_DATASOURCE, last[0]->value, DBPROPOPTIONS_REQUIRED);
+    if (last[1])
+        props.AddText(DBPROP_INIT_PROVIDERSTRING, last[1]->value, DBPROPOPTIONS_REQUIRED);
+    if (last[2])
+        props.AddText(DBPROP_AUTH_USERID, last[2]->value, DBPROPOPTIONS_OPTIONAL);
+    if (last[3])
+        props.AddText(DBPROP_AUTH_PASSWORD, last[3]->value, DBPROPOPTIONS_OPTIONAL);
+    if (last[4])
+        props.AddText(DBPROP_INIT_LOCATION, last[4]->value, DBPROPOPTIONS_OPTIONAL);
+    if (last[5]) {
+        LONG mode = 0;
+        if (!ParseModeValue(last[5]->value, &mode))
+            return PostProviderError(
+                E_INVALIDARG, iid,
+                L"the Mode value " + Quoted(last[5]->value) +
+                    L" is not understood (use Read, Write, ReadWrite, Share Deny None, "
+                    L"Share Deny Read, Share Deny Write or Share Exclusive, joined by '|')");
+        props.AddI4(DBPROP_INIT_MODE, mode);
+    }
+    if (last[6]) {
+        SHORT prompt = 0;
+        if (!ParsePromptValue(last[6]->value, &prompt))
+            return PostProviderError(E_INVALIDARG, iid,
+                                     L"the Prompt value " + Quoted(last[6]->value) +
+                                         L" is not understood (use Prompt, Complete, "
+                                         L"CompleteRequired or NoPrompt)");
+        props.AddI2(DBPROP_INIT_PROMPT, prompt);
     }
     if (!props.AllocatedText())
         return PostProviderError(E_OUTOFMEMORY, iid,

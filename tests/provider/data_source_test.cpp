@@ -61,6 +61,18 @@ TEST(DataInitializeTest, UnreadableStringSaysWhatAndWhere) {
     EXPECT_TRUE(Contains(TakeError().description, L"'Sometimes'"));
 }
 
+TEST(DataInitializeTest, LastOccurrenceOfAKeyCountsAlsoInLongStrings) {
+    std::wstring text = L"Provider=Microsoft.ACE.OLEDB.12.0;Mode=Sometimes;";
+    for (int i = 0; i < 100000; ++i)
+        text += L"Jet OLEDB:Unused Setting=" + std::to_wstring(i) + L";";
+    text += L"Data Source=first.db;Data Source='/last.db';mode=Read";
+    ComPtr<IDBInitialize> ds;
+    ASSERT_EQ(GetDataSource(text, &ds), S_OK) << TakeError().description;
+    EXPECT_EQ(TextProperty(ds.Get(), DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE), L"/last.db");
+    VARIANT mode = ReadProperty(ds.Get(), DBPROPSET_DBINIT, DBPROP_INIT_MODE);
+    EXPECT_EQ(mode.lVal, DB_MODE_READ);
+}
+
 TEST(DataInitializeTest, InitializationStringComesBackFromTheDataSource) {
     ComPtr<IDBInitialize> ds;
     ASSERT_EQ(GetDataSource(L"provider=Microsoft.Jet.OLEDB.4.0;data source=/tmp/a;b.db;"

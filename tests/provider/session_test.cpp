@@ -167,6 +167,38 @@ TEST_F(SessionTest, OpenRowsetOnAMissingTableFailsWithNoTable) {
     TakeError();
 }
 
+TEST_F(SessionTest, OpenRowsetGivesTheRowsOfATableNamedWithBlanks) {
+    RunSql(path_,
+           "CREATE TABLE [Order Details](id INTEGER, qty INTEGER);"
+           "INSERT INTO [Order Details] VALUES (1, 5), (2, 7), (3, 9);");
+    ComPtr<IOpenRowset> open;
+    ASSERT_EQ(session_.As(&open), S_OK);
+    std::wstring name = L"order details";
+    DBID table{};
+    table.eKind = DBKIND_NAME;
+    table.uName.pwszName = name.data();
+    ComPtr<IRowset> rowset;
+    ASSERT_EQ(open->OpenRowset(nullptr, &table, nullptr, IID_IRowset, 0, nullptr,
+                               rowset.ReleaseAndGetUnknownAddress()),
+              S_OK)
+        << TakeError().description;
+    ComPtr<IColumnsInfo> info;
+    ASSERT_EQ(rowset.As(&info), S_OK);
+    DBORDINAL columns = 0;
+    DBCOLUMNINFO* columnInfo = nullptr;
+    OLECHAR* strings = nullptr;
+    ASSERT_EQ(info->GetColumnInfo(&columns, &columnInfo, &strings), S_OK);
+    EXPECT_EQ(columns, 2u);
+    CoTaskMemFree(columnInfo);
+    CoTaskMemFree(strings);
+    DBCOUNTITEM obtained = 0;
+    HROW rows[10];
+    HROW* rowsOut = rows;
+    EXPECT_EQ(rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 10, &obtained, &rowsOut), DB_S_ENDOFROWSET);
+    EXPECT_EQ(obtained, 3u);
+    rowset->ReleaseRows(obtained, rows, nullptr, nullptr, nullptr);
+}
+
 TEST_F(SessionTest, ReleasingASessionRollsBackItsOpenTransaction) {
     ASSERT_EQ(local_->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr), S_OK);
     ASSERT_EQ(Exec(session_.Get(), "INSERT INTO t(name) VALUES('left open')"), SQLITE_OK);
