@@ -91,6 +91,11 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
         return PostProviderError(
             E_INVALIDARG, iid,
             L"no destination was given for the compacted copy of " + Quoted(source));
+    HRESULT checked = CheckPathText(source, iid);
+    if (SUCCEEDED(checked))
+        checked = CheckPathText(destination, iid);
+    if (FAILED(checked))
+        return checked;
     const std::string sourceUtf8 = WideToUtf8(source);
     const std::string destinationUtf8 = WideToUtf8(destination);
 

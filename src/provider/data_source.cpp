@@ -499,6 +499,9 @@ HRESULT DataSource::CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySe
     hr = CheckProviderString(iid);
     if (FAILED(hr))
         return hr;
+    hr = CheckPathText(init_.dataSource, iid);
+    if (FAILED(hr))
+        return hr;
     if (init_.dataSource != kMemoryDatabaseName) {
         hr = CreateDatabaseFile(iid);
         if (FAILED(hr))

@@ -20,6 +20,11 @@ HRESULT PostHoldError(HoldStatus status, int error, const std::wstring& path, RE
         case HoldStatus::IsDirectory:
             return PostProviderError(E_FAIL, iid,
                                      Quoted(path) + L" is a folder, not a database file");
+        case HoldStatus::NotRegularFile:
+            return PostProviderError(E_FAIL, iid,
+                                     Quoted(path) +
+                                         L" is not a regular file (a device, pipe or socket), "
+                                         L"not a database file");
         case HoldStatus::Exists:
             return PostProviderError(STG_E_FILEALREADYEXISTS, iid,
                                      L"a file named " + Quoted(path) + L" exists already");
@@ -39,9 +44,22 @@ HRESULT PostHoldError(HoldStatus status, int error, const std::wstring& path, RE
     return PostProviderError(E_FAIL, iid, L"could not " + what + L" " + Quoted(path));
 }
 
+HRESULT CheckPathText(const std::wstring& path, REFIID iid) {
+    const size_t nul = path.find(L'\0');
+    if (nul == std::wstring::npos)
+        return S_OK;
+    return PostProviderError(E_INVALIDARG, iid,
+                             L"the file name " + Quoted(path.substr(0, nul)) +
+                                 L"... holds a NUL character at position " +
+                                 std::to_wstring(nul + 1));
+}
+
 HRESULT HoldDataSourceFile(const std::wstring& path, bool exclusive, REFIID iid,
                            std::unique_ptr<FileHold>* hold, FileKind* kind) {
     hold->reset();
+    const HRESULT checked = CheckPathText(path, iid);
+    if (FAILED(checked))
+        return checked;
     const std::string utf8 = WideToUtf8(path);
     HoldResult held =
         exclusive ? HoldFileExclusive(utf8) : HoldFileShared(utf8, BusyTimeoutMilliseconds());

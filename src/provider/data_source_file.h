@@ -17,6 +17,10 @@ namespace vorn::provider {
 HRESULT HoldDataSourceFile(const std::wstring& path, bool exclusive, REFIID iid,
                            std::unique_ptr<FileHold>* hold, FileKind* kind);
 
+// Refuses (with a record) a path holding a NUL character, which the file system would cut
+// short and so open a file other than the one named.
+HRESULT CheckPathText(const std::wstring& path, REFIID iid);
+
 // The record for a hold that failed with status/error on path. what is the operation
 // ("open", "compact") for the in-use texts.
 HRESULT PostHoldError(HoldStatus status, int error, const std::wstring& path, REFIID iid,

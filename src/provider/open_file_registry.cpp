@@ -129,6 +129,8 @@ HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
         return Failure(StatusOfMissing(errno), errno);
     if (S_ISDIR(st.st_mode))
         return Failure(HoldStatus::IsDirectory, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return Failure(HoldStatus::NotRegularFile);
     const auto join = [&](OpenFileEntry* entry) -> HoldResult {
         if (entry->exclusive)
             return Failure(HoldStatus::InUseHere);
@@ -142,14 +144,17 @@ HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
     if (it != reg.entries.end())
         return join(it->second);
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Failure(StatusOfMissing(errno), errno);
     struct stat fst;
-    if (::fstat(fd, &fst) != 0) {
+    if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
+        // Not in the registry (only regular files are), so closing it cancels nobody's locks.
         const int error = errno;
+        const bool regular = S_ISREG(fst.st_mode);
         ::close(fd);
-        return Failure(HoldStatus::SystemError, error);
+        return regular ? Failure(HoldStatus::SystemError, error)
+                       : Failure(HoldStatus::NotRegularFile);
     }
     const Key key(fst.st_dev, fst.st_ino);
     const auto deadline =
@@ -194,16 +199,21 @@ HoldResult HoldFileExclusive(const std::string& path) {
         return Failure(StatusOfMissing(errno), errno);
     if (S_ISDIR(st.st_mode))
         return Failure(HoldStatus::IsDirectory, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return Failure(HoldStatus::NotRegularFile);
     if (reg.entries.count(Key(st.st_dev, st.st_ino)))
         return Failure(HoldStatus::InUseHere);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Failure(StatusOfMissing(errno), errno);
     struct stat fst;
-    if (::fstat(fd, &fst) != 0) {
+    if (::fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
+        // Not in the registry (only regular files are), so closing it cancels nobody's locks.
         const int error = errno;
+        const bool regular = S_ISREG(fst.st_mode);
         ::close(fd);
-        return Failure(HoldStatus::SystemError, error);
+        return regular ? Failure(HoldStatus::SystemError, error)
+                       : Failure(HoldStatus::NotRegularFile);
     }
     auto it = reg.entries.find(Key(fst.st_dev, fst.st_ino));
     if (it != reg.entries.end()) {

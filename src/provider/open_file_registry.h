@@ -22,6 +22,7 @@ enum class HoldStatus {
     Ok,
     NotFound,        // no such file
     IsDirectory,     // the path names a folder
+    NotRegularFile,  // a device, pipe or socket
     Exists,          // creation: a file of that name is there already
     InUseHere,       // another holder in this process prevents it
     InUseElsewhere,  // another process holds the lock that prevents it

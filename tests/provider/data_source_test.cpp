@@ -2,6 +2,7 @@
 // by their kind, properties, Mode=Read, prompting, initialisation strings.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include "provider/sqlite_errors.h"
 #include "provider/store_kind.h"
@@ -142,7 +143,9 @@ TEST(DataSourceTest, FilesThatAreNoSqliteDatabaseAreRefusedByKind) {
         {folder.File("empty.db"), L"is an empty file (0 bytes), not a database"},
         {folder.File("book.db"), L"zip archive"},
         {folder.Path(), L"is a folder, not a database file"},
+        {folder.File("pipe"), L"is not a regular file"},
     };
+    ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);
     for (const Case& c : cases) {
         ComPtr<IDBInitialize> ds;
         EXPECT_TRUE(FAILED(OpenDataSource(ConnectionTo(c.path), &ds))) << c.path;
@@ -150,6 +153,28 @@ TEST(DataSourceTest, FilesThatAreNoSqliteDatabaseAreRefusedByKind) {
         EXPECT_TRUE(Contains(e.description, Utf8ToWide(c.path))) << e.description;
         EXPECT_TRUE(Contains(e.description, c.expected)) << e.description;
     }
+}
+
+TEST(DataSourceTest, NameWithANulCharacterIsRefused) {
+    TempFolder folder;
+    RunSql(folder.File("a.db"), "CREATE TABLE t(x)");
+    ComPtr<IDBProperties> props;
+    ASSERT_EQ(CoCreateInstance(CLSID_ACE_OLEDB_12, nullptr, CLSCTX_INPROC_SERVER, IID_IDBProperties,
+                               props.ReleaseAndGetVoidAddress()),
+              S_OK);
+    const std::wstring name = Utf8ToWide(folder.File("a.db")) + std::wstring(1, L'\0') + L"x";
+    DBPROP prop{};
+    prop.dwPropertyID = DBPROP_INIT_DATASOURCE;
+    prop.colid = DB_NULLID;
+    prop.vValue.vt = VT_BSTR;
+    prop.vValue.bstrVal = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+    DBPROPSET set{&prop, 1, DBPROPSET_DBINIT};
+    ASSERT_EQ(props->SetProperties(1, &set), S_OK);
+    SysFreeString(prop.vValue.bstrVal);
+    ComPtr<IDBInitialize> ds;
+    ASSERT_EQ(props.As(&ds), S_OK);
+    EXPECT_EQ(ds->Initialize(), E_INVALIDARG);
+    EXPECT_TRUE(Contains(TakeError().description, L"NUL character"));
 }
 
 TEST(DataSourceTest, FileKindsFromHeaders) {
