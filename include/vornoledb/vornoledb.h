@@ -20,6 +20,8 @@
 #include "vornoledb/command.h"
 #include "vornoledb/connection_cache.h"
 #include "vornoledb/module.h"
+#include "vornoledb/ddl_command.h"
+#include "vornoledb/recordset.h"
 
 // Version of the library the program runs with, "major.minor.patch".
 VORNOLEDB_API const char* VornOleDbVersion();

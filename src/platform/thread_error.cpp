@@ -1,13 +1,59 @@
 // The calling thread's current error object.
+//
+// Kept in a pthread key rather than a thread_local object: a thread_local with a destructor
+// pins the shared library in memory, so unloading it (and with it closing the connections
+// it pools) would never happen. The key's destructor releases a thread's object when the
+// thread ends; the key itself is deleted when the library is unloaded.
+#include <pthread.h>
+
 #include "vornoledb/platform/oledb.h"
 
 namespace {
-thread_local ComPtr<IErrorInfo> t_errorInfo;
+
+void ReleaseErrorObject(void* p) {
+    if (p) static_cast<IErrorInfo*>(p)->Release();
 }
+
+class ErrorKey {
+public:
+    ErrorKey() { valid_ = pthread_key_create(&key_, ReleaseErrorObject) == 0; }
+    ~ErrorKey() {
+        if (!valid_) return;
+        ReleaseErrorObject(pthread_getspecific(key_));
+        pthread_key_delete(key_);
+        valid_ = false;
+    }
+    // Takes the calling thread's object (the reference passes to the caller).
+    IErrorInfo* Take() {
+        if (!valid_) return nullptr;
+        auto* p = static_cast<IErrorInfo*>(pthread_getspecific(key_));
+        if (p) pthread_setspecific(key_, nullptr);
+        return p;
+    }
+    // Replaces the calling thread's object with p (which gets a new reference).
+    void Put(IErrorInfo* p) {
+        if (!valid_) return;
+        if (p) p->AddRef();
+        IErrorInfo* old = Take();
+        pthread_setspecific(key_, p);
+        if (old) old->Release();
+    }
+
+private:
+    pthread_key_t key_{};
+    bool valid_ = false;
+};
+
+ErrorKey& Key() {
+    static ErrorKey key;
+    return key;
+}
+
+}  // namespace
 
 HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
     if (dwReserved != 0) return E_INVALIDARG;
-    t_errorInfo = ComPtr<IErrorInfo>(perrinfo);
+    Key().Put(perrinfo);
     return S_OK;
 }
 
@@ -15,9 +61,8 @@ HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
     if (!pperrinfo) return E_INVALIDARG;
     *pperrinfo = nullptr;
     if (dwReserved != 0) return E_INVALIDARG;
-    if (!t_errorInfo) return S_FALSE;
-    *pperrinfo = t_errorInfo.Detach();
-    return S_OK;
+    *pperrinfo = Key().Take();
+    return *pperrinfo ? S_OK : S_FALSE;
 }
 
 LCID GetSystemDefaultLCID() { return 0x0409; }
