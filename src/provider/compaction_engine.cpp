@@ -82,7 +82,7 @@ HRESULT CompactionEngine::CreateInstance(IUnknown* outer, REFIID riid, void** pp
 }
 
 HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, VARIANT, VARIANT) {
-    const REFIID iid = IID__DBEngine;
+    REFIID iid = IID__DBEngine;
     const std::wstring source = TextOf(SrcName);
     const std::wstring destination = TextOf(DstName);
     if (source.empty())

@@ -80,7 +80,7 @@ HRESULT DataInitialize::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
 HRESULT DataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
                                       LPCOLESTR pwszInitializationString, REFIID riid,
                                       IUnknown** ppDataSource) {
-    const REFIID iid = IID_IDataInitialize;
+    REFIID iid = IID_IDataInitialize;
     if (!ppDataSource)
         return PostProviderError(E_INVALIDARG, iid,
                                  L"GetDataSource needs a place for the data source object");
@@ -204,7 +204,7 @@ HRESULT DataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
 
 HRESULT DataInitialize::GetInitializationString(IUnknown* pDataSource, bool fIncludePassword,
                                                 LPOLESTR* ppwszInitString) {
-    const REFIID iid = IID_IDataInitialize;
+    REFIID iid = IID_IDataInitialize;
     if (!ppwszInitString || !pDataSource)
         return PostProviderError(E_INVALIDARG, iid,
                                  L"GetInitializationString needs a data source and a place for "

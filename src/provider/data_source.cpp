@@ -477,7 +477,7 @@ HRESULT DataSource::CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySe
     if (pUnkOuter)
         return CLASS_E_NOAGGREGATION;
     std::lock_guard<std::mutex> lock(mutex_);
-    const REFIID iid = IID_IDBDataSourceAdmin;
+    REFIID iid = IID_IDBDataSourceAdmin;
     if (db_)
         return PostProviderError(DB_E_ALREADYINITIALIZED, iid,
                                  L"the data source is initialized already (on " +
@@ -521,7 +521,7 @@ HRESULT DataSource::CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySe
 
 HRESULT DataSource::DestroyDataSource() {
     std::lock_guard<std::mutex> lock(mutex_);
-    const REFIID iid = IID_IDBDataSourceAdmin;
+    REFIID iid = IID_IDBDataSourceAdmin;
     if (!db_)
         return PostProviderError(E_UNEXPECTED, iid,
                                  L"DestroyDataSource needs an initialized data source");
