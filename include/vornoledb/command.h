@@ -106,11 +106,6 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
         std::vector<bool> providerAllocated;
         DBBLOBHANDLINGENUM bindMode = DBBLOBHANDLING_DEFAULT;
         static constexpr DBLENGTH kLongColumnThreshold = 8000;
-        // Where the provider's next fetch position stands: after the row held (a forward
-        // fetch), before it (a backward fetch: a forward fetch with offset 0 would give the
-        // same row again), or past the end after a forward fetch found no row.
-        enum class Position { AfterRow, BeforeRow, AfterEnd };
-        Position position = Position::AfterRow;
     };
 
     // Result release shared by Execute, Close and the destructor.

@@ -82,13 +82,10 @@ HRESULT VornOleDbCommand::FetchRow(DBROWOFFSET skip, DBROWCOUNT rows) {
         // A row handed out with a result other than full success is given back at once.
         if (obtained > 0 && handle != DB_NULL_HROW)
             c.rowset->ReleaseRows(1, &handle, nullptr, nullptr, nullptr);
-        if (hr == DB_S_ENDOFROWSET && rows > 0)
-            c.position = CursorState::Position::AfterEnd;
         return hr;
     }
     c.row = handle;
     c.holdsRow = true;
-    c.position = rows > 0 ? CursorState::Position::AfterRow : CursorState::Position::BeforeRow;
 
     hr = c.rowset->GetData(c.row, c.rowAccessor, c.rowBuffer.data());
     if (FAILED(hr)) {
@@ -172,14 +169,7 @@ VornOleDbCommand::dbStatus VornOleDbCommand::FetchNext(int skip) {
             return dbFalse;
         }
     } else {
-        // After a backward fetch the provider's next forward fetch would give the row held
-        // again, so one more row is skipped.
-        int64_t offset = skip;
-        if (m_cursor.position == CursorState::Position::BeforeRow)
-            ++offset;
-        if (offset > INT32_MAX)
-            offset = INT32_MAX;
-        hr = MoveNext(static_cast<DBROWOFFSET>(offset), true);
+        hr = MoveNext(skip, true);
     }
     const bool ok = CheckResult(hr);
     m_endOfRowset = !ok;
@@ -195,11 +185,9 @@ VornOleDbCommand::dbStatus VornOleDbCommand::FetchPrev() {
         return dbFalse;
     if (!m_executed || !m_cursor.rowset)
         return dbError;
-    // Two rows back from behind the row held lands on the row before it. When the fetch
-    // position is in front of the row held (after FetchLast) or past the end (after a
-    // FetchNext that found no row), one row back is enough.
-    const DBROWOFFSET offset = m_cursor.position == CursorState::Position::AfterRow ? -2 : -1;
-    const HRESULT hr = MoveNext(offset, true);
+    // A forward fetch starts one row after the row held; two rows back from there is the
+    // row before it.
+    const HRESULT hr = MoveNext(-2, true);
     const bool ok = CheckResult(hr);
     m_endOfRowset = false;
     m_atStart = !ok;

@@ -398,7 +398,6 @@ HRESULT VornOleDbCommand::BindColumns() {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    c.position = CursorState::Position::AfterRow;
     return S_OK;
 }
 

@@ -281,7 +281,7 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             return PostFakeError(t_->restartPositionResult, L"The rowset cannot restart.");
         if (!held_.empty() && !t_->canHoldRows)
             return PostFakeError(DB_E_ROWSNOTRELEASED, L"Rows are still held.");
-        position_ = 0;
+        current_ = -1;
         atHead_ = true;
         return t_->restartPositionResult;
     }
@@ -477,38 +477,43 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
         return SIZE_MAX;
     }
 
+    // The cursor stands on the last row fetched (current_): a fetch starts one row after it
+    // (forward) or before it (backward), moved by the offset; from the start of the rowset
+    // a forward fetch starts at the first row and a backward one at the last. Past an end
+    // the cursor stands beyond it. This is how the embedded provider moves.
     HRESULT Fetch(DBROWOFFSET offset, DBROWCOUNT cRows, DBCOUNTITEM* obtained, HROW** rows) {
         if (!held_.empty() && !t_->canHoldRows)
             return PostFakeError(DB_E_ROWSNOTRELEASED, L"Rows are still held.");
         if (cRows == 0)
             return S_OK;
         const int64_t n = static_cast<int64_t>(t_->rows.size());
-        const int dir = cRows > 0 ? 1 : -1;
-        // A backward fetch from the start of the rowset begins at its end.
-        const int64_t base = (atHead_ && dir < 0) ? n : position_;
-        const int64_t b = base + offset;
+        const bool backward = cRows < 0;
+        const int64_t wanted = backward ? -static_cast<int64_t>(cRows) : cRows;
+        int64_t start;
+        if (atHead_)
+            start = (backward ? n - 1 : 0) + offset;
+        else
+            start = current_ + (backward ? -1 : 1) + offset;
         atHead_ = false;
-        if (b < 0 || b > n) {
-            position_ = std::clamp<int64_t>(b, 0, n);
-            return DB_S_ENDOFROWSET;
+        int64_t got = 0;
+        if (start >= 0 && start < n)
+            got = backward ? std::min(wanted, start + 1) : std::min(wanted, n - start);
+        if (got > 0 && !*rows)
+            *rows = static_cast<HROW*>(CoTaskMemAlloc(got * sizeof(HROW)));
+        for (int64_t i = 0; i < got; ++i) {
+            const int64_t r = backward ? start - i : start + i;
+            const HROW h = static_cast<HROW>(r + 1);
+            (*rows)[i] = h;
+            ++held_[h];
+            ++p_->stats.outstandingRows;
         }
-        const int64_t wanted = cRows > 0 ? cRows : -static_cast<int64_t>(cRows);
-        const int64_t available = dir > 0 ? n - b : b;
-        const int64_t got = std::min(wanted, available);
-        if (got > 0) {
-            if (!*rows)
-                *rows = static_cast<HROW*>(CoTaskMemAlloc(got * sizeof(HROW)));
-            for (int64_t i = 0; i < got; ++i) {
-                const int64_t r = dir > 0 ? b + i : b - 1 - i;
-                const HROW h = static_cast<HROW>(r + 1);
-                (*rows)[i] = h;
-                ++held_[h];
-                ++p_->stats.outstandingRows;
-            }
-        }
-        position_ = dir > 0 ? b + got : b - got;
         *obtained = static_cast<DBCOUNTITEM>(got);
-        return got < wanted ? DB_S_ENDOFROWSET : S_OK;
+        if (got == wanted) {
+            current_ = backward ? start - (got - 1) : start + (got - 1);
+            return S_OK;
+        }
+        current_ = (backward || start < 0) ? -1 : n;
+        return DB_S_ENDOFROWSET;
     }
 
     DBSTATUS WriteValue(const DBBINDING& bind, const std::optional<IID>& object, const Column& col,
@@ -605,7 +610,7 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
     std::map<HROW, int> held_;
     std::map<HACCESSOR, Accessor> accessors_;
     HACCESSOR nextAccessor_ = 1;
-    int64_t position_ = 0;
+    int64_t current_ = -1;
     bool atHead_ = true;
 };
 

@@ -11,11 +11,11 @@
 //   VornOleDbConnection connection;
 //   connection.OpenFromInitializationString(L"Provider=Fake;", false);
 //
-// The rowset follows the OLE DB rules for the next fetch position (offsets both ways,
-// a change of direction fetches the last row fetched again, a backward fetch from the
-// start of the rowset begins at its end), refuses to move while a row is held, checks
-// every accessor against the row size it is created for (no part outside the row, no
-// overlap, aligned parts) and releases nothing the consumer must release.
+// The rowset moves as the embedded provider does (a current row; offsets both ways; a
+// backward fetch from the start of the rowset begins at its end), refuses to move while a
+// row is held, checks every accessor against the row size it is created for (no part
+// outside the row, no overlap, aligned parts) and releases nothing the consumer must
+// release.
 #pragma once
 
 #include <functional>
