@@ -149,18 +149,22 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
         sqlite3_stmt* stmt = nullptr;
         const char* tail = end;
         const int prepared = sqlite3_prepare_v3(h, p, static_cast<int>(end - p), 0, &stmt, &tail);
-        // The statement named in messages: the host's text, or the one that failed of several.
-        const std::wstring statement = several || SkipBlankSql(tail, end) != end
-                                           ? Utf8ToWide(p, static_cast<size_t>(tail - p))
-                                           : text_;
-        if (prepared != SQLITE_OK)
+        if (prepared != SQLITE_OK) {
+            // SQLite does not say where a statement it cannot read ends: name the host's text,
+            // or everything from the failing statement on when earlier ones have run.
+            const std::wstring failing =
+                several ? Utf8ToWide(p, static_cast<size_t>(end - p)) : text_;
             return PostSqliteError(h, prepared, IID_ICommand,
-                                   L"Preparing " + QuotedStatement(statement));
+                                   L"Preparing " + QuotedStatement(failing));
+        }
+        // The statement named in messages: the host's text, or the one at fault of several.
+        several = several || SkipBlankSql(tail, end) != end;
+        const std::wstring statement =
+            several ? Utf8ToWide(p, static_cast<size_t>(tail - p)) : text_;
         if (!stmt)
             return S_OK;  // only blanks were left
         const char* next = SkipBlankSql(tail, end);
         const bool last = next == end;
-        several = several || !last;
 
         if (sqlite3_bind_parameter_count(stmt) > 0) {
             const char* name = sqlite3_bind_parameter_name(stmt, 1);
