@@ -19,3 +19,12 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
+
+# The connection cache under ThreadSanitizer: eight threads sharing the pool.
+cmake -S . -B build-tsan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVORNOLEDB_BUILD_BENCH=OFF -DVORNOLEDB_BUILD_EXAMPLES=OFF -DVORNOLEDB_BUILD_TOOLS=OFF
+cmake --build build-tsan -j"$jobs" --target connection_tests
+TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/connection_tests --gtest_filter='ConnectionCacheTest.*'
+
+# Last, the whole suite's summary again, so that the closing line counts every test.
+ctest --test-dir build -j"$jobs" 2>&1 | tail -n 3
