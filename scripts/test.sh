@@ -10,7 +10,7 @@ bash scripts/install-deps.sh
 
 cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" 2>&1 | tee build/ctest-summary.log
 bash scripts/check-install.sh build
 
 cmake -S . -B build-asan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
@@ -27,4 +27,4 @@ cmake --build build-tsan -j"$jobs" --target connection_tests
 TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/connection_tests --gtest_filter='ConnectionCacheTest.*'
 
 # Last, the whole suite's summary again, so that the closing line counts every test.
-ctest --test-dir build -j"$jobs" 2>&1 | tail -n 3
+tail -n 3 build/ctest-summary.log
