@@ -54,27 +54,21 @@ int Validate(sqlite3* db) {
     return rc;
 }
 
-// Write-ahead logging is marked by 2 in bytes 18 and 19 of the database header.
-bool HeaderSaysWal(int fd) {
-    unsigned char version[2] = {0, 0};
-    return fd >= 0 && ::pread(fd, version, 2, 18) == 2 && (version[0] == 2 || version[1] == 2);
-}
-
 bool Exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// Moves the log into the database and leaves rollback journaling on, which removes the
-// -wal and -shm files. Failures leave the file as it is (still consistent): another
-// connection that does not take our advisory lock may be reading it.
+// Moves the log into the database. The file stays in write-ahead mode (switching the
+// journal mode at every close and open would cost several synchronous writes each time);
+// when this last connection closes, SQLite removes the emptied -wal and -shm files, so a
+// closed database is one file. Failures leave the file as it is (still consistent):
+// another connection that does not take our advisory lock may be reading it.
 void CheckpointToSingleFile(sqlite3* db) {
     sqlite3_busy_timeout(db, 0);
     if (!sqlite3_get_autocommit(db))
         Exec(db, "ROLLBACK");
     Exec(db, "PRAGMA wal_checkpoint(TRUNCATE)");
-    int rc = SQLITE_OK;
-    PragmaText(db, "PRAGMA journal_mode=DELETE", &rc);
 }
 
 }  // namespace
@@ -163,8 +157,7 @@ void SqliteDatabase::CloseAndTidy(bool alone) {
         CheckpointToSingleFile(db_);
     sqlite3_close(db_);
     db_ = nullptr;
-    if (alone && readOnly_ && hold_ &&
-        (HeaderSaysWal(hold_->Fd()) || Exists(absolutePath_ + "-wal"))) {
+    if (alone && readOnly_ && hold_ && Exists(absolutePath_ + "-wal")) {
         // A read-only connection cannot tidy the log; a short-lived writing connection can,
         // when the file may be written at all.
         sqlite3* writer = nullptr;
