@@ -31,7 +31,9 @@ HRESULT PostHoldError(HoldStatus status, int error, const std::wstring& path, RE
         case HoldStatus::InUseHere:
             return PostProviderError(STG_E_SHAREVIOLATION, iid,
                                      L"cannot " + what + L" the database " + Quoted(path) +
-                                         L": it is in use by another connection of this process");
+                                         L": it is in use by another connection of this process "
+                                         L"(or by a command or rowset "
+                                         L"still holding one)");
         case HoldStatus::InUseElsewhere:
             return PostProviderError(STG_E_SHAREVIOLATION, iid,
                                      L"cannot " + what + L" the database " + Quoted(path) +
