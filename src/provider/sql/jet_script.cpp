@@ -1,0 +1,119 @@
+// Running a translation's script in one savepoint, and the bookkeeping after a translated
+// statement ran (@@IDENTITY, schema changes).
+#include <sqlite3.h>
+
+#include "provider/sql/jet_connection.h"
+#include "provider/sql/jet_sql.h"
+#include "provider/sql/jet_translator.h"
+
+namespace vorn::provider::sql {
+namespace {
+
+constexpr char kSavepoint[] = "`__vorn_jet_script`";
+
+int Exec(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+bool TableExists(sqlite3* db, const std::string& table) {
+    sqlite3_stmt* stmt = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?1", -1,
+                           &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, table.data(), int(table.size()), SQLITE_TRANSIENT);
+        found = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    return found;
+}
+
+// Leaves db's error code and message describing the failure (after the rollback that
+// would otherwise have replaced them), by having SQLite raise the same error.
+void Reraise(sqlite3* db, int code, const std::string& message) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT jet_raise(?1, ?2)", -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, message.data(), int(message.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(stmt, 2, code);
+        sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+}
+
+// Runs one step; returns SQLITE_DONE or the failure with *message set.
+int RunStep(sqlite3* db, const ScriptStep& step, sqlite3_stmt* params, std::string* message) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, step.sql.c_str(), int(step.sql.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        *message = sqlite3_errmsg(db);
+        sqlite3_finalize(stmt);
+        return rc;
+    }
+    // The stand-in statement holds the host's parameters for the step that takes them.
+    const int count = sqlite3_bind_parameter_count(stmt);
+    const bool borrow = params && count > 0 && count == sqlite3_bind_parameter_count(params);
+    if (borrow)
+        sqlite3_transfer_bindings(params, stmt);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (!step.failIfRows.empty()) {
+            rc = SQLITE_CONSTRAINT;
+            *message = step.failIfRows;
+            break;
+        }
+    }
+    if (rc != SQLITE_DONE && message->empty())
+        *message = sqlite3_errmsg(db);
+    if (borrow) {
+        sqlite3_reset(stmt);
+        sqlite3_transfer_bindings(stmt, params);
+    }
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+}  // namespace
+
+int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params) {
+    int rc = Exec(db, std::string("SAVEPOINT ") + kSavepoint);
+    if (rc != SQLITE_OK)
+        return rc;
+    std::string message;
+    for (const ScriptStep& step : script) {
+        if (!step.onlyIfTable.empty() && !TableExists(db, step.onlyIfTable))
+            continue;
+        rc = RunStep(db, step, params, &message);
+        if (rc != SQLITE_DONE)
+            break;
+    }
+    if (rc == SQLITE_DONE) {
+        const int released = Exec(db, std::string("RELEASE ") + kSavepoint);
+        if (released == SQLITE_OK)
+            return SQLITE_DONE;
+        rc = released;  // the commit of an outermost savepoint failed (busy, disk full)
+        message = sqlite3_errmsg(db);
+    }
+    Exec(db, std::string("ROLLBACK TO ") + kSavepoint);
+    Exec(db, std::string("RELEASE ") + kSavepoint);
+    Reraise(db, rc, message);
+    return rc;
+}
+
+void NoteJetStatementDone(sqlite3* db, const TranslationResult& t) {
+    JetConnection* conn = JetConnection::Find(db);
+    if (!conn)
+        return;
+    if (t.changesSchema)
+        conn->SchemaChanged();
+    if (t.identityTable.empty() || sqlite3_changes(db) <= 0)
+        return;
+    const std::string sql = "SELECT " + JetTranslator::QuoteName(t.identityColumn) + " FROM " +
+                            JetTranslator::QuoteName(t.identityTable) + " WHERE rowid = ?1";
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_int64(stmt, 1, sqlite3_last_insert_rowid(db));
+        if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) == SQLITE_INTEGER)
+            conn->SetLastIdentity(sqlite3_column_int64(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+}
+
+}  // namespace vorn::provider::sql

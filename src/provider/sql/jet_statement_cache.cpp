@@ -1,0 +1,189 @@
+// Translated, prepared statements of one SQLite handle, kept by the host's text.
+#include "provider/sql/jet_statement_cache.h"
+
+#include "provider/sql/jet_connection.h"
+#include "provider/sqlite_errors.h"
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider::sql {
+
+JetStatementCache::JetStatementCache(sqlite3* db, size_t capacity)
+    : db_(db), conn_(nullptr), capacity_(capacity ? capacity : 1) {
+    RegisterJetFunctions(db_);
+    conn_ = JetConnection::Find(db_);
+}
+
+JetStatementCache::~JetStatementCache() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& kv : byStmt_)
+        sqlite3_finalize(kv.first);
+    byStmt_.clear();
+    byKey_.clear();
+    lru_.clear();
+    sqlite3_finalize(schemaVersion_);
+}
+
+bool JetStatementCache::Current(const Entry& e) {
+    if (!e.translation.dependsOnSchema)
+        return true;
+    if (conn_ && conn_->Generation() != e.generation)
+        return false;
+    if (!schemaVersion_ &&
+        sqlite3_prepare_v3(db_, "PRAGMA main.schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                           &schemaVersion_, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(schemaVersion_);
+        schemaVersion_ = nullptr;
+        return false;
+    }
+    int64_t version = -1;
+    if (sqlite3_step(schemaVersion_) == SQLITE_ROW)
+        version = sqlite3_column_int64(schemaVersion_, 0);
+    sqlite3_reset(schemaVersion_);
+    return version == e.schemaVersion && version >= 0;
+}
+
+void JetStatementCache::Drop(Entry* e) {
+    if (e->cached) {
+        lru_.erase(e->lru);
+        byKey_.erase(e->key);
+        e->cached = false;
+    }
+    if (!e->inUse) {
+        sqlite3_stmt* stmt = e->stmt;
+        sqlite3_finalize(stmt);
+        byStmt_.erase(stmt);  // destroys e
+    }
+}
+
+void JetStatementCache::Evict() {
+    auto it = lru_.end();
+    while (lru_.size() > capacity_ && it != lru_.begin()) {
+        --it;
+        Entry* e = *it;
+        if (e->inUse)
+            continue;
+        it = std::next(it);
+        Drop(e);
+    }
+}
+
+sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, TranslationResult* error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bool shared = false;  // the cached statement for this text is in use: make another
+    const auto found = byKey_.find(hostSql);
+    if (found != byKey_.end()) {
+        Entry* e = found->second;
+        if (e->inUse) {
+            shared = true;
+        } else if (Current(*e)) {
+            e->inUse = true;
+            lru_.splice(lru_.begin(), lru_, e->lru);
+            return e->stmt;
+        } else {
+            Drop(e);
+        }
+    }
+    auto entry = std::make_unique<Entry>();
+    entry->key = hostSql;
+    entry->generation = conn_ ? conn_->Generation() : 0;
+    entry->translation = TranslateJetSql(db_, hostSql);
+    if (!entry->translation.ok) {
+        if (error)
+            *error = std::move(entry->translation);
+        return nullptr;
+    }
+    if (entry->translation.dependsOnSchema)
+        entry->schemaVersion = ReadSchemaVersion(db_);
+    const std::string& sql = entry->translation.sql;
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, sql.c_str(), int(sql.size()),
+                                      shared ? 0 : SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK || !stmt) {
+        const char* message = sqlite3_errmsg(db_);
+        if (error) {
+            *error = TranslationResult();
+            error->ok = false;
+            error->sqliteCode = rc == SQLITE_OK ? SQLITE_ERROR : rc;
+            error->message = Utf8ToWide(rc == SQLITE_OK ? "the statement is empty" : message);
+            error->sqlState = ClassifySqliteError(error->sqliteCode, message).sqlState;
+        }
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    entry->stmt = stmt;
+    entry->inUse = true;
+    Entry* e = entry.get();
+    byStmt_.emplace(stmt, std::move(entry));
+    if (!shared) {
+        lru_.push_front(e);
+        e->lru = lru_.begin();
+        e->cached = true;
+        byKey_[hostSql] = e;
+        Evict();
+    }
+    return stmt;
+}
+
+void JetStatementCache::Finished(Entry* e) {
+    const TranslationResult& t = e->translation;
+    if (t.changesSchema || !t.identityTable.empty())
+        NoteJetStatementDone(db_, t);
+}
+
+int JetStatementCache::Step(sqlite3_stmt* stmt) {
+    Entry* e = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = byStmt_.find(stmt);
+        if (it != byStmt_.end())
+            e = it->second.get();
+    }
+    if (!e)
+        return sqlite3_step(stmt);
+    int rc;
+    if (!e->translation.script.empty())
+        rc = RunJetScript(db_, e->translation.script, stmt);
+    else
+        rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE)
+        Finished(e);
+    return rc;
+}
+
+void JetStatementCache::Release(sqlite3_stmt* stmt) {
+    if (!stmt)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = byStmt_.find(stmt);
+    if (it == byStmt_.end())
+        return;
+    Entry* e = it->second.get();
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    e->inUse = false;
+    if (!e->cached) {
+        sqlite3_finalize(stmt);
+        byStmt_.erase(it);
+        return;
+    }
+    Evict();
+}
+
+const TranslationResult* JetStatementCache::TranslationOf(sqlite3_stmt* stmt) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = byStmt_.find(stmt);
+    return it == byStmt_.end() ? nullptr : &it->second->translation;
+}
+
+void JetStatementCache::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (!lru_.empty())
+        Drop(lru_.back());
+}
+
+size_t JetStatementCache::Size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lru_.size();
+}
+
+}  // namespace vorn::provider::sql

@@ -1,0 +1,88 @@
+// Translated, prepared statements of one SQLite handle, kept by the host's text: a
+// statement run again skips translation and preparation. Least recently used statements
+// go first past the capacity. SQLite re-prepares a statement itself when the schema
+// changes; a translation that read column types (INSERT, UPDATE, SELECT ... INTO, some
+// DDL) is made again when this connection ran DDL or the database's schema version moved.
+//
+// Use, per statement the host runs:
+//   sqlite3_stmt* s = cache.Acquire(hostSql, &error);   // null: error describes why
+//   ... bind parameters ...
+//   while ((rc = cache.Step(s)) == SQLITE_ROW) ...      // instead of sqlite3_step
+//   cache.Release(s);                                   // instead of sqlite3_finalize
+// A statement is exclusively the caller's from Acquire to Release; acquiring the same text
+// again meanwhile gives a second statement. Destroy the cache before closing the handle
+// (it finalizes every statement, also those not released).
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "provider/sql/jet_sql.h"
+
+namespace vorn::provider::sql {
+
+class JetConnection;
+
+class JetStatementCache {
+  public:
+    // Registers the Jet functions on db when that was not done yet.
+    explicit JetStatementCache(sqlite3* db, size_t capacity = 64);
+    ~JetStatementCache();
+    JetStatementCache(const JetStatementCache&) = delete;
+    JetStatementCache& operator=(const JetStatementCache&) = delete;
+
+    // A prepared statement for the host's SQL, reset and without bindings; null on failure
+    // with *error filled (translation errors with SQLSTATE and position; SQLite's refusal
+    // with sqliteCode set, db's error message describing it).
+    sqlite3_stmt* Acquire(const std::wstring& hostSql, TranslationResult* error);
+
+    // Steps a statement from Acquire: sqlite3_step, or for a statement that runs as a
+    // script the whole script (SQLITE_DONE or the error). After the last step, records
+    // @@IDENTITY and schema changes.
+    int Step(sqlite3_stmt* stmt);
+
+    // Gives a statement from Acquire back (reset, bindings cleared, kept for reuse).
+    void Release(sqlite3_stmt* stmt);
+
+    // The translation a statement came from (its kind, whether it changes the schema), or
+    // null for a statement that is not from this cache.
+    const TranslationResult* TranslationOf(sqlite3_stmt* stmt) const;
+
+    // Finalizes every statement not in use; those in use go when released.
+    void Clear();
+    size_t Size() const;
+
+  private:
+    struct Entry {
+        std::wstring key;
+        TranslationResult translation;
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+        bool cached = false;  // in the LRU list (else finalized on release)
+        uint64_t generation = 0;
+        int64_t schemaVersion = -1;
+        std::list<Entry*>::iterator lru;
+    };
+
+    bool Current(const Entry& e);
+    void Drop(Entry* e);  // out of the LRU; finalized now or on release
+    void Evict();
+    void Finished(Entry* e);
+
+    sqlite3* db_;
+    JetConnection* conn_;
+    size_t capacity_;
+    mutable std::mutex mutex_;
+    std::list<Entry*> lru_;  // front: most recently used
+    std::unordered_map<std::wstring, Entry*> byKey_;
+    std::unordered_map<sqlite3_stmt*, std::unique_ptr<Entry>> byStmt_;
+    sqlite3_stmt* schemaVersion_ = nullptr;
+};
+
+}  // namespace vorn::provider::sql
