@@ -70,9 +70,54 @@ bool Time(const char*& p, const char* end, DateParts* d) {
     return d->hour < 24 && d->minute < 60 && d->second < 60;
 }
 
+int Two(const char* p) {
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+bool AllDigits(const char* p, const int* positions, int count) {
+    for (int i = 0; i < count; ++i)
+        if (!Digit(p[positions[i]]))
+            return false;
+    return true;
+}
+
+// The form the provider stores, "YYYY-MM-DD HH:MM:SS", read without the general parser.
+bool StoredForm(const char* p, size_t n, DateParts* out) {
+    static const int kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+    if (n != 19 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':' ||
+        !AllDigits(p, kDigits, 14))
+        return false;
+    DateParts d;
+    d.year = Two(p) * 100 + Two(p + 2);
+    d.month = Two(p + 5);
+    d.day = Two(p + 8);
+    d.hour = Two(p + 11);
+    d.minute = Two(p + 14);
+    d.second = Two(p + 17);
+    if (!DaysInMonthOk(d.year, d.month, d.day) || d.hour > 23 || d.minute > 59 || d.second > 59)
+        return false;
+    *out = d;
+    return true;
+}
+
+// Days from 1 January 1970 of a proleptic Gregorian date.
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2 ? 1 : 0;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+// Day 0 of automation dates, 30 December 1899, in days from 1 January 1970.
+constexpr int64_t kAutomationEpoch = -25569;
+
 }  // namespace
 
 bool ParseDateText(const char* text, size_t n, DateParts* out) {
+    if (StoredForm(text, n, out))
+        return true;
     const char* p = text;
     const char* end = text + n;
     while (p < end && Space(*p))
@@ -117,22 +162,18 @@ bool ParseDateText(const char* text, size_t n, DateParts* out) {
 }
 
 bool DatePartsToAutomation(const DateParts& parts, DATE* out) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(parts.year);
-    st.wMonth = static_cast<WORD>(parts.month);
-    st.wDay = static_cast<WORD>(parts.day);
-    st.wHour = static_cast<WORD>(parts.hour);
-    st.wMinute = static_cast<WORD>(parts.minute);
-    st.wSecond = static_cast<WORD>(parts.second);
-    double value = 0;
-    if (!SystemTimeToVariantTime(&st, &value))
+    if (parts.year < 100 || parts.year > 9999 ||
+        !DaysInMonthOk(parts.year, parts.month, parts.day) || parts.hour < 0 || parts.hour > 23 ||
+        parts.minute < 0 || parts.minute > 59 || parts.second < 0 || parts.second > 59)
         return false;
-    if (parts.nanoseconds) {
-        // Before day 0 the time of day counts away from zero as well.
-        const double fraction = parts.nanoseconds / 1e9 / 86400.0;
-        value = value < 0 ? value - fraction : value + fraction;
-    }
-    *out = value;
+    const int64_t days = DaysFromCivil(parts.year, static_cast<unsigned>(parts.month),
+                                       static_cast<unsigned>(parts.day)) -
+                         kAutomationEpoch;
+    const double time =
+        (parts.hour * 3600.0 + parts.minute * 60.0 + parts.second + parts.nanoseconds / 1e9) /
+        86400.0;
+    // Before day 0 the time of day counts away from zero as well.
+    *out = days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
     return true;
 }
 

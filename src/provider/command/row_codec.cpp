@@ -67,24 +67,27 @@ size_t RowEncoder::Measure(sqlite3_stmt* stmt, int columns) {
     size_t total = 0;
     for (int i = 0; i < columns; ++i) {
         Pending& p = pending_[static_cast<size_t>(i)];
-        p.kind = sqlite3_column_type(stmt, i);
+        // One call that takes the connection's mutex per column; the value is read at once,
+        // on the thread that uses the connection, before the statement moves on.
+        sqlite3_value* v = sqlite3_column_value(stmt, i);
+        p.kind = sqlite3_value_type(v);
         switch (p.kind) {
             case SQLITE_INTEGER:
-                p.integer = sqlite3_column_int64(stmt, i);
+                p.integer = sqlite3_value_int64(v);
                 total += 1 + IntegerBytes(IntegerTag(p.integer));
                 break;
             case SQLITE_FLOAT:
-                p.real = sqlite3_column_double(stmt, i);
+                p.real = sqlite3_value_double(v);
                 total += 1 + sizeof(double);
                 break;
             case SQLITE_TEXT:
-                p.bytes = sqlite3_column_text(stmt, i);
-                p.size = static_cast<size_t>(sqlite3_column_bytes(stmt, i));
+                p.bytes = sqlite3_value_text(v);
+                p.size = static_cast<size_t>(sqlite3_value_bytes(v));
                 total += 1 + VarintSize(p.size) + p.size;
                 break;
             case SQLITE_BLOB:
-                p.bytes = sqlite3_column_blob(stmt, i);
-                p.size = static_cast<size_t>(sqlite3_column_bytes(stmt, i));
+                p.bytes = sqlite3_value_blob(v);
+                p.size = static_cast<size_t>(sqlite3_value_bytes(v));
                 total += 1 + VarintSize(p.size) + p.size;
                 break;
             default:

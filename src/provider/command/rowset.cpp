@@ -4,10 +4,11 @@
 #include <sqlite3.h>
 #include <wchar.h>
 
+#include <algorithm>
 #include <cstring>
-#include <unordered_map>
 
 #include "provider/command/accessor_set.h"
+#include "provider/command/held_rows.h"
 #include "provider/command/result_codes.h"
 #include "provider/command/row_codec.h"
 #include "provider/command/row_store.h"
@@ -21,6 +22,8 @@ namespace vorn::provider {
 namespace {
 
 constexpr uint64_t kAllRows = UINT64_MAX;
+// Rows stepped ahead of the one asked for, in one batch.
+constexpr uint64_t kReadAhead = 32;
 
 struct RowsetColumn {
     std::wstring name;
@@ -213,7 +216,7 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     bool atStart_ = true;
     int64_t current_ = -1;
 
-    std::unordered_map<HROW, ULONG> held_;
+    HeldRows held_;
 };
 
 HRESULT Rowset::Init(const std::vector<ColumnType>* columnTypes) {
@@ -283,8 +286,15 @@ HRESULT Rowset::Init(const std::vector<ColumnType>* columnTypes) {
 bool Rowset::Fill(uint64_t wanted) {
     if (failed_)
         return store_.RowCount() >= wanted;
+    if (done_ || store_.RowCount() >= wanted)
+        return true;
+    // Rows are stepped a few at a time, and the connection's (recursive) mutex is held over
+    // the batch, so that reading each value does not lock and unlock it again.
+    const uint64_t target = std::max(wanted, store_.RowCount() + kReadAhead);
     const int columns = static_cast<int>(columns_.size());
-    while (!done_ && store_.RowCount() < wanted) {
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db_->Handle());
+    sqlite3_mutex_enter(mutex);
+    while (!done_ && store_.RowCount() < target) {
         const int rc = sqlite3_step(stmt_);
         if (rc == SQLITE_ROW) {
             const size_t size = encoder_.Measure(stmt_, columns);
@@ -305,6 +315,7 @@ bool Rowset::Fill(uint64_t wanted) {
         }
         Finish();
     }
+    sqlite3_mutex_leave(mutex);
     return !failed_ || store_.RowCount() >= wanted;
 }
 
@@ -363,7 +374,7 @@ HRESULT Rowset::GetNextRows(HCHAPTER, DBROWOFFSET lRowsOffset, DBROWCOUNT cRows,
     for (int64_t i = 0; i < obtained; ++i) {
         const int64_t row = backward ? start - i : start + i;
         const HROW h = static_cast<HROW>(row) + 1;
-        ++held_[h];
+        held_.Hold(h);
         handles[i] = h;
     }
     *pcRowsObtained = static_cast<DBCOUNTITEM>(obtained);
@@ -394,12 +405,10 @@ HRESULT Rowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT r
                                  L"Adding row references: no rows given");
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; i < cRows; ++i) {
-        auto it = held_.find(rghRows[i]);
-        const bool ok = it != held_.end();
-        if (ok)
-            ++it->second;
+        ULONG count = 0;
+        const bool ok = held_.AddRef(rghRows[i], &count);
         if (rgRefCounts)
-            rgRefCounts[i] = ok ? it->second : 0;
+            rgRefCounts[i] = count;
         if (rgRowStatus)
             rgRowStatus[i] = ok ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
         if (!ok)
@@ -419,22 +428,14 @@ HRESULT Rowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTION
         return PostProviderError(E_INVALIDARG, IID_IRowset, L"Releasing rows: no rows given");
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; i < cRows; ++i) {
-        auto it = held_.find(rghRows[i]);
-        if (it == held_.end()) {
-            ++bad;
-            if (rgRefCounts)
-                rgRefCounts[i] = 0;
-            if (rgRowStatus)
-                rgRowStatus[i] = DBROWSTATUS_E_INVALID;
-            continue;
-        }
-        const ULONG left = --it->second;
-        if (left == 0)
-            held_.erase(it);
+        ULONG left = 0;
+        const bool ok = held_.Release(rghRows[i], &left);
         if (rgRefCounts)
             rgRefCounts[i] = left;
         if (rgRowStatus)
-            rgRowStatus[i] = DBROWSTATUS_S_OK;
+            rgRowStatus[i] = ok ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
+        if (!ok)
+            ++bad;
     }
     if (bad == 0)
         return S_OK;
@@ -449,7 +450,7 @@ HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
     if (!accessor)
         return PostProviderError(DB_E_BADACCESSORHANDLE, IID_IRowset,
                                  L"Reading a row: the accessor handle is not one of this rowset's");
-    if (held_.find(hRow) == held_.end())
+    if (!held_.IsHeld(hRow))
         return PostProviderError(DB_E_BADROWHANDLE, IID_IRowset,
                                  L"Reading a row: the row handle is not a row this rowset holds");
     if (!pData && !accessor->bindings.empty())
