@@ -1,0 +1,31 @@
+// IDBSchemaRowset of the embedded provider: the TABLES, COLUMNS and INDEXES schema
+// rowsets with the columns, ordinals and types OLE DB defines for them, and the list of
+// what is supported.
+//
+// Restrictions: VT_EMPTY is no restriction; text restrictions are VT_BSTR and match the
+// column's value without regard to letter case (names and table types alike), so the
+// empty text matches only an empty value and never a NULL; the INDEXES TYPE restriction is
+// a number (every index is DBPROPVAL_IT_BTREE). Values this provider has no notion of are
+// NULL (catalogs, GUIDs, property ids, dates of creation, descriptions), so a catalog
+// restriction matches no row. Rows come sorted as OLE DB defines for each rowset; see
+// schema_catalog.h for table types and index names.
+#pragma once
+
+#include <memory>
+
+#include "provider/database.h"
+#include "vornoledb/platform/oledb.h"
+
+namespace vorn::provider::schema {
+
+// IDBSchemaRowset::GetRowset over db. session is what the rowset's
+// IRowsetInfo::GetSpecification answers.
+HRESULT GetSchemaRowset(const std::shared_ptr<Database>& db, IUnknown* session, IUnknown* pUnkOuter,
+                        REFGUID rguidSchema, ULONG cRestrictions, const VARIANT rgRestrictions[],
+                        REFIID riid, ULONG cPropertySets, DBPROPSET rgPropertySets[],
+                        IUnknown** ppRowset);
+
+// IDBSchemaRowset::GetSchemas: TABLES, COLUMNS and INDEXES with every restriction.
+HRESULT GetSupportedSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport);
+
+}  // namespace vorn::provider::schema
