@@ -5,6 +5,8 @@
 
 #include "provider/command_factory.h"
 #include "provider/provider_errors.h"
+#include "provider/schema/schema_rowsets.h"
+#include "provider/schema/table_definition.h"
 #include "provider/sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
@@ -59,7 +61,8 @@ ComPtr<Session> Session::Create(IUnknown* dataSource, std::atomic<int>* liveSess
 bool Session::Offers(REFIID riid) {
     return riid == IID_IUnknown || riid == IID_IOpenRowset || riid == IID_IDBCreateCommand ||
            riid == IID_ITransactionLocal || riid == IID_ITransaction ||
-           riid == IID_IProviderDatabase;
+           riid == IID_IProviderDatabase || riid == IID_IDBSchemaRowset ||
+           riid == IID_ITableCreation;
 }
 
 void* Session::QueryExtra(REFIID riid) {
@@ -244,6 +247,28 @@ HRESULT Session::Abort(BOID*, BOOL fRetaining, BOOL fAsync) {
     }
     ClearProviderError();
     return S_OK;
+}
+
+HRESULT Session::GetRowset(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,
+                           const VARIANT rgRestrictions[], REFIID riid, ULONG cPropertySets,
+                           DBPROPSET rgPropertySets[], IUnknown** ppRowset) {
+    return schema::GetSchemaRowset(db_, static_cast<IOpenRowset*>(this), pUnkOuter, rguidSchema,
+                                   cRestrictions, rgRestrictions, riid, cPropertySets,
+                                   rgPropertySets, ppRowset);
+}
+
+HRESULT Session::GetSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport) {
+    return schema::GetSupportedSchemas(pcSchemas, prgSchemas, prgRestrictionSupport);
+}
+
+HRESULT Session::GetTableDefinition(DBID* pTableID, DBORDINAL* pcColumnDescs,
+                                    DBCOLUMNDESC* prgColumnDescs[], ULONG* pcPropertySets,
+                                    DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
+                                    DBCONSTRAINTDESC* prgConstraintDescs[],
+                                    OLECHAR** ppwszStringBuffer) {
+    return schema::GetTableDefinition(db_, pTableID, pcColumnDescs, prgColumnDescs,
+                                      pcPropertySets, prgPropertySets, pcConstraintDescs,
+                                      prgConstraintDescs, ppwszStringBuffer);
 }
 
 }  // namespace vorn::provider

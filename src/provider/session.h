@@ -11,8 +11,8 @@
 
 namespace vorn::provider {
 
-class Session final
-    : public ComObject<IOpenRowset, IDBCreateCommand, ITransactionLocal, IProviderDatabase> {
+class Session final : public ComObject<IOpenRowset, IDBCreateCommand, ITransactionLocal,
+                                      IProviderDatabase, IDBSchemaRowset, ITableCreation> {
   public:
     // A session over db. dataSource is kept alive as long as the session; liveSessions (a
     // counter of the data source) counts the session while it exists.
@@ -42,6 +42,18 @@ class Session final
 
     // IProviderDatabase
     std::shared_ptr<Database> GetDatabase() override { return db_; }
+
+    // IDBSchemaRowset and ITableCreation: the catalog (provider/schema).
+    HRESULT GetRowset(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,
+                      const VARIANT rgRestrictions[], REFIID riid, ULONG cPropertySets,
+                      DBPROPSET rgPropertySets[], IUnknown** ppRowset) override;
+    HRESULT GetSchemas(ULONG* pcSchemas, GUID** prgSchemas,
+                       ULONG** prgRestrictionSupport) override;
+    HRESULT GetTableDefinition(DBID* pTableID, DBORDINAL* pcColumnDescs,
+                               DBCOLUMNDESC* prgColumnDescs[], ULONG* pcPropertySets,
+                               DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
+                               DBCONSTRAINTDESC* prgConstraintDescs[],
+                               OLECHAR** ppwszStringBuffer) override;
 
   protected:
     void* QueryExtra(REFIID riid) override;
