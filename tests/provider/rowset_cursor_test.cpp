@@ -72,6 +72,10 @@ TEST_F(RowsetCursor, LastRowThenBackAndPastTheEnd) {
     EXPECT_EQ(Fetch(rowset.Get(), -2, 1, &rows), DB_S_ENDOFROWSET);
     EXPECT_TRUE(rows.empty());
     EXPECT_EQ(One(rowset.Get(), 0, 1), L"1");
+    // A backward fetch that starts beyond the end leaves the cursor past the last row.
+    EXPECT_EQ(rowset->RestartPosition(DB_NULL_HCHAPTER), S_OK);
+    EXPECT_EQ(Fetch(rowset.Get(), 3, -1, &rows), DB_S_ENDOFROWSET);
+    EXPECT_EQ(One(rowset.Get(), -2, 1), L"5");
     // A skip beyond the end finds nothing; a restart starts over.
     EXPECT_EQ(Fetch(rowset.Get(), 10, 1, &rows), DB_S_ENDOFROWSET);
     EXPECT_TRUE(rows.empty());

@@ -19,6 +19,7 @@ namespace vorn::provider {
 namespace {
 
 constexpr size_t kBlockTarget = 64 * 1024;
+constexpr size_t kFirstBlock = 4 * 1024;
 constexpr size_t kCachedBlocks = 4;
 
 std::atomic<size_t> g_memoryLimit{size_t(64) << 20};
@@ -54,16 +55,26 @@ bool RowStore::Fail(const std::wstring& what, int error) {
 char* RowStore::Append(size_t size) {
     if (current_.rowCount > 0 && currentUsed_ + size > kBlockTarget && !Seal())
         return nullptr;
-    if (!current_.data) {
-        const size_t capacity = std::max(kBlockTarget, size);
-        current_.data.reset(new (std::nothrow) char[capacity]);
-        if (!current_.data) {
+    if (current_.rowCount == 0)
+        current_.firstRow = rowCount_;
+    const size_t needed = currentUsed_ + size;
+    if (needed > current_.capacity) {
+        // The first block of a result starts small and doubles up to the block size, so
+        // that small results take little memory.
+        const size_t grown =
+            blocks_.empty() ? std::min(kBlockTarget, std::max(kFirstBlock, 2 * current_.capacity))
+                            : kBlockTarget;
+        const size_t capacity = std::max(needed, grown);
+        std::unique_ptr<char[]> data(new (std::nothrow) char[capacity]);
+        if (!data) {
             Fail(L"out of memory storing a row of " + std::to_wstring(size) + L" bytes", 0);
             return nullptr;
         }
+        if (currentUsed_)
+            std::memcpy(data.get(), current_.data.get(), currentUsed_);
+        memoryInUse_ += capacity - current_.capacity;
+        current_.data = std::move(data);
         current_.capacity = capacity;
-        current_.firstRow = rowCount_;
-        memoryInUse_ += capacity;
     }
     memoryInUse_ += sizeof(uint32_t);
     current_.offsets.push_back(static_cast<uint32_t>(currentUsed_));

@@ -383,11 +383,13 @@ HRESULT Rowset::GetNextRows(HCHAPTER, DBROWOFFSET lRowsOffset, DBROWCOUNT cRows,
         current_ = backward ? start - (obtained - 1) : start + (obtained - 1);
         return S_OK;
     }
-    // Ran past an end: the cursor stands beyond it.
-    if (backward || start < 0)
+    // Ran past an end: the cursor stands beyond it (before the first row when the fetch
+    // began before it or ran backwards off it, past the last otherwise).
+    const auto stored = static_cast<int64_t>(store_.RowCount());
+    if (start < 0 || (backward && start < stored))
         current_ = -1;
     else
-        current_ = static_cast<int64_t>(store_.RowCount());
+        current_ = stored;
     ClearProviderError();
     return DB_S_ENDOFROWSET;
 }
