@@ -54,14 +54,4 @@ TEST_F(ColumnsTest, NamesTypesAndSizes) {
     EXPECT_EQ(0ul, command.GetColumnSize(0));
 }
 
-TEST_F(ColumnsTest, CountIsKeptUntilTheNextExecute) {
-    EXPECT_EQ(4u, command.GetColumnCount());
-    command.Close();
-    EXPECT_EQ(4u, command.GetColumnCount());
-    EXPECT_EQ(L"", command.GetColumnName(1));
-    fake.ReturnRows(NumberTable(L"id", 1));
-    ASSERT_EQ(VornOleDbCommand::dbOK, command.Execute());
-    EXPECT_EQ(1u, command.GetColumnCount());
-}
-
 }  // namespace
