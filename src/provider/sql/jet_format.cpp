@@ -639,6 +639,18 @@ bool ValueAsNumber(const FormatArg& v, double* number) {
     return false;
 }
 
+// The stored date form 'YYYY-MM-DD HH:MM:SS' exactly.
+bool ParseStoredText(const std::string& t, JetStamp* s) {
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
+        t[16] != ':')
+        return false;
+    ParsedDate d;
+    if (!ParseDateText(t, &d, CurrentYear()))
+        return false;
+    *s = d.stamp;
+    return true;
+}
+
 std::string PlainText(const FormatArg& v) {
     return v.kind == FormatArg::Number ? FormatJetNumber(v.number) : v.text;
 }
@@ -651,6 +663,10 @@ std::optional<std::string> FormatJetValue(const FormatArg& value, std::string_vi
     if (named.empty()) {
         if (value.kind == FormatArg::Null)
             return std::nullopt;
+        // Dates are stored as text; without a format they show as General Date.
+        JetStamp s;
+        if (value.kind == FormatArg::Text && ParseStoredText(value.text, &s))
+            return GeneralDate(s);
         return PlainText(value);
     }
 

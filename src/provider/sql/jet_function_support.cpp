@@ -45,7 +45,7 @@ void TypeMismatch(sqlite3_context* ctx, int argument) {
 }
 
 void Overflow(sqlite3_context* ctx) {
-    RaiseError(ctx, "overflow", SQLITE_RANGE);
+    RaiseError(ctx, "overflow");
 }
 
 bool ParseStoredDate(const char* t, int n, JetStamp* out) {
@@ -193,7 +193,7 @@ void ResultBool(sqlite3_context* ctx, bool b) {
 
 void ResultStamp(sqlite3_context* ctx, JetStamp s) {
     if (!StampInRange(s)) {
-        RaiseError(ctx, "the date is outside the range 100-01-01 to 9999-12-31", SQLITE_RANGE);
+        RaiseError(ctx, "the date is outside the range 100-01-01 to 9999-12-31");
         return;
     }
     ResultText(ctx, StampText(s));

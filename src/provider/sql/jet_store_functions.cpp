@@ -62,7 +62,6 @@ void StoreCurrency(sqlite3_context* ctx, int, sqlite3_value** argv) {
         const std::string message =
             "overflow: the value does not fit the CURRENCY column " + ValueText(argv[1]);
         sqlite3_result_error(ctx, message.c_str(), int(message.size()));
-        sqlite3_result_error_code(ctx, SQLITE_RANGE);
         return;
     }
     sqlite3_result_double(ctx, d);

@@ -439,7 +439,8 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
             name.pop_back();
         if (!IsPlainIdentifier(name) || (conn_ && !conn_->HasFunction(Lower(name))))
             throw SyntaxFailure{nameToken.begin, nameToken.end,
-                                L"undefined function '" + nameToken.value + L"' in expression"};
+                                L"undefined function '" + nameToken.value + L"' in expression",
+                                true};
         e.sql = WideToUtf8(name) + "(" + (distinct ? "DISTINCT " : "");
         if (star)
             e.sql += "*";

@@ -310,7 +310,10 @@ TranslationResult JetTranslator::Run() {
         r.ok = false;
         r.sqlState = L"42000";
         r.position = int(f.begin + 1);
-        if (f.begin >= text_.size()) {
+        if (f.nameError) {
+            r.message = f.detail + L" in " + statementKind_ + L" at position " +
+                        std::to_wstring(r.position);
+        } else if (f.begin >= text_.size()) {
             r.message = L"syntax error in " + statementKind_ +
                         L" at the end of the statement (position " + std::to_wstring(r.position) +
                         L"): " + f.detail;

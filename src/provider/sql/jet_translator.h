@@ -23,6 +23,7 @@ struct SyntaxFailure {
     size_t begin = 0;
     size_t end = 0;
     std::wstring detail;
+    bool nameError = false;  // detail is the whole message ("undefined function ...")
 };
 
 // SQLite refused a statement the translator prepared to learn its columns.
