@@ -122,10 +122,11 @@ TEST_F(RowsetCursor, RowHandlesAreCounted) {
         EXPECT_EQ(rowset->GetData(many[i], handle, &value), S_OK);
         EXPECT_EQ(value, i + 2);
     }
+    const HROW released = many[0];
     EXPECT_EQ(rowset->ReleaseRows(3, many, nullptr, nullptr, nullptr), S_OK);
     CoTaskMemFree(many);
     EXPECT_EQ(accessor->ReleaseAccessor(handle, nullptr), S_OK);
-    EXPECT_EQ(rowset->GetData(many[0], handle, &value), DB_E_BADACCESSORHANDLE);
+    EXPECT_EQ(rowset->GetData(released, handle, &value), DB_E_BADACCESSORHANDLE);
 }
 
 TEST(RowsetCursorEmpty, EveryMoveEndsAtOnce) {

@@ -1,6 +1,7 @@
 // Stream objects over long values.
 #include "provider/command/long_value_stream.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace vorn::provider {
@@ -44,7 +45,8 @@ class LongValueStream final : public ComObject<IStream> {
             default:
                 return E_INVALIDARG;
         }
-        if (base + move < 0)
+        // Positions before the start, or beyond what 64 bits can count, are refused.
+        if (move < -base || (move > 0 && base > INT64_MAX - move))
             return E_INVALIDARG;
         position_ = static_cast<size_t>(base + move);
         if (newPosition)
