@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "provider/schema/definition_text.h"
+#include "provider/sql/jet_sql.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::schema {
@@ -241,6 +242,20 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
         c.rowid = !table.isView && !table.withoutRowid && keyColumns == 1 && !keyIndex &&
                   SameName(declared, L"INTEGER");
         if (c.rowid || table.withoutRowid)
+            c.nullable = false;
+    }
+    for (CatalogColumn& c : *columns) {
+        long long seed = 0, step = 1;
+        if (!table.isView && sql::GetIdentityInfo(db, table.name, c.name, &seed, &step)) {
+            c.identity = true;
+            c.seed = seed;
+            c.step = step;
+        } else if (c.rowid) {
+            c.identity = true;
+            c.seed = 1;
+            c.step = 1;
+        }
+        if (c.identity)
             c.nullable = false;
     }
     if (!needFirstRow)

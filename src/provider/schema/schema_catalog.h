@@ -51,6 +51,12 @@ struct CatalogColumn {
     std::wstring defaultText;  // the default's SQL expression as SQLite keeps it
     int keyPosition = 0;       // position in the primary key from 1, 0 when not in it
     bool rowid = false;        // INTEGER PRIMARY KEY: an alias of the rowid
+    // The column numbers the rows itself: a COUNTER column made by Jet DDL (seed and step
+    // as the dialect records them), or the rowid, which SQLite numbers from 1 in steps of
+    // 1 when a row comes without a value. Such a column is never NULL.
+    bool identity = false;
+    long long seed = 0;
+    long long step = 1;
 };
 
 struct CatalogIndexColumn {

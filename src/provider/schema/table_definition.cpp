@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "provider/provider_errors.h"
-#include "provider/schema/identity_columns.h"
 #include "provider/schema/schema_catalog.h"
 #include "provider/sqlite_errors.h"
 #include "vornoledb/platform/text.h"
@@ -216,9 +215,8 @@ class Definition {
 
     // The column properties of one column, in a fixed order.
     std::vector<PropertyValue> Properties(const CatalogColumn& column) const {
-        const IdentityFacts identity = ReadIdentity(db_, table_, column);
         std::vector<PropertyValue> p;
-        p.push_back({DBPROP_COL_AUTOINCREMENT, BoolValue(identity.identity)});
+        p.push_back({DBPROP_COL_AUTOINCREMENT, BoolValue(column.identity)});
         if (column.hasDefault) {
             VARIANT v;
             VariantInit(&v);
@@ -231,9 +229,9 @@ class Definition {
         p.push_back({DBPROP_COL_NULLABLE, BoolValue(column.nullable)});
         p.push_back({DBPROP_COL_PRIMARYKEY, BoolValue(AloneIn(column, true))});
         p.push_back({DBPROP_COL_UNIQUE, BoolValue(AloneIn(column, false))});
-        if (identity.identity) {
-            p.push_back({DBPROP_COL_SEED, IntegerValue(identity.seed)});
-            p.push_back({DBPROP_COL_INCREMENT, IntegerValue(identity.step)});
+        if (column.identity) {
+            p.push_back({DBPROP_COL_SEED, IntegerValue(column.seed)});
+            p.push_back({DBPROP_COL_INCREMENT, IntegerValue(column.step)});
         }
         return p;
     }
