@@ -22,6 +22,10 @@
 #include "vornoledb/module.h"
 #include "vornoledb/ddl_command.h"
 #include "vornoledb/recordset.h"
+#include "vornoledb/schema_reader.h"
+#include "vornoledb/tables.h"
+#include "vornoledb/columns.h"
+#include "vornoledb/indexes.h"
 
 // Version of the library the program runs with, "major.minor.patch".
 VORNOLEDB_API const char* VornOleDbVersion();
