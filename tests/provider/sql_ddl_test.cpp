@@ -1,0 +1,252 @@
+// DDL with the Jet types: the declared types SQLite keeps, COUNTER columns and their
+// identity data, the statements that run as scripts, and SELECT ... INTO.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "provider/sql/jet_sql.h"
+#include "sql_test_util.h"
+
+namespace vorn::provider::sql {
+namespace {
+
+using test::JetDatabase;
+using test::RawValue;
+
+std::vector<std::pair<std::string, std::string>> DeclaredTypes(sqlite3* db,
+                                                               const std::string& table) {
+    std::vector<std::pair<std::string, std::string>> out;
+    sqlite3_stmt* s = nullptr;
+    EXPECT_EQ(
+        sqlite3_prepare_v2(db, ("PRAGMA table_info(`" + table + "`)").c_str(), -1, &s, nullptr),
+        SQLITE_OK);
+    while (sqlite3_step(s) == SQLITE_ROW)
+        out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                         reinterpret_cast<const char*>(sqlite3_column_text(s, 2)));
+    sqlite3_finalize(s);
+    return out;
+}
+
+TEST(SqlDdl, JetTypesKeepTheirNamesInTheDeclaredTypes) {
+    JetDatabase d;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"TEXT(50)", "TEXT(50)"},
+        {"VARCHAR(20)", "TEXT(20)"},
+        {"CHAR", "TEXT(255)"},
+        {"MEMO", "LONGTEXT"},
+        {"LONGTEXT", "LONGTEXT"},
+        {"TEXT", "LONGTEXT"},
+        {"BYTE", "BYTE"},
+        {"TINYINT", "BYTE"},
+        {"SHORT", "SHORT"},
+        {"SMALLINT", "SHORT"},
+        {"LONG", "LONG"},
+        {"INTEGER", "LONG"},
+        {"INT", "LONG"},
+        {"COUNTER", "COUNTER"},
+        {"AUTOINCREMENT(5, 5)", "COUNTER"},
+        {"SINGLE", "SINGLE"},
+        {"REAL", "SINGLE"},
+        {"DOUBLE", "DOUBLE"},
+        {"FLOAT", "DOUBLE"},
+        {"CURRENCY", "CURRENCY"},
+        {"MONEY", "CURRENCY"},
+        {"DATETIME", "DATETIME"},
+        {"DATE", "DATETIME"},
+        {"TIMESTAMP", "DATETIME"},
+        {"YESNO", "YESNO"},
+        {"BIT", "YESNO"},
+        {"LONGBINARY", "LONGBINARY"},
+        {"OLEOBJECT", "LONGBINARY"},
+        {"BINARY(16)", "BINARY(16)"},
+        {"BINARY", "BINARY(510)"},
+        {"GUID", "GUID"},
+        {"UNIQUEIDENTIFIER", "GUID"},
+        {"DECIMAL(10, 2)", "DECIMAL(10,2)"},
+        {"NUMERIC", "DECIMAL(18,0)"},
+        {"DOUBLE PRECISION", "DOUBLE"},
+        {"CHARACTER VARYING(9)", "TEXT(9)"},
+    };
+    std::string create = "CREATE TABLE AllTypes (";
+    for (size_t i = 0; i < cases.size(); ++i)
+        create += (i ? ", C" : "C") + std::to_string(i) + " " + cases[i].first;
+    create += ")";
+    ASSERT_TRUE(d.Run(create).empty()) << d.Run(create)[0];
+    const auto declared = DeclaredTypes(d.Db(), "AllTypes");
+    ASSERT_EQ(declared.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(declared[i].second, cases[i].second) << "declared for " << cases[i].first;
+}
+
+TEST(SqlDdl, AffinityKeepsTextAsTextAndNumbersAsNumbers) {
+    JetDatabase d;
+    d.Run("CREATE TABLE A (M MEMO, T TEXT(10), D DATETIME, G GUID, S SHORT, C CURRENCY, B YESNO)");
+    d.Raw(
+        "INSERT INTO A (M, T, D, G, S, C) VALUES ('00123', '00123', '2021-01-05 00:00:00', "
+        "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}', '0042', '1.50')");
+    EXPECT_EQ(RawValue(d.Db(), "SELECT typeof(M) || typeof(T) || typeof(D) || typeof(G) FROM A"),
+              "texttexttexttext");
+    EXPECT_EQ(RawValue(d.Db(), "SELECT M || '/' || T FROM A"), "00123/00123");
+    EXPECT_EQ(RawValue(d.Db(), "SELECT typeof(S) || '/' || S || '/' || typeof(C) FROM A"),
+              "integer/42/real");
+    // A Yes/No column holds no Null: it defaults to No.
+    EXPECT_EQ(RawValue(d.Db(), "SELECT B FROM A"), "0");
+    // Text columns compare, sort and stay unique without regard to case.
+    d.Run("INSERT INTO A (M, T) VALUES ('x', 'ABC')");
+    EXPECT_EQ(d.Value("SELECT Count(*) FROM A WHERE T = 'abc'"), "1");
+}
+
+TEST(SqlDdl, CounterColumnsReportTheirSeedAndStep) {
+    JetDatabase d;
+    d.Run("CREATE TABLE Seeded (ID COUNTER(100, 10) PRIMARY KEY, Other LONG)");
+    ASSERT_TRUE(d.Run("CREATE TABLE Plain ([Key] AUTOINCREMENT, Name TEXT(5))").empty());
+    long long seed = 0, step = 0;
+    EXPECT_TRUE(GetIdentityInfo(d.Db(), L"Seeded", L"ID", &seed, &step));
+    EXPECT_EQ(seed, 100);
+    EXPECT_EQ(step, 10);
+    EXPECT_TRUE(GetIdentityInfo(d.Db(), L"PLAIN", L"key", &seed, &step));
+    EXPECT_EQ(seed, 1);
+    EXPECT_EQ(step, 1);
+    EXPECT_FALSE(GetIdentityInfo(d.Db(), L"Seeded", L"Other", &seed, &step));
+    EXPECT_FALSE(GetIdentityInfo(d.Db(), L"Missing", L"ID", &seed, &step));
+    d.Run("DROP TABLE Seeded");
+    EXPECT_FALSE(GetIdentityInfo(d.Db(), L"Seeded", L"ID", &seed, &step));
+
+    JetDatabase empty;
+    EXPECT_FALSE(GetIdentityInfo(empty.Db(), L"T", L"ID", &seed, &step));
+}
+
+TEST(SqlDdl, CountersNumberRowsFromAnySqliteClient) {
+    JetDatabase d;
+    d.Run("CREATE TABLE C (ID COUNTER(100, 10), Name TEXT(10))");
+    d.Run("INSERT INTO C (Name) VALUES ('jet')");
+    // A connection without the Jet functions: the numbering is plain SQL.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(d.Path().c_str(), &other), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(
+        sqlite3_exec(other, "INSERT INTO C (Name) VALUES ('plain')", nullptr, nullptr, &message),
+        SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    EXPECT_EQ(RawValue(other, "SELECT ID FROM C WHERE Name = 'plain'"), "110");
+    sqlite3_close(other);
+    d.Run("INSERT INTO C (Name) VALUES ('again')");
+    EXPECT_EQ(d.Value("SELECT @@IDENTITY"), "120");
+    // Each connection's @@IDENTITY is its own.
+    JetDatabase second;
+    EXPECT_EQ(second.Value("SELECT @@IDENTITY"), "0");
+}
+
+TEST(SqlDdl, ADroppedCounterColumnStopsNumbering) {
+    JetDatabase d;
+    d.Run("CREATE TABLE C (ID COUNTER, Name TEXT(10))");
+    d.Run("INSERT INTO C (Name) VALUES ('a')");
+    EXPECT_TRUE(d.Run("ALTER TABLE C DROP COLUMN ID").empty());
+    EXPECT_EQ(RawValue(d.Db(), "SELECT count(*) FROM sqlite_schema WHERE type = 'trigger'"), "0");
+    long long seed, step;
+    EXPECT_FALSE(GetIdentityInfo(d.Db(), L"C", L"ID", &seed, &step));
+    EXPECT_TRUE(d.Run("INSERT INTO C (Name) VALUES ('b')").empty());
+}
+
+TEST(SqlDdl, AScriptStatementSteppedDirectlyRefusesToRun) {
+    JetDatabase d;
+    const TranslationResult t = TranslateJetSql(d.Db(), L"CREATE TABLE S (ID COUNTER)");
+    ASSERT_TRUE(t.ok);
+    ASSERT_FALSE(t.script.empty());
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(d.Db(), t.sql.c_str(), -1, &s, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_column_count(s), 0);
+    EXPECT_FALSE(sqlite3_stmt_readonly(s));
+    EXPECT_NE(sqlite3_step(s), SQLITE_DONE);
+    EXPECT_NE(std::string(sqlite3_errmsg(d.Db())).find("JetStatementCache::Step"),
+              std::string::npos)
+        << sqlite3_errmsg(d.Db());
+    sqlite3_finalize(s);
+    EXPECT_EQ(RawValue(d.Db(), "SELECT count(*) FROM sqlite_schema WHERE name = 'S'"), "0");
+    EXPECT_EQ(RunJetScript(d.Db(), t.script), SQLITE_DONE);
+    EXPECT_EQ(RawValue(d.Db(), "SELECT count(*) FROM sqlite_schema WHERE name = 'S'"), "1");
+}
+
+TEST(SqlDdl, AFailingScriptUndoesEverythingAndReportsItsOwnError) {
+    JetDatabase d;
+    d.Run("CREATE TABLE N (A TEXT(5), B LONG)");
+    d.Run("INSERT INTO N (B) VALUES (1)");
+    d.Raw("BEGIN");
+    d.Run("INSERT INTO N (A, B) VALUES ('kept', 2)");
+    TranslationResult error;
+    sqlite3_stmt* s = d.Cache().Acquire(L"CREATE UNIQUE INDEX ByA ON N (A) WITH PRIMARY", &error);
+    ASSERT_NE(s, nullptr) << WideToUtf8(error.message);
+    EXPECT_EQ(d.Cache().Step(s), SQLITE_CONSTRAINT);
+    EXPECT_NE(std::string(sqlite3_errmsg(d.Db())).find("cannot contain a Null value"),
+              std::string::npos)
+        << sqlite3_errmsg(d.Db());
+    d.Cache().Release(s);
+    // The index is gone, the surrounding transaction and its row are not.
+    EXPECT_EQ(RawValue(d.Db(), "SELECT count(*) FROM sqlite_schema WHERE name = 'ByA'"), "0");
+    EXPECT_EQ(sqlite3_get_autocommit(d.Db()), 0);
+    d.Raw("COMMIT");
+    EXPECT_EQ(d.Value("SELECT Count(*) FROM N"), "2");
+}
+
+TEST(SqlDdl, IndexesThatRefuseNullLetCountersThrough) {
+    JetDatabase d;
+    d.Run("CREATE TABLE K (ID COUNTER, Code TEXT(5))");
+    EXPECT_TRUE(d.Run("CREATE INDEX PrimaryKey ON K (ID, Code) WITH PRIMARY").empty());
+    EXPECT_TRUE(d.Run("INSERT INTO K (Code) VALUES ('a')").empty());
+    const std::vector<std::string> refused = d.Run("INSERT INTO K (Code) VALUES (Null)");
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0].find("cannot contain a Null value"), std::string::npos) << refused[0];
+    EXPECT_NE(d.Run("UPDATE K SET Code = Null")[0].find("cannot contain a Null value"),
+              std::string::npos);
+    EXPECT_TRUE(d.Run("DROP INDEX PrimaryKey ON K").empty());
+    EXPECT_TRUE(d.Run("INSERT INTO K (Code) VALUES (Null)").empty());
+}
+
+TEST(SqlDdl, SelectIntoKeepsTheSourceTypes) {
+    JetDatabase d;
+    d.Run(
+        "CREATE TABLE Src (ID COUNTER, Name TEXT(30), Made DATETIME, Price CURRENCY, Flag YESNO)");
+    d.Run("INSERT INTO Src (Name, Made, Price, Flag) VALUES ('a', #1/2/2021#, 1.5, True)");
+    d.Run("INSERT INTO Src (Name, Made, Price, Flag) VALUES ('b', #1/3/2021#, 2.5, False)");
+    TranslationResult error;
+    sqlite3_stmt* s = d.Cache().Acquire(
+        L"SELECT ID, Name, Made, Price, Flag, Price * 2 AS Twice INTO Dst FROM Src WHERE Price > ?",
+        &error);
+    ASSERT_NE(s, nullptr) << WideToUtf8(error.message);
+    sqlite3_bind_double(s, 1, 2.0);
+    EXPECT_EQ(d.Cache().Step(s), SQLITE_DONE) << sqlite3_errmsg(d.Db());
+    EXPECT_EQ(sqlite3_changes(d.Db()), 1);
+    d.Cache().Release(s);
+    const auto declared = DeclaredTypes(d.Db(), "Dst");
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"ID", "LONG"},        {"Name", "TEXT(30)"}, {"Made", "DATETIME"},
+        {"Price", "CURRENCY"}, {"Flag", "YESNO"},    {"Twice", ""}};
+    EXPECT_EQ(declared, expected);
+    EXPECT_EQ(d.Run("SELECT ID, Name, Made, Twice FROM Dst"),
+              (std::vector<std::string>{"2|b|2021-01-03 00:00:00|5.0"}));
+    // The copy is a table of its own: no numbering, no identity.
+    long long seed, step;
+    EXPECT_FALSE(GetIdentityInfo(d.Db(), L"Dst", L"ID", &seed, &step));
+}
+
+TEST(SqlDdl, DefaultsOfTheJetTypesAreStoredInTheirForm) {
+    JetDatabase d;
+    ASSERT_TRUE(
+        d.Run("CREATE TABLE Df (ID LONG, Made DATETIME DEFAULT '1/5/2021', Ok YESNO DEFAULT 'Yes', "
+              "Neg SHORT DEFAULT -3, Stamp DATETIME DEFAULT Date())")
+            .empty());
+    d.Run("INSERT INTO Df (ID) VALUES (1)");
+    const std::string today = d.Value("SELECT Date()");
+    EXPECT_EQ(d.Run("SELECT Made, Ok, Neg, Stamp FROM Df"),
+              (std::vector<std::string>{"2021-01-05 00:00:00|-1|-3|" + today}));
+    const std::vector<std::string> bad = d.Run("CREATE TABLE Bad (D DATETIME DEFAULT 'soon')");
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_NE(bad[0].find("is not a date"), std::string::npos) << bad[0];
+}
+
+}  // namespace
+}  // namespace vorn::provider::sql
