@@ -1,6 +1,7 @@
 // The rowset of a statement's result: a static (snapshot) cursor over the rows SQLite
-// gives, stepped only as far as the consumer asks and kept in a row store, so that moves
-// backwards, restarts and jumps to the end read the store.
+// gives, stepped as the consumer asks for them (a small batch at a time, never the whole
+// result unless a move needs it) and kept in a row store, so that moves backwards,
+// restarts and jumps to the end read the store.
 //
 // Movement: the cursor stands on the last row handed out. GetNextRows(offset, count)
 // starts at the row after it (count > 0) or before it (count < 0), moved by offset:
