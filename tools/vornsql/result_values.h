@@ -1,0 +1,49 @@
+// The columns of a result and the values of its current row, read through the public
+// command interface.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <vornoledb/command.h>
+
+namespace vornsql {
+
+enum class ColumnKind {
+    Text,         // read with FieldAsString
+    Number,       // integers, floating point, currency, decimals: text that reads as a number
+    Boolean,      // yes/no: -1 or 0
+    LongText,     // memo: read whole with GetBlobData, wide characters
+    LongBinary,   // OLE object / long binary: read whole with GetBlobData
+    ShortBinary,  // BINARY(n): the library hands out its length only
+};
+
+struct Column {
+    std::string name;  // UTF-8
+    unsigned short rawType = 0;
+    ColumnKind kind = ColumnKind::Text;
+};
+
+struct Cell {
+    bool null = false;
+    // UTF-8 text; for a long binary value read whole, its bytes as lower-case hexadecimal.
+    std::string text;
+    // Bytes of a long or binary value (for display); characters of a long text.
+    unsigned long size = 0;
+    // False when the value was not read (a long binary value that was only measured, or a
+    // short binary value).
+    bool read = true;
+};
+
+ColumnKind KindOfType(unsigned short rawType);
+std::vector<Column> DescribeColumns(VornOleDbCommand& command);
+
+// Reads the current row. With wholeValues false, long binary values are only measured
+// (their size from GetColumnSize); long text is always read.
+void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool wholeValues,
+             std::vector<Cell>* cells);
+
+// Lower-case hexadecimal digits of bytes, two per byte.
+std::string HexText(const unsigned char* data, size_t size);
+
+}  // namespace vornsql
