@@ -63,6 +63,12 @@ TEST(SqlTranslator, LiteralsAndNamesAreNeverRewritten) {
     EXPECT_NE(t.sql.find("`Mod`"), std::string::npos) << t.sql;
     EXPECT_EQ(t.sql.find("jet_"), std::string::npos) << t.sql;
 
+    // Text files are tables with # for the dot of their name.
+    const TranslationResult file =
+        TranslateJetSql(nullptr, L"SELECT * FROM parts#csv WHERE d = #1/2/2021#");
+    ASSERT_TRUE(file.ok) << WideToUtf8(file.message);
+    EXPECT_EQ(file.sql, "SELECT * FROM `parts#csv` WHERE (`d` = '2021-01-02 00:00:00')");
+
     const TranslationResult quotes = TranslateJetSql(nullptr, L"SELECT [a`b], 'it''s'");
     ASSERT_TRUE(quotes.ok);
     EXPECT_NE(quotes.sql.find("`a``b`"), std::string::npos) << quotes.sql;
@@ -196,7 +202,8 @@ TEST(SqlTranslator, LongStatementsTranslateWhole) {
     list += L") AND Name = 'x'";
     const TranslationResult t = TranslateJetSql(nullptr, list);
     ASSERT_TRUE(t.ok) << WideToUtf8(t.message);
-    EXPECT_NE(t.sql.find(", 19998, 19999)) AND ("), std::string::npos) << t.sql.substr(t.sql.size() - 60);
+    EXPECT_NE(t.sql.find(", 19998, 19999)) AND ("), std::string::npos)
+        << t.sql.substr(t.sql.size() - 60);
 }
 
 // Random soups of Jet tokens: every one translates or fails with a position inside the

@@ -2,6 +2,7 @@
 #include "provider/sql/jet_statement_cache.h"
 
 #include "provider/sql/jet_connection.h"
+#include "provider/sql/jet_translator.h"
 #include "provider/sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
@@ -13,10 +14,16 @@ JetStatementCache::JetStatementCache(sqlite3* db, size_t capacity)
     conn_ = JetConnection::Find(db_);
 }
 
+void JetStatementCache::Finalize(Entry* e) {
+    sqlite3_finalize(e->identityReader);
+    e->identityReader = nullptr;
+    sqlite3_finalize(e->stmt);
+}
+
 JetStatementCache::~JetStatementCache() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& kv : byStmt_)
-        sqlite3_finalize(kv.first);
+        Finalize(kv.second.get());
     byStmt_.clear();
     byKey_.clear();
     lru_.clear();
@@ -50,7 +57,7 @@ void JetStatementCache::Drop(Entry* e) {
     }
     if (!e->inUse) {
         sqlite3_stmt* stmt = e->stmt;
-        sqlite3_finalize(stmt);
+        Finalize(e);
         byStmt_.erase(stmt);  // destroys e
     }
 }
@@ -126,8 +133,26 @@ sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, Translatio
 
 void JetStatementCache::Finished(Entry* e) {
     const TranslationResult& t = e->translation;
-    if (t.changesSchema || !t.identityTable.empty())
-        NoteJetStatementDone(db_, t);
+    if (t.changesSchema && conn_)
+        conn_->SchemaChanged();
+    if (t.identityTable.empty() || !conn_ || sqlite3_changes(db_) <= 0)
+        return;
+    // @@IDENTITY: the counter of the last row inserted, read with a statement kept for it.
+    if (!e->identityReader) {
+        const std::string sql = "SELECT " + JetTranslator::QuoteName(t.identityColumn) + " FROM " +
+                                JetTranslator::QuoteName(t.identityTable) + " WHERE rowid = ?1";
+        if (sqlite3_prepare_v3(db_, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                               &e->identityReader, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(e->identityReader);
+            e->identityReader = nullptr;
+            return;
+        }
+    }
+    sqlite3_bind_int64(e->identityReader, 1, sqlite3_last_insert_rowid(db_));
+    if (sqlite3_step(e->identityReader) == SQLITE_ROW &&
+        sqlite3_column_type(e->identityReader, 0) == SQLITE_INTEGER)
+        conn_->SetLastIdentity(sqlite3_column_int64(e->identityReader, 0));
+    sqlite3_reset(e->identityReader);
 }
 
 int JetStatementCache::Step(sqlite3_stmt* stmt) {
@@ -162,7 +187,7 @@ void JetStatementCache::Release(sqlite3_stmt* stmt) {
     sqlite3_clear_bindings(stmt);
     e->inUse = false;
     if (!e->cached) {
-        sqlite3_finalize(stmt);
+        Finalize(e);
         byStmt_.erase(it);
         return;
     }

@@ -67,6 +67,7 @@ class JetStatementCache {
         bool cached = false;  // in the LRU list (else finalized on release)
         uint64_t generation = 0;
         int64_t schemaVersion = -1;
+        sqlite3_stmt* identityReader = nullptr;  // reads @@IDENTITY after an INSERT
         std::list<Entry*>::iterator lru;
     };
 
@@ -74,6 +75,7 @@ class JetStatementCache {
     void Drop(Entry* e);  // out of the LRU; finalized now or on release
     void Evict();
     void Finished(Entry* e);
+    static void Finalize(Entry* e);
 
     sqlite3* db_;
     JetConnection* conn_;

@@ -130,6 +130,12 @@ bool TokenizeJetSql(const std::wstring& s, std::vector<Token>* tokens, TokenizeE
             size_t j = i;
             while (j < n && IsNamePart(s[j]))
                 ++j;
+            // Text files are tables named with # for the dot: parts#csv.
+            while (j + 1 < n && s[j] == L'#' && IsNameStart(s[j + 1])) {
+                j += 2;
+                while (j < n && IsNamePart(s[j]))
+                    ++j;
+            }
             if (j < n && s[j] == L'$')  // Left$, Format$ ...
                 ++j;
             t.kind = TokenKind::Name;
