@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <locale.h>
+#include <charconv>
 #include <string>
 
 #include "vornoledb/platform/text.h"
@@ -48,27 +49,47 @@ void AppendNarrowNumber(std::wstring& out, const char* buf, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(buf[i]));
 }
 
-std::string NarrowSpec(const Spec& s, const char* length, char conv) {
-    std::string f = "%";
-    if (s.left) f += '-';
-    f += s.flags;
-    if (s.width >= 0) f += std::to_string(s.width);
-    if (s.precision >= 0) f += "." + std::to_string(s.precision);
-    f += length;
-    f += conv;
-    return f;
+// The conversion rebuilt for the narrow snprintf: "%", flags, width, precision, length,
+// conversion. Fits easily: flags are at most five, numbers at most ten digits each.
+struct NarrowSpec {
+    char text[48];
+    NarrowSpec(const Spec& s, const char* length, char conv) {
+        char* p = text;
+        *p++ = '%';
+        if (s.left) *p++ = '-';
+        for (char f : s.flags)
+            if (p < text + 8) *p++ = f;
+        if (s.width >= 0) p += std::snprintf(p, 12, "%d", s.width);
+        if (s.precision >= 0) p += std::snprintf(p, 13, ".%d", s.precision);
+        while (*length) *p++ = *length++;
+        *p++ = conv;
+        *p = 0;
+    }
+};
+
+// Plain %d, %u and their sized forms: written directly, without snprintf.
+bool IsPlainInteger(const Spec& s) {
+    return !s.left && s.flags.empty() && s.width < 0 && s.precision < 0 &&
+           (s.conv == L'd' || s.conv == L'i' || s.conv == L'u');
 }
 
 template <class T>
-bool FormatNumber(std::wstring& out, const std::string& spec, T value, bool cLocale) {
+void AppendInteger(std::wstring& out, T value) {
+    char buf[24];
+    auto result = std::to_chars(buf, buf + sizeof buf, value);
+    for (char* p = buf; p < result.ptr; ++p) out.push_back(static_cast<wchar_t>(*p));
+}
+
+template <class T>
+bool FormatNumber(std::wstring& out, const NarrowSpec& spec, T value, bool cLocale) {
     char small[128];
     locale_t old = cLocale ? uselocale(CLocale()) : static_cast<locale_t>(0);
-    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    int n = std::snprintf(small, sizeof small, spec.text, value);
     if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
         AppendNarrowNumber(out, small, n);
     } else if (n >= 0) {
         std::string big(static_cast<size_t>(n) + 1, '\0');
-        std::snprintf(&big[0], big.size(), spec.c_str(), value);
+        std::snprintf(&big[0], big.size(), spec.text, value);
         AppendNarrowNumber(out, big.data(), n);
     }
     if (cLocale) uselocale(old);
@@ -173,6 +194,13 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                 char conv = static_cast<char>(s.conv);
                 if (s.size == Size::Long64 || s.size == Size::Pointer) {
                     long long v = va_arg(args, long long);
+                    if (IsPlainInteger(s)) {
+                        if (isSigned)
+                            AppendInteger(out, v);
+                        else
+                            AppendInteger(out, static_cast<unsigned long long>(v));
+                        break;
+                    }
                     if (!FormatNumber(out, NarrowSpec(s, "ll", conv), v, false)) return false;
                 } else {
                     // Default, l and I32 read 32 bits; h and hh narrow the promoted int.
@@ -181,6 +209,13 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                         v = isSigned ? static_cast<short>(v) : static_cast<unsigned short>(v);
                     else if (s.size == Size::Char)
                         v = isSigned ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
+                    if (IsPlainInteger(s)) {
+                        if (isSigned)
+                            AppendInteger(out, v);
+                        else
+                            AppendInteger(out, static_cast<unsigned int>(v));
+                        break;
+                    }
                     if (!FormatNumber(out, NarrowSpec(s, "", conv), v, false)) return false;
                 }
                 break;
