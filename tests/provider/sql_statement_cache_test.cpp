@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "provider/sql/jet_statement_cache.h"
@@ -171,6 +172,48 @@ TEST(SqlStatementCache, TranslationsTellTheKindOfStatement) {
     d.Cache().Release(s);
     EXPECT_EQ(d.Value("SELECT @@IDENTITY"), "1");
     EXPECT_EQ(RawValue(d.Db(), "SELECT jet_identity()"), "1");
+}
+
+// Two threads on one serialized handle, one of them releasing while it holds the handle's
+// mutex (as a rowset does when it reads its last rows): no deadlock, every result right.
+TEST(SqlStatementCache, ThreadsSharingAHandleNeitherDeadlockNorMixResults) {
+    vorn::test::TempFolder folder;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(folder.File("threads.db").c_str(), &db,
+                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                              nullptr),
+              SQLITE_OK);
+    {
+        JetStatementCache cache(db, 4);
+        auto work = [&](int id, bool holdMutex, int* wrong) {
+            for (int i = 0; i < 300; ++i) {
+                const std::wstring text =
+                    L"SELECT " + std::to_wstring(id) + L" + " + std::to_wstring(i % 7);
+                TranslationResult error;
+                sqlite3_stmt* s = cache.Acquire(text, &error);
+                if (!s) {
+                    ++*wrong;
+                    continue;
+                }
+                sqlite3_mutex* m = sqlite3_db_mutex(db);
+                if (holdMutex)
+                    sqlite3_mutex_enter(m);
+                if (cache.Step(s) != SQLITE_ROW || sqlite3_column_int(s, 0) != id + i % 7)
+                    ++*wrong;
+                cache.Release(s);
+                if (holdMutex)
+                    sqlite3_mutex_leave(m);
+            }
+        };
+        int wrongA = 0, wrongB = 0;
+        std::thread a(work, 100, true, &wrongA);
+        std::thread b(work, 200, false, &wrongB);
+        a.join();
+        b.join();
+        EXPECT_EQ(wrongA + wrongB, 0);
+        EXPECT_LE(cache.Size(), 4u);
+    }
+    EXPECT_EQ(sqlite3_close(db), SQLITE_OK);
 }
 
 }  // namespace

@@ -70,9 +70,22 @@ int RunStep(sqlite3* db, const ScriptStep& step, sqlite3_stmt* params, std::stri
     return rc;
 }
 
+int RunScriptLocked(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params);
+
 }  // namespace
 
 int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params) {
+    // No other thread's statement may run on the handle inside the script's savepoint.
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db);
+    sqlite3_mutex_enter(mutex);
+    const int rc = RunScriptLocked(db, script, params);
+    sqlite3_mutex_leave(mutex);
+    return rc;
+}
+
+namespace {
+
+int RunScriptLocked(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params) {
     int rc = Exec(db, std::string("SAVEPOINT ") + kSavepoint);
     if (rc != SQLITE_OK)
         return rc;
@@ -96,6 +109,8 @@ int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stm
     Reraise(db, rc, message);
     return rc;
 }
+
+}  // namespace
 
 void NoteJetStatementDone(sqlite3* db, const TranslationResult& t) {
     JetConnection* conn = JetConnection::Find(db);

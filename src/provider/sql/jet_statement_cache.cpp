@@ -8,8 +8,29 @@
 
 namespace vorn::provider::sql {
 
+class JetStatementCache::Lock {
+  public:
+    explicit Lock(const JetStatementCache& c) : c_(c) {
+        if (c_.dbMutex_)
+            sqlite3_mutex_enter(c_.dbMutex_);
+        else
+            c_.ownMutex_.lock();
+    }
+    ~Lock() {
+        if (c_.dbMutex_)
+            sqlite3_mutex_leave(c_.dbMutex_);
+        else
+            c_.ownMutex_.unlock();
+    }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+  private:
+    const JetStatementCache& c_;
+};
+
 JetStatementCache::JetStatementCache(sqlite3* db, size_t capacity)
-    : db_(db), conn_(nullptr), capacity_(capacity ? capacity : 1) {
+    : db_(db), conn_(nullptr), capacity_(capacity ? capacity : 1), dbMutex_(sqlite3_db_mutex(db)) {
     RegisterJetFunctions(db_);
     conn_ = JetConnection::Find(db_);
 }
@@ -21,7 +42,7 @@ void JetStatementCache::Finalize(Entry* e) {
 }
 
 JetStatementCache::~JetStatementCache() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(*this);
     for (auto& kv : byStmt_)
         Finalize(kv.second.get());
     byStmt_.clear();
@@ -75,7 +96,7 @@ void JetStatementCache::Evict() {
 }
 
 sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, TranslationResult* error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(*this);
     bool shared = false;  // the cached statement for this text is in use: make another
     const auto found = byKey_.find(hostSql);
     if (found != byKey_.end()) {
@@ -158,7 +179,7 @@ void JetStatementCache::Finished(Entry* e) {
 int JetStatementCache::Step(sqlite3_stmt* stmt) {
     Entry* e = nullptr;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        Lock lock(*this);
         const auto it = byStmt_.find(stmt);
         if (it != byStmt_.end())
             e = it->second.get();
@@ -178,7 +199,7 @@ int JetStatementCache::Step(sqlite3_stmt* stmt) {
 void JetStatementCache::Release(sqlite3_stmt* stmt) {
     if (!stmt)
         return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(*this);
     const auto it = byStmt_.find(stmt);
     if (it == byStmt_.end())
         return;
@@ -195,19 +216,19 @@ void JetStatementCache::Release(sqlite3_stmt* stmt) {
 }
 
 const TranslationResult* JetStatementCache::TranslationOf(sqlite3_stmt* stmt) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(*this);
     const auto it = byStmt_.find(stmt);
     return it == byStmt_.end() ? nullptr : &it->second->translation;
 }
 
 void JetStatementCache::Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(*this);
     while (!lru_.empty())
         Drop(lru_.back());
 }
 
 size_t JetStatementCache::Size() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    Lock lock(*this);
     return lru_.size();
 }
 

@@ -11,7 +11,10 @@
 //   cache.Release(s);                                   // instead of sqlite3_finalize
 // A statement is exclusively the caller's from Acquire to Release; acquiring the same text
 // again meanwhile gives a second statement. Destroy the cache before closing the handle
-// (it finalizes every statement, also those not released).
+// (it finalizes every statement, also those not released), and before anything else
+// finalizes the handle's statements. The cache locks with the handle's own mutex (a
+// serialized handle's is recursive), so callers that hold that mutex while stepping or
+// releasing cannot deadlock with it.
 #pragma once
 
 #include <sqlite3.h>
@@ -80,7 +83,10 @@ class JetStatementCache {
     sqlite3* db_;
     JetConnection* conn_;
     size_t capacity_;
-    mutable std::mutex mutex_;
+    // The handle's mutex (null for a handle opened without one: then a mutex of our own).
+    sqlite3_mutex* dbMutex_;
+    mutable std::recursive_mutex ownMutex_;
+    class Lock;
     std::list<Entry*> lru_;  // front: most recently used
     std::unordered_map<std::wstring, Entry*> byKey_;
     std::unordered_map<sqlite3_stmt*, std::unique_ptr<Entry>> byStmt_;
