@@ -16,18 +16,19 @@ work="$PWD/build/sample"
 mkdir -p "$work"
 cp "$stage/share/vornoledb/sample.db" "$work/plant.db"
 
+# Shows the command line, then runs it in the sample's folder.
 run() {
-  echo
-  echo "\$ vornsql $*"
-  "$vornsql" "$@"
+  printf '\n$ vornsql'
+  for arg in "$@"; do
+    if [[ "$arg" =~ [[:space:]] ]]; then printf ' "%s"' "$arg"; else printf ' %s' "$arg"; fi
+  done
+  printf '\n'
+  (cd "$work" && "$vornsql" "$@")
 }
 "$vornsql" --version
-run --format table "$work/plant.db" tables
-run --format table "$work/plant.db" \
-  "SELECT p.PartNo, p.Description, s.Name AS Supplier, p.UnitPrice, p.InStock
-   FROM Parts AS p INNER JOIN Suppliers AS s ON s.SupplierID = p.SupplierID
-   WHERE p.UnitPrice > 20 ORDER BY p.UnitPrice DESC"
-run --format table "$work/plant.db" "SELECT * FROM OrderTotals ORDER BY Total DESC"
+run --format table plant.db tables
+run --format table plant.db "SELECT p.PartNo, p.Description, s.Name AS Supplier, p.UnitPrice, p.InStock FROM Parts AS p INNER JOIN Suppliers AS s ON s.SupplierID = p.SupplierID WHERE p.UnitPrice > 20 ORDER BY p.UnitPrice DESC"
+run --format table plant.db "SELECT * FROM OrderTotals ORDER BY Total DESC"
 echo
 echo "vornsql is installed in $stage/bin; the sample copy is $work/plant.db"
 echo "try: $vornsql $work/plant.db"

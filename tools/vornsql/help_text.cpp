@@ -61,8 +61,8 @@ Output:
          false, NULL as null; a repeated column name gets _2, _3 ...
   In csv, tsv and json the whole of every value is written: memo text as UTF-8,
   binary values as lower-case hexadecimal digits. Row counts of statements without
-  rows go to standard error. Floating-point values carry six decimals, as the
-  library writes them.
+  rows go to standard error (not counted one by one for a script read from a pipe).
+  Floating-point values carry six decimals, as the library writes them.
   Exports and compactions that take more than a second show a progress line on
   standard error when it is a terminal.
 
