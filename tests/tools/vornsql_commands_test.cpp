@@ -151,6 +151,19 @@ TEST_F(VornsqlTest, AFailingStatementInAScriptNamesItsLine) {
     EXPECT_EQ("0", QueryText(db, "SELECT COUNT(*) FROM T"));
 }
 
+TEST_F(VornsqlTest, AStatementHoldingANulIsNotRunCut) {
+    const std::string db = dir.File("t.db");
+    ASSERT_EQ(0, RunVornsql({"create", db}).status);
+    ASSERT_EQ(0, RunVornsql({db, "CREATE TABLE T (ID LONG)", "INSERT INTO T VALUES (1)",
+                             "INSERT INTO T VALUES (2)"})
+                     .status);
+    // Cut at the NUL, this would delete every row.
+    ProcessResult r = RunVornsql({db}, std::string("DELETE FROM T\0 WHERE ID = 1;\n", 29));
+    EXPECT_EQ(1, r.status);
+    EXPECT_TRUE(Contains(r.err, "line 1 of standard input: the statement holds a NUL")) << r.err;
+    EXPECT_EQ("2", QueryText(db, "SELECT COUNT(*) FROM T"));
+}
+
 TEST_F(VornsqlTest, CreateMakesANewDatabaseAndRefusesAnExistingFile) {
     const std::string db = dir.File("new.db");
     ProcessResult r = RunVornsql({"create", db});

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 
 #include <vornoledb/helper.h>
@@ -27,13 +28,18 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
+// The folder of a file, absolute when it exists, so that messages about the text data
+// source name a folder a person recognises rather than ".".
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    std::string folder = slash == std::string::npos ? "."
+                         : slash == 0               ? "/"
+                                                    : path.substr(0, slash);
+    if (char* real = ::realpath(folder.c_str(), nullptr)) {
+        folder = real;
+        std::free(real);
+    }
+    return folder;
 }
 
 bool IsFolder(const std::string& path) {

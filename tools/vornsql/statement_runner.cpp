@@ -65,6 +65,14 @@ bool WriteResult(Session& session, VornOleDbCommand& command, const std::string&
 }
 
 bool RunSql(Session& session, const std::string& sql, const std::string& where) {
+    // The statement text ends at a NUL on its way to the provider: what follows would be
+    // dropped silently (a WHERE clause among it), so such a statement is not run at all.
+    const size_t nul = sql.find('\0');
+    if (nul != std::string::npos) {
+        ReportError(where + ": the statement holds a NUL character (byte " +
+                    std::to_string(nul + 1) + "); it was not run");
+        return false;
+    }
     VornOleDbCommand command;
     command.SetConnection(session.connection);
     const std::wstring text = Utf8ToWide(sql);
