@@ -392,6 +392,23 @@ TEST_F(SchemaRowsets, RowsetIsASnapshotThatOutlivesTheSession) {
     EXPECT_TRUE(t.RowsWhere(L"TABLE_NAME", L"Later").empty());
 }
 
+// The catalog is read in a savepoint of its own: it neither ends the session's transaction
+// nor leaves one behind.
+TEST_F(SchemaRowsets, ReadingTheCatalogLeavesTransactionsAsTheyWere) {
+    ComPtr<ITransactionLocal> transactions;
+    ASSERT_EQ(S_OK, db_->session->QueryInterface(IID_ITransactionLocal,
+                                                 transactions.ReleaseAndGetVoidAddress()));
+    EXPECT_EQ(S_OK, Tables(Restrictions(0)).hr);
+    ASSERT_EQ(S_OK,
+              transactions->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr));
+    ASSERT_EQ(SQLITE_OK, Exec(db_->session.Get(), "CREATE TABLE Pending(a)"));
+    const SchemaResult t = Tables(Restrictions(4).Text(2, L"Pending"));
+    EXPECT_EQ(1u, t.rows.size());  // the transaction's own change is seen
+    EXPECT_EQ(S_OK, Columns(Restrictions(0)).hr);
+    ASSERT_EQ(S_OK, transactions->Abort(nullptr, FALSE, FALSE));
+    EXPECT_TRUE(Tables(Restrictions(4).Text(2, L"Pending")).rows.empty());
+}
+
 TEST(SchemaRowsetNames, LongNamesComeBackWhole) {
     test::TempFolder folder;
     const std::string file = folder.File("long.db");

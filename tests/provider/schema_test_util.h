@@ -99,7 +99,8 @@ inline void ReadRowset(IUnknown* rowsetObject, SchemaResult* result) {
     OLECHAR* names = nullptr;
     ASSERT_EQ(S_OK, info->GetColumnInfo(&count, &columns, &names));
     std::vector<DBBINDING> bindings(count);
-    const size_t slot = sizeof(VARIANT) + sizeof(DBSTATUS) + 8;
+    // Each column: its VARIANT, then its status, padded to keep the next VARIANT aligned.
+    const size_t slot = (sizeof(VARIANT) + sizeof(DBSTATUS) + 7) / 8 * 8;
     for (DBORDINAL i = 0; i < count; ++i) {
         result->names.push_back(columns[i].pwszName ? columns[i].pwszName : L"");
         result->types.push_back(columns[i].wType);

@@ -164,7 +164,8 @@ inline std::shared_ptr<Table> IndexesRowset(const std::vector<IndexRow>& rows) {
     for (const IndexRow& r : rows) {
         std::vector<Cell> row(columns.size(), Cell::Null());
         row[2] = Text(r.table);
-        row[5] = Text(r.index);
+        // An empty name comes as NULL, which the readers see as empty text too.
+        row[5] = r.index.empty() ? Cell::Null() : Text(r.index);
         row[6] = Cell::Of<VARIANT_BOOL>(r.primaryKey);
         row[16] = Cell::Of<uint32_t>(1);
         row[17] = Text(r.column);

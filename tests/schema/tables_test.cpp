@@ -188,7 +188,7 @@ TEST_F(TablesOnFake, RestrictionsGoInTheirPlaces) {
 TEST_F(TablesOnFake, FieldsAndNullsAsTheProviderGivesThem) {
     Answer(TablesRowset({
         {Text(L"C"), Text(L"S"), Text(L"T1"), Text(L"LINK"), Cell::Null(), Text(L"about T1")},
-        {Cell::Null(), Cell::Null(), Text(L""), Cell::Null(), Cell::Null(), Cell::Null()},
+        {Cell::Null(), Cell::Null(), Cell::Null(), Cell::Null(), Cell::Null(), Cell::Null()},
         {Cell::Null(), Cell::Null(), Text(std::wstring(129, L'x')), Text(L"TABLE"), Cell::Null(),
          Cell::Null()},
     }));

@@ -127,6 +127,21 @@ struct RawIndex {
 
 }  // namespace
 
+CatalogSnapshot::CatalogSnapshot(sqlite3* db)
+    : db_(db),
+      held_(sqlite3_exec(db, "SAVEPOINT vorn_catalog", nullptr, nullptr, nullptr) == SQLITE_OK) {}
+
+CatalogSnapshot::~CatalogSnapshot() {
+    if (!held_)
+        return;
+    // Only read: releasing cannot lose anything. Should it fail, rolling back to the
+    // savepoint first makes sure the session is not left inside a transaction.
+    if (sqlite3_exec(db_, "RELEASE vorn_catalog", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db_, "ROLLBACK TO vorn_catalog", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "RELEASE vorn_catalog", nullptr, nullptr, nullptr);
+    }
+}
+
 bool SameName(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size())
         return false;

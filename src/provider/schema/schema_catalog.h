@@ -111,6 +111,21 @@ struct CatalogForeignKey {
 // referenced table's primary key, whose columns it is given.
 int ReadForeignKeys(sqlite3* db, const CatalogTable& table, std::vector<CatalogForeignKey>* keys);
 
+// Reads of the catalog made while one of these lives see one state of the database, even
+// while other connections change it: it holds a savepoint (nested in the session's own
+// transaction when there is one), released when it goes.
+class CatalogSnapshot {
+  public:
+    explicit CatalogSnapshot(sqlite3* db);
+    ~CatalogSnapshot();
+    CatalogSnapshot(const CatalogSnapshot&) = delete;
+    CatalogSnapshot& operator=(const CatalogSnapshot&) = delete;
+
+  private:
+    sqlite3* db_;
+    bool held_;
+};
+
 // Whether two names are the same without regard to letter case (the runtime's case rules,
 // which cover at least the ASCII letters as SQLite's own name lookup does).
 bool SameName(const std::wstring& a, const std::wstring& b);

@@ -201,6 +201,7 @@ class SchemaRequest {
         : db_(db), h_(db->Handle()), session_(session), kind_(kind), r_(std::move(restrictions)) {}
 
     HRESULT Run(const RowsetProperties& properties, REFIID riid, IUnknown** ppRowset) {
+        const CatalogSnapshot snapshot(h_);
         if (kind_.guid == &DBSCHEMA_TABLES)
             return Tables(properties, riid, ppRowset);
         if (kind_.guid == &DBSCHEMA_COLUMNS)

@@ -398,6 +398,7 @@ HRESULT GetTableDefinition(const std::shared_ptr<Database>& db, DBID* pTableID,
                                  L"the table id given to GetTableDefinition holds no table name");
     const std::wstring name = pTableID->uName.pwszName;
     sqlite3* h = db->Handle();
+    const CatalogSnapshot snapshot(h);
     CatalogTable table;
     bool found = false;
     int rc = FindTable(h, name, &table, &found);
