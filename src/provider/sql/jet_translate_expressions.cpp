@@ -33,6 +33,12 @@ std::string JetTranslator::Value(const Expr& e) {
     return e.isBool ? "(-" + e.sql + ")" : e.sql;
 }
 
+std::string JetTranslator::Text(const Expr& e) {
+    // Text compares without regard to case, as in the engine: a literal's collation
+    // decides a comparison even with a column of another collation.
+    return e.isString ? e.sql + " COLLATE NOCASE" : Value(e);
+}
+
 std::string JetTranslator::Cond(const Expr& e) {
     return e.sql;
 }
@@ -126,7 +132,7 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
                      L"EXISTS");
             const Expr r = ParseConcat();
             Expr e;
-            e.sql = "(" + Value(l) + " " + WideToUtf8(op) + " " + Value(r) + ")";
+            e.sql = "(" + Text(l) + " " + WideToUtf8(op) + " " + Text(r) + ")";
             e.isBool = true;
             l = e;
             continue;
@@ -168,8 +174,8 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
             ExpectKeyword(L"AND");
             const Expr hi = ParseConcat();
             Expr e;
-            e.sql = "(" + Value(l) + (negate ? " NOT BETWEEN " : " BETWEEN ") + Value(lo) +
-                    " AND " + Value(hi) + ")";
+            e.sql = "(" + Value(l) + (negate ? " NOT BETWEEN " : " BETWEEN ") + Text(lo) + " AND " +
+                    Text(hi) + ")";
             e.isBool = true;
             l = e;
             continue;
@@ -177,7 +183,10 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
         if (PeekKeyword(L"IN", ahead)) {
             pos_ += ahead + 1;
             Expr e;
-            e.sql = "(" + Value(l) + (negate ? " NOT IN " : " IN ") + ParseInList() + ")";
+            bool text = false;
+            const std::string list = ParseInList(&text);
+            e.sql = "(" + Value(l) + (text ? " COLLATE NOCASE" : "") +
+                    (negate ? " NOT IN " : " IN ") + list + ")";
             e.isBool = true;
             l = e;
             continue;
@@ -186,7 +195,7 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
     }
 }
 
-std::string JetTranslator::ParseInList() {
+std::string JetTranslator::ParseInList(bool* hasText) {
     ExpectOp(L"(");
     std::string out = "(";
     if (PeekKeyword(L"SELECT")) {
@@ -197,7 +206,9 @@ std::string JetTranslator::ParseInList() {
             if (!first)
                 out += ", ";
             first = false;
-            out += Value(ParseExpr());
+            const Expr item = ParseExpr();
+            *hasText = *hasText || item.isString;
+            out += Value(item);
         } while (AcceptOp(L","));
     }
     ExpectOp(L")");

@@ -134,9 +134,11 @@ class JetTranslator {
     Expr ParseFunctionCall();
     Expr ParseColumnRef();
     Expr ParseDateLiteral(const Token& t);
-    std::string ParseInList();
+    std::string ParseInList(bool* hasText);
     static std::string Value(const Expr& e);
     static std::string Cond(const Expr& e);
+    // A comparison operand: string literals compare without regard to case.
+    static std::string Text(const Expr& e);
     static Expr Call(const char* fn, const Expr& a, const Expr& b);
 
     // ---- SELECT (jet_translate_select.cpp) ----
