@@ -155,20 +155,28 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-int ListTables(sqlite3* db, std::vector<CatalogTable>* tables) {
+int ListTables(sqlite3* db, std::vector<CatalogTable>* tables, const std::wstring* name) {
     tables->clear();
     Statement s;
-    int rc = s.Prepare(db, "SELECT schema, name, type, wr FROM pragma_table_list");
+    // A name goes to SQLite's own lookup (which ignores the case of ASCII letters); when
+    // that finds nothing, every table is listed, so that names SQLite does not look up
+    // this way (its own sqlite_schema, letters beyond ASCII in another case) are found.
+    int rc = s.Prepare(db, name ? "SELECT schema, name, type, wr FROM pragma_table_list(?1)"
+                                : "SELECT schema, name, type, wr FROM pragma_table_list");
     if (rc != SQLITE_OK)
         return rc;
+    if (name)
+        s.Bind(1, WideToUtf8(*name));
     while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
         CatalogTable t;
         t.database = s.Text(0);
-        const std::string name = s.Text(1);
+        const std::string tableName = s.Text(1);
         const std::string kind = s.Text(2);
-        if (t.database == "temp" && name == "sqlite_temp_schema")
+        if (t.database == "temp" && tableName == "sqlite_temp_schema")
             continue;
-        t.name = Utf8ToWide(name);
+        t.name = Utf8ToWide(tableName);
+        if (name && !SameName(t.name, *name))
+            continue;
         t.isView = kind == "view";
         t.withoutRowid = s.Int(3) != 0;
         t.type = TableType(t.database, t.name, kind);
@@ -176,13 +184,17 @@ int ListTables(sqlite3* db, std::vector<CatalogTable>* tables) {
             t.schema = Utf8ToWide(t.database);
         tables->push_back(std::move(t));
     }
-    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    if (rc != SQLITE_DONE)
+        return rc;
+    if (name && tables->empty())
+        return ListTables(db, tables, nullptr);
+    return SQLITE_OK;
 }
 
 int FindTable(sqlite3* db, const std::wstring& name, CatalogTable* table, bool* found) {
     *found = false;
     std::vector<CatalogTable> tables;
-    const int rc = ListTables(db, &tables);
+    const int rc = ListTables(db, &tables, &name);
     if (rc != SQLITE_OK)
         return rc;
     // The main database first, then the temporary one, then attached ones: the order in

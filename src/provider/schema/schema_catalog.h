@@ -77,8 +77,10 @@ struct CatalogIndex {
     std::vector<CatalogIndexColumn> columns;
 };
 
-// Every table and view, in no particular order. Returns SQLITE_OK or the failing code.
-int ListTables(sqlite3* db, std::vector<CatalogTable>* tables);
+// Every table and view, in no particular order; with a name, at least those of that name
+// (letter case ignored), looked up directly when SQLite can. Returns SQLITE_OK or the
+// failing code.
+int ListTables(sqlite3* db, std::vector<CatalogTable>* tables, const std::wstring* name = nullptr);
 
 // The table or view of that name, letter case ignored (main database first, then the
 // temporary one, then attached ones). *found tells whether there is one.

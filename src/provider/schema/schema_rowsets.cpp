@@ -219,7 +219,7 @@ class SchemaRequest {
     // The tables that meet the catalog, schema and table-name restrictions.
     HRESULT SelectTables(const Restriction& name, std::vector<CatalogTable>* tables) {
         std::vector<CatalogTable> all;
-        const int rc = ListTables(h_, &all);
+        const int rc = ListTables(h_, &all, name.present ? &name.text : nullptr);
         if (rc != SQLITE_OK)
             return CatalogFailure(rc, L"list the tables");
         for (CatalogTable& t : all)
