@@ -283,6 +283,22 @@ bool PrimaryKeyNames(VornOleDbConnection* connection, const std::wstring& table,
     return true;
 }
 
+// The names of the tables a person sees in "tables" (not the system's own); false when they
+// cannot be read.
+bool UserTableNames(VornOleDbConnection* connection, std::set<std::wstring>* names) {
+    VornOleDbTables tables;
+    if (!tables.Open(connection, nullptr, nullptr, nullptr, nullptr))
+        return false;
+    while (tables.FetchNext()) {
+        std::wstring name, type;
+        tables.GetName(name);
+        tables.GetType(type);
+        if (!name.empty() && !IsSystemType(type))
+            names->insert(name);
+    }
+    return true;
+}
+
 }  // namespace
 
 int ListIndexes(Session& session, const std::string& table) {
@@ -310,6 +326,13 @@ int ListIndexes(Session& session, const std::string& table) {
             found->columns += L", " + column;
     }
     indexes.Close();
+    // Without a table named, the indexes of the tables "tables" lists: the provider's own
+    // bookkeeping tables stay out of sight here as they do there.
+    std::set<std::wstring> visible;
+    if (table.empty() && UserTableNames(session.connection, &visible))
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const Entry& e) { return !visible.count(e.table); }),
+                      entries.end());
 
     std::vector<std::vector<Cell>> rows;
     std::wstring keysOf;
