@@ -2,6 +2,7 @@
 // library (shared or linked statically) play the part of a framework's application object.
 #include <new>
 
+#include "platform/library_end.h"
 #include "vornoledb/connection_cache.h"
 #include "vornoledb/module.h"
 
@@ -37,9 +38,12 @@ __attribute__((constructor)) void ModuleStart() {
 }
 
 __attribute__((destructor)) void ModuleEnd() {
-    if (!g_app) return;
+    if (!g_app)
+        return;
     g_app->ExitInstance();
     g_app->~VornOleDb();
     g_app = nullptr;
+    // Nothing uses the library's process-wide tables any more: release them.
+    vorn::platform::RunLibraryEnd();
 }
 }  // namespace

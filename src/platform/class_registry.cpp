@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/library_end.h"
 #include "provider/registration.h"
 #include "vornoledb/platform/com.h"
 
@@ -12,13 +13,24 @@ struct Registry {
     std::map<CLSID, ClassFactoryFunction> classes;
 };
 
+Registry* g_registry = nullptr;
+std::mutex g_registryInit;
+
+void FreeRegistry() {
+    std::lock_guard<std::mutex> lock(g_registryInit);
+    delete g_registry;
+    g_registry = nullptr;
+}
+
 Registry& TheRegistry() {
-    static Registry* registry = [] {
-        auto* r = new Registry;
-        for (auto& entry : vorn::provider::BuiltinClasses()) r->classes[entry.first] = entry.second;
-        return r;
-    }();
-    return *registry;
+    std::lock_guard<std::mutex> lock(g_registryInit);
+    if (!g_registry) {
+        g_registry = new Registry;
+        for (auto& entry : vorn::provider::BuiltinClasses())
+            g_registry->classes[entry.first] = entry.second;
+        vorn::platform::AtLibraryEnd(&FreeRegistry);
+    }
+    return *g_registry;
 }
 }  // namespace
 
@@ -27,7 +39,8 @@ ClassFactoryFunction RegisterClassFactory(REFCLSID clsid, ClassFactoryFunction f
     std::lock_guard<std::mutex> lock(r.mutex);
     ClassFactoryFunction previous;
     auto it = r.classes.find(clsid);
-    if (it != r.classes.end()) previous = std::move(it->second);
+    if (it != r.classes.end())
+        previous = std::move(it->second);
     if (factory)
         r.classes[clsid] = std::move(factory);
     else if (it != r.classes.end())
@@ -35,21 +48,26 @@ ClassFactoryFunction RegisterClassFactory(REFCLSID clsid, ClassFactoryFunction f
     return previous;
 }
 
-void RevokeClassFactory(REFCLSID clsid) { RegisterClassFactory(clsid, nullptr); }
+void RevokeClassFactory(REFCLSID clsid) {
+    RegisterClassFactory(clsid, nullptr);
+}
 
 HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
                          void** ppv) {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     *ppv = nullptr;
     constexpr DWORD kKnownContexts =
         CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
-    if ((dwClsContext & kKnownContexts) == 0) return E_INVALIDARG;
+    if ((dwClsContext & kKnownContexts) == 0)
+        return E_INVALIDARG;
     ClassFactoryFunction factory;
     {
         Registry& r = TheRegistry();
         std::lock_guard<std::mutex> lock(r.mutex);
         auto it = r.classes.find(rclsid);
-        if (it == r.classes.end()) return REGDB_E_CLASSNOTREG;
+        if (it == r.classes.end())
+            return REGDB_E_CLASSNOTREG;
         factory = it->second;
     }
     // The factory runs outside the registry's lock: creating an object may create others.
@@ -59,4 +77,6 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
 ScopedClassFactory::ScopedClassFactory(REFCLSID clsid, ClassFactoryFunction factory)
     : clsid_(clsid), previous_(RegisterClassFactory(clsid, std::move(factory))) {}
 
-ScopedClassFactory::~ScopedClassFactory() { RegisterClassFactory(clsid_, std::move(previous_)); }
+ScopedClassFactory::~ScopedClassFactory() {
+    RegisterClassFactory(clsid_, std::move(previous_));
+}

@@ -1,6 +1,8 @@
 // The process's open database files and their advisory locks.
 #include "provider/open_file_registry.h"
 
+#include "platform/library_end.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,12 +42,25 @@ struct Registry {
     std::map<Key, OpenFileEntry*> entries;
 };
 
+Registry* g_registry = nullptr;
+std::mutex g_registryInit;
+
+void FreeRegistry() {
+    std::lock_guard<std::mutex> lock(g_registryInit);
+    delete g_registry;
+    g_registry = nullptr;
+}
+
+// Made on first use and released at library end, after the pooled connections have closed
+// (see platform/library_end.h): a static object would be gone before they close at exit.
 Registry& TheRegistry() {
-    static Registry* registry = [] {
+    std::lock_guard<std::mutex> lock(g_registryInit);
+    if (!g_registry) {
         InstallFileReplaceGuard();
-        return new Registry;
-    }();
-    return *registry;
+        g_registry = new Registry;
+        vorn::platform::AtLibraryEnd(&FreeRegistry);
+    }
+    return *g_registry;
 }
 
 std::string Canonical(const std::string& path) {

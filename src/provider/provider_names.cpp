@@ -1,6 +1,8 @@
 // Provider names and the classes they create.
 #include "provider/provider_names.h"
 
+#include "platform/library_end.h"
+
 #include <mutex>
 #include <vector>
 
@@ -23,14 +25,25 @@ struct Names {
     std::vector<std::pair<std::wstring, CLSID>> entries;
 };
 
+Names* g_names = nullptr;
+std::mutex g_namesInit;
+
+void FreeNames() {
+    std::lock_guard<std::mutex> lock(g_namesInit);
+    delete g_names;
+    g_names = nullptr;
+}
+
+// Made on first use, released at library end (see platform/library_end.h).
 Names& TheNames() {
-    static Names* names = [] {
-        auto* n = new Names;
-        n->entries.emplace_back(L"Microsoft.ACE.OLEDB.12.0", CLSID_ACE_OLEDB_12);
-        n->entries.emplace_back(L"Microsoft.Jet.OLEDB.4.0", CLSID_JET_OLEDB_4);
-        return n;
-    }();
-    return *names;
+    std::lock_guard<std::mutex> lock(g_namesInit);
+    if (!g_names) {
+        g_names = new Names;
+        g_names->entries.emplace_back(L"Microsoft.ACE.OLEDB.12.0", CLSID_ACE_OLEDB_12);
+        g_names->entries.emplace_back(L"Microsoft.Jet.OLEDB.4.0", CLSID_JET_OLEDB_4);
+        vorn::platform::AtLibraryEnd(&FreeNames);
+    }
+    return *g_names;
 }
 
 }  // namespace
