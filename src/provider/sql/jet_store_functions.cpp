@@ -1,10 +1,12 @@
-// Coercion of the values that INSERT and UPDATE write into DATETIME, YESNO, CURRENCY and
-// GUID columns, so that stored values keep one form and compare as the engine compares
-// them: dates as 'YYYY-MM-DD HH:MM:SS', yes/no as -1 and 0 (Null stored as 0, as a Yes/No
-// field holds no Null), currency as a number with at most four decimals, GUIDs as
-// '{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}'. The second argument names the column
+// Coercion of the values that INSERT and UPDATE write into DATETIME, YESNO, CURRENCY, GUID
+// and binary columns, so that stored values keep one form and compare as the engine
+// compares them: dates as 'YYYY-MM-DD HH:MM:SS', yes/no as -1 and 0 (Null stored as 0, as
+// a Yes/No field holds no Null), currency as a number with at most four decimals, GUIDs as
+// '{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}', text in binary columns as its UTF-16LE bytes. The
+// second argument names the column
 // ("table.column") for the error a value that does not convert raises.
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -122,6 +124,28 @@ void StoreGuid(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultText(ctx, buf);
 }
 
+// Binary columns keep blobs; text (and the text of a number) becomes its UTF-16LE bytes.
+void StoreBinary(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (IsNull(argv[0]) || sqlite3_value_type(argv[0]) == SQLITE_BLOB)
+        return sqlite3_result_value(ctx, argv[0]);
+    const std::u32string chars = ValueChars(argv[0]);
+    std::string bytes;
+    bytes.reserve(chars.size() * 2);
+    auto unit = [&](uint32_t u) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    };
+    for (char32_t c : chars) {
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
 std::vector<FunctionDef> StoreFunctions() {
@@ -130,6 +154,7 @@ std::vector<FunctionDef> StoreFunctions() {
         {"jet_store_bool", 2, 2, true, StoreBool},
         {"jet_store_currency", 2, 2, true, StoreCurrency},
         {"jet_store_guid", 2, 2, true, StoreGuid},
+        {"jet_store_binary", 2, 2, true, StoreBinary},
     };
 }
 

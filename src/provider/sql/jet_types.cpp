@@ -226,6 +226,8 @@ StoreKind StoreKindOfDeclared(std::string_view declared) {
         return StoreKind::Currency;
     if (w == "GUID")
         return StoreKind::Guid;
+    if (w == "BINARY" || w == "LONGBINARY")
+        return StoreKind::Binary;
     return StoreKind::None;
 }
 
@@ -239,6 +241,8 @@ const char* StoreFunction(StoreKind kind) {
             return "jet_store_currency";
         case StoreKind::Guid:
             return "jet_store_guid";
+        case StoreKind::Binary:
+            return "jet_store_binary";
         case StoreKind::None:
             break;
     }

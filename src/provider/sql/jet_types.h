@@ -43,7 +43,9 @@
 //
 // NUMERIC affinity leaves blobs and text that does not read as a number untouched, so the
 // dates, GUIDs and binary values above stay as written; only MEMO needs another name
-// (NUMERIC affinity would turn the memo '00123' into 123). Text columns are declared
+// (NUMERIC affinity would turn the memo '00123' into 123). Text written into BINARY and
+// LONGBINARY columns becomes the blob of its UTF-16LE bytes, as the engine stores it, so
+// affinity never turns it into a number either. Text columns are declared
 // COLLATE NOCASE, as the engine compares and sorts text without regard to case; primary
 // key columns other than COUNTER are declared NOT NULL, as the engine's are.
 #pragma once
@@ -90,7 +92,7 @@ std::string DeclaredType(const JetTypeSpec& spec);
 bool IsTextType(JetType t);
 
 // How INSERT and UPDATE coerce values written into a column of a declared type.
-enum class StoreKind { None, Date, Bool, Currency, Guid };
+enum class StoreKind { None, Date, Bool, Currency, Guid, Binary };
 StoreKind StoreKindOfDeclared(std::string_view declared);
 // The coercion function of a store kind ("jet_store_date"), null for None.
 const char* StoreFunction(StoreKind kind);
