@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/jet_sql_file.h"
 #include "support/temp_database.h"
 #include "tools/vornsql_process.h"
 #include "tools/vornsql_sample.h"
 
 using vorn::test::ProcessResult;
 using vorn::test::ReadWholeFile;
+using vorn::test::RunJetSql;
 using vorn::test::RunProgram;
 using vorn::test::RunPython;
 using vorn::test::RunSql;
@@ -77,6 +79,27 @@ TEST_F(VornsqlSchemaTest, ColumnsOfAMissingTableFails) {
     EXPECT_EQ(1, r.status);
     EXPECT_TRUE(Contains(r.err, "no table or view named 'Nowhere'")) << r.err;
     EXPECT_EQ("", r.out);
+}
+
+TEST_F(VornsqlSchemaTest, ColumnsShowTheSeedAndStepOfCounterColumns) {
+    const std::string db = dir.File("jet.db");
+    RunJetSql(db,
+              L"CREATE TABLE Orders (OrderID COUNTER(1001, 5) CONSTRAINT PK_Orders "
+              L"PRIMARY KEY, Note TEXT(10))");
+    ProcessResult r = RunVornsql({"-f", "csv", db, "columns", "Orders"});
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(
+        "Position,Name,Type,DBType,Size,Nullable,Default,Seed,Step\r\n"
+        "1,OrderID,COUNTER,DBTYPE_I4,4,no,,1001,5\r\n"
+        "2,Note,TEXT(10),DBTYPE_WSTR,10,yes,,,\r\n",
+        r.out);
+
+    // The dialect keeps its counters in a table of its own; "indexes" shows only the
+    // indexes of the tables "tables" lists.
+    ProcessResult tables = RunVornsql({"-f", "csv", "--no-header", db, "tables"});
+    EXPECT_EQ("Orders,TABLE,\r\n", tables.out);
+    ProcessResult indexes = RunVornsql({"-f", "csv", "--no-header", db, "indexes"});
+    EXPECT_EQ("Orders,PK_Orders,OrderID,yes\r\n", indexes.out);
 }
 
 TEST_F(VornsqlSchemaTest, IndexesJoinTheColumnsOfEachIndexAndMarkPrimaryKeys) {
