@@ -4,11 +4,15 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "support/temp_database.h"
+#include "vornoledb/command.h"
 #include "vornoledb/connection_cache.h"
 #include "vornoledb/module.h"
 
@@ -73,4 +77,34 @@ TEST(Module, UnloadingTheSharedLibraryClosesIdleConnections) {
 
     dlclose(lib);
     EXPECT_TRUE(Unlocked(file)) << "unloading the library left a connection open";
+}
+
+// A process that exits with idle connections in the pool ends cleanly: the end hook closes
+// them after static objects are gone, so nothing it uses may be a static object.
+TEST(Module, ExitWithPooledConnectionsClosesThemCleanly) {
+    TempFolder dir;
+    std::string file = dir.File("exit.db");
+    RunSql(file, "CREATE TABLE t(a)");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        VornOleDbConnectionCache* cache = VornOleDbConnectionCache::GetCacheManager();
+        VornOleDbConnection* c = cache ? cache->Connect(ConnectionString(file), false) : nullptr;
+        if (!c) _exit(3);
+        {
+            VornOleDbCommand command;
+            command.SetConnection(c);
+            command.SetCommandText(L"INSERT INTO t VALUES (1)");
+            if (command.Execute() != VornOleDbCommand::dbOK) _exit(4);
+        }
+        cache->Cache(c);
+        std::exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    EXPECT_TRUE(Unlocked(file));
+    EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+    EXPECT_EQ("1", vorn::test::QueryText(file, "SELECT COUNT(*) FROM t"));
 }
