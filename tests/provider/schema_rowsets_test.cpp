@@ -409,6 +409,36 @@ TEST_F(SchemaRowsets, ReadingTheCatalogLeavesTransactionsAsTheyWere) {
     EXPECT_TRUE(Tables(Restrictions(4).Text(2, L"Pending")).rows.empty());
 }
 
+// Constraint names come from the CREATE statements, which are kept per version of the
+// schema: changes by another connection, and changes inside a transaction that is then
+// rolled back, must not leave stale statements behind.
+TEST_F(SchemaRowsets, ConstraintNamesFollowEveryChangeOfTheSchema) {
+    auto keyName = [&](const std::wstring& table) {
+        const SchemaResult x = Indexes(Restrictions(5).Text(4, table));
+        for (size_t r = 0; r < x.rows.size(); ++r)
+            if (x.Number(r, L"PRIMARY_KEY") == VARIANT_TRUE)
+                return x.Text(r, L"INDEX_NAME");
+        return std::wstring(L"<no key>");
+    };
+    EXPECT_EQ(L"PK_Orders", keyName(L"Orders"));
+    test::RunSql(file_, "CREATE TABLE Other(a TEXT, CONSTRAINT k_other PRIMARY KEY (a))");
+    EXPECT_EQ(L"k_other", keyName(L"Other"));
+
+    ComPtr<ITransactionLocal> transactions;
+    ASSERT_EQ(S_OK, db_->session->QueryInterface(IID_ITransactionLocal,
+                                                 transactions.ReleaseAndGetVoidAddress()));
+    ASSERT_EQ(S_OK,
+              transactions->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr));
+    ASSERT_EQ(SQLITE_OK,
+              Exec(db_->session.Get(), "CREATE TABLE X(a TEXT, CONSTRAINT kx PRIMARY KEY (a))"));
+    EXPECT_EQ(L"kx", keyName(L"X"));
+    ASSERT_EQ(S_OK, transactions->Abort(nullptr, FALSE, FALSE));
+    // The same version number again, with another table.
+    ASSERT_EQ(SQLITE_OK,
+              Exec(db_->session.Get(), "CREATE TABLE Y(b TEXT, CONSTRAINT ky PRIMARY KEY (b))"));
+    EXPECT_EQ(L"ky", keyName(L"Y"));
+}
+
 TEST(SchemaRowsetNames, LongNamesComeBackWhole) {
     test::TempFolder folder;
     const std::string file = folder.File("long.db");

@@ -63,23 +63,6 @@ std::wstring TableType(const std::string& database, const std::wstring& name,
     return view ? L"VIEW" : L"TABLE";
 }
 
-// The CREATE statement SQLite keeps for an object of the database ("" when none).
-int ReadDefinition(sqlite3* db, const std::string& database, const char* type,
-                   const std::string& name, std::string* sql) {
-    sql->clear();
-    Statement s;
-    int rc = s.Prepare(db, "SELECT sql FROM " + QuotedName(database) +
-                               ".sqlite_schema WHERE type = ?1 AND name = ?2");
-    if (rc != SQLITE_OK)
-        return rc;
-    s.Bind(1, type);
-    s.Bind(2, name);
-    rc = sqlite3_step(s.stmt);
-    if (rc == SQLITE_ROW)
-        *sql = s.Text(0);
-    return rc == SQLITE_ROW || rc == SQLITE_DONE ? SQLITE_OK : rc;
-}
-
 std::wstring JoinedColumns(const std::vector<CatalogIndexColumn>& columns) {
     std::wstring text;
     for (const CatalogIndexColumn& c : columns) {
@@ -316,14 +299,14 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
     return SQLITE_OK;
 }
 
-int ReadIndexes(sqlite3* db, const CatalogTable& table, const std::vector<CatalogColumn>& columns,
-                std::vector<CatalogIndex>* indexes) {
+int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& table,
+                const std::vector<CatalogColumn>& columns, std::vector<CatalogIndex>* indexes) {
     indexes->clear();
     if (table.isView)
         return SQLITE_OK;
     const std::string name = WideToUtf8(table.name);
     std::string tableSql;
-    int rc = ReadDefinition(db, table.database, "table", name, &tableSql);
+    int rc = texts.Find(table.database, "table", name, &tableSql);
     if (rc != SQLITE_OK)
         return rc;
     std::vector<DeclaredConstraint> declared = ReadDeclaredConstraints(tableSql);
@@ -370,7 +353,7 @@ int ReadIndexes(sqlite3* db, const CatalogTable& table, const std::vector<Catalo
             return rc;
         if (r.partial) {
             std::string indexSql;
-            rc = ReadDefinition(db, table.database, "index", r.name, &indexSql);
+            rc = texts.Find(table.database, "index", r.name, &indexSql);
             if (rc != SQLITE_OK)
                 return rc;
             r.index.condition = Utf8ToWide(ReadIndexCondition(indexSql));
@@ -453,12 +436,13 @@ int ReadIndexes(sqlite3* db, const CatalogTable& table, const std::vector<Catalo
     return SQLITE_OK;
 }
 
-int ReadChecks(sqlite3* db, const CatalogTable& table, std::vector<CatalogCheck>* checks) {
+int ReadChecks(const DefinitionTexts& texts, const CatalogTable& table,
+               std::vector<CatalogCheck>* checks) {
     checks->clear();
     if (table.isView)
         return SQLITE_OK;
     std::string sql;
-    const int rc = ReadDefinition(db, table.database, "table", WideToUtf8(table.name), &sql);
+    const int rc = texts.Find(table.database, "table", WideToUtf8(table.name), &sql);
     if (rc != SQLITE_OK)
         return rc;
     for (const DeclaredConstraint& c : ReadDeclaredConstraints(sql))

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "provider/schema/definition_cache.h"
 #include "provider/types/column_types.h"
 
 struct sqlite3;
@@ -91,8 +92,8 @@ int FindTable(sqlite3* db, const std::wstring& name, CatalogTable* table, bool* 
 int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColumn>* columns);
 
 // The indexes of a table (a view has none), each with its key columns in order.
-int ReadIndexes(sqlite3* db, const CatalogTable& table, const std::vector<CatalogColumn>& columns,
-                std::vector<CatalogIndex>* indexes);
+int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& table,
+                const std::vector<CatalogColumn>& columns, std::vector<CatalogIndex>* indexes);
 
 struct CatalogCheck {
     std::wstring name;  // empty when the DDL gave none
@@ -100,7 +101,8 @@ struct CatalogCheck {
 };
 
 // The CHECK constraints of a table, in the order they are written.
-int ReadChecks(sqlite3* db, const CatalogTable& table, std::vector<CatalogCheck>* checks);
+int ReadChecks(const DefinitionTexts& texts, const CatalogTable& table,
+               std::vector<CatalogCheck>* checks);
 
 struct CatalogForeignKey {
     std::wstring referencedTable;

@@ -201,6 +201,7 @@ class SchemaRequest {
         : db_(db), h_(db->Handle()), session_(session), kind_(kind), r_(std::move(restrictions)) {}
 
     HRESULT Run(const RowsetProperties& properties, REFIID riid, IUnknown** ppRowset) {
+        ownTransaction_ = sqlite3_get_autocommit(h_) == 0;
         const CatalogSnapshot snapshot(h_);
         if (kind_.guid == &DBSCHEMA_TABLES)
             return Tables(properties, riid, ppRowset);
@@ -336,6 +337,10 @@ class SchemaRequest {
         if (FAILED(hr))
             return hr;
         const bool typeMet = !r_[3].present || r_[3].number == kIndexTypeBtree;
+        std::shared_ptr<const DefinitionTexts> texts;
+        const int textsRc = DefinitionTexts::Current(db_, !ownTransaction_, &texts);
+        if (textsRc != SQLITE_OK)
+            return CatalogFailure(textsRc, L"read the definitions of the tables");
         std::vector<CatalogColumn> columns;
         std::vector<CatalogIndex> indexes;
         for (const CatalogTable& t : tables) {
@@ -343,7 +348,7 @@ class SchemaRequest {
                 continue;
             int rc = ReadColumns(h_, t, &columns);
             if (rc == SQLITE_OK)
-                rc = ReadIndexes(h_, t, columns, &indexes);
+                rc = ReadIndexes(h_, *texts, t, columns, &indexes);
             if (rc != SQLITE_OK)
                 return CatalogFailure(rc, L"read the indexes of " + Quoted(t.name));
             for (const CatalogIndex& index : indexes) {
@@ -398,6 +403,7 @@ class SchemaRequest {
     IUnknown* session_;
     const SchemaKind& kind_;
     std::vector<Restriction> r_;
+    bool ownTransaction_ = false;  // the session had a transaction open when asked
 };
 
 }  // namespace

@@ -166,12 +166,13 @@ struct Constraint {
 
 class Definition {
   public:
-    Definition(sqlite3* db, const CatalogTable& table) : db_(db), table_(table) {}
+    Definition(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& table)
+        : db_(db), texts_(texts), table_(table) {}
 
     int Read(bool withConstraints) {
         int rc = ReadColumns(db_, table_, &columns_);
         if (rc == SQLITE_OK)
-            rc = ReadIndexes(db_, table_, columns_, &indexes_);
+            rc = ReadIndexes(db_, texts_, table_, columns_, &indexes_);
         if (rc != SQLITE_OK || !withConstraints)
             return rc;
         for (const CatalogIndex& index : indexes_) {
@@ -185,7 +186,7 @@ class Definition {
             constraints_.push_back(std::move(c));
         }
         std::vector<CatalogCheck> checks;
-        rc = ReadChecks(db_, table_, &checks);
+        rc = ReadChecks(texts_, table_, &checks);
         if (rc != SQLITE_OK)
             return rc;
         for (const CatalogCheck& check : checks) {
@@ -254,6 +255,7 @@ class Definition {
     }
 
     sqlite3* db_;
+    const DefinitionTexts& texts_;
     CatalogTable table_;
     std::vector<CatalogColumn> columns_;
     std::vector<CatalogIndex> indexes_;
@@ -398,6 +400,7 @@ HRESULT GetTableDefinition(const std::shared_ptr<Database>& db, DBID* pTableID,
                                  L"the table id given to GetTableDefinition holds no table name");
     const std::wstring name = pTableID->uName.pwszName;
     sqlite3* h = db->Handle();
+    const bool ownTransaction = sqlite3_get_autocommit(h) == 0;
     const CatalogSnapshot snapshot(h);
     CatalogTable table;
     bool found = false;
@@ -415,7 +418,12 @@ HRESULT GetTableDefinition(const std::shared_ptr<Database>& db, DBID* pTableID,
         record.nativeError = SQLITE_ERROR;
         return PostError(record);
     }
-    Definition def(h, table);
+    std::shared_ptr<const DefinitionTexts> texts;
+    rc = DefinitionTexts::Current(db, !ownTransaction, &texts);
+    if (rc != SQLITE_OK)
+        return PostSqliteError(h, rc, IID_ITableCreation,
+                               L"could not read the definition of the table " + Quoted(name));
+    Definition def(h, *texts, table);
     rc = def.Read(prgConstraintDescs != nullptr);
     if (rc != SQLITE_OK)
         return PostSqliteError(h, rc, IID_ITableCreation,
