@@ -8,8 +8,13 @@
 #include <string>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace vorn::provider {
+
+namespace sql {
+class JetStatementCache;
+}
 
 // A rowset that reads its result lazily. Before a statement that writes runs on the same
 // database, every open rowset reads the rest of its rows into its own store, so that a
@@ -31,6 +36,13 @@ public:
     virtual const std::wstring& Path() const = 0;
     virtual const std::string& AbsolutePathUtf8() const = 0;
     virtual bool ReadOnly() const = 0;
+
+    // The translated, prepared statements of the handle (host SQL in the Jet dialect).
+    // Null for databases that run SQL as SQLite reads it (internal scratch databases).
+    virtual sql::JetStatementCache* Statements() { return nullptr; }
+    // Ends a statement: gives it back to the statement cache when it came from there,
+    // finalizes it otherwise.
+    void FinishStatement(sqlite3_stmt* stmt);
 
     // Snapshot bookkeeping of lazily read results (see LazyResult).
     void RegisterResult(LazyResult* r) {

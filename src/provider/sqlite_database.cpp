@@ -9,6 +9,7 @@
 
 #include "provider/provider_errors.h"
 #include "provider/sqlite_errors.h"
+#include "provider/sql/jet_sql.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
@@ -128,6 +129,17 @@ HRESULT SqliteDatabase::OpenHeld(const std::wstring& pathAsGiven, std::unique_pt
         return hr;
     }
     out->reset(new SqliteDatabase(db, pathAsGiven, absolute, std::move(hold), readOnly));
+    const HRESULT hr = (*out)->PrepareDialect(iid, context);
+    if (FAILED(hr))
+        out->reset();
+    return hr;
+}
+
+HRESULT SqliteDatabase::PrepareDialect(REFIID iid, const std::wstring& context) {
+    const int rc = sql::RegisterJetFunctions(db_);
+    if (rc != SQLITE_OK)
+        return PostSqliteError(db_, rc, iid, context);
+    statements_ = std::make_unique<sql::JetStatementCache>(db_);
     return S_OK;
 }
 
@@ -144,10 +156,15 @@ HRESULT SqliteDatabase::OpenMemory(REFIID iid, std::shared_ptr<SqliteDatabase>* 
     sqlite3_extended_result_codes(db, 1);
     Exec(db, "PRAGMA foreign_keys=ON");
     out->reset(new SqliteDatabase(db, kMemoryDatabaseName, "", nullptr, false));
-    return S_OK;
+    const HRESULT hr = (*out)->PrepareDialect(iid, L"could not open an in-memory database");
+    if (FAILED(hr))
+        out->reset();
+    return hr;
 }
 
 void SqliteDatabase::CloseAndTidy(bool alone) {
+    // The statement cache finalizes its statements first; what is left belongs to nobody.
+    statements_.reset();
     // Statements still prepared belong to nobody any more (every user holds the database);
     // finalizing them lets the connection close now rather than linger as a zombie after
     // the file's descriptor is gone.

@@ -7,6 +7,7 @@
 
 #include "provider/database.h"
 #include "provider/open_file_registry.h"
+#include "provider/sql/jet_statement_cache.h"
 #include "vornoledb/platform/types.h"
 
 namespace vorn::provider {
@@ -32,8 +33,8 @@ class SqliteDatabase final : public Database {
     static HRESULT OpenMemory(REFIID iid, std::shared_ptr<SqliteDatabase>* out);
 
     // Closes the connection. When it is the last connection to the file in this process and
-    // no other process has the file open, the write-ahead log is checkpointed and the journal
-    // switched back to DELETE, so that the closed database is a single file.
+    // no other process has the file open, the write-ahead log is checkpointed, so that the
+    // closed database is a single file.
     ~SqliteDatabase() override;
 
     sqlite3* Handle() const override { return db_; }
@@ -43,13 +44,18 @@ class SqliteDatabase final : public Database {
     bool InMemory() const { return !hold_; }
     // The absolute path as wide text ("" for the in-memory database).
     std::wstring AbsolutePath() const;
+    sql::JetStatementCache* Statements() override { return statements_.get(); }
 
   private:
     SqliteDatabase(sqlite3* db, std::wstring path, std::string absolutePath,
                    std::unique_ptr<FileHold> hold, bool readOnly);
     void CloseAndTidy(bool alone);
 
+    // Registers the Jet functions and makes the statement cache of a new handle.
+    HRESULT PrepareDialect(REFIID iid, const std::wstring& context);
+
     sqlite3* db_;
+    std::unique_ptr<sql::JetStatementCache> statements_;
     std::wstring path_;
     std::string absolutePath_;
     std::unique_ptr<FileHold> hold_;

@@ -15,7 +15,9 @@
 #include "provider/command/statement_text.h"
 #include "provider/command_factory.h"
 #include "provider/provider_errors.h"
+#include "provider/sql/jet_statement_cache.h"
 #include "provider/sqlite_errors.h"
+#include "vornoledb/platform/error_records.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
@@ -62,6 +64,10 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
     }
 
   private:
+    // Execute for a database whose SQL is the Jet dialect: translated and prepared through
+    // the handle's statement cache, one statement per command text.
+    HRESULT ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset);
+
     // Runs stmt to its end; SQLITE_DONE or the failing result code.
     static int RunToEnd(sqlite3_stmt* stmt) {
         int rc;
@@ -135,6 +141,9 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
             E_UNEXPECTED, IID_ICommand,
             L"Running " + QuotedStatement(text_) + L": the database is closed");
 
+    if (db_->Statements())
+        return ExecuteJet(riid, pcRowsAffected, ppRowset);
+
     const std::string sql = PrepareSqlText(text_);
     const char* p = SkipBlankSql(sql.data(), sql.data() + sql.size());
     const char* const end = sql.data() + sql.size();
@@ -205,6 +214,70 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
         sqlite3_finalize(stmt);
         p = next;
     }
+}
+
+HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
+    sqlite3* h = db_->Handle();
+    sql::JetStatementCache& cache = *db_->Statements();
+    sql::TranslationResult error;
+    sqlite3_stmt* stmt = cache.Acquire(text_, &error);
+    if (!stmt) {
+        if (error.sqliteCode != 0)
+            return PostSqliteError(h, error.sqliteCode, IID_ICommand,
+                                   L"Preparing " + QuotedStatement(text_));
+        if (error.message.empty())
+            return PostProviderError(
+                DB_E_NOCOMMAND, IID_ICommand,
+                L"Running a command: the text " + QuotedStatement(text_) + L" holds no statement");
+        // A syntax or name error found by the translator, in the host's terms.
+        ErrorRecord record =
+            MakeProviderRecord(DB_E_ERRORSINCOMMAND, IID_ICommand,
+                               error.message + L" (in " + QuotedStatement(text_) + L")");
+        record.hasSqlInfo = true;
+        record.sqlState = error.sqlState.empty() ? L"42000" : error.sqlState;
+        return PostError(record);
+    }
+    if (sqlite3_bind_parameter_count(stmt) > 0) {
+        const char* name = sqlite3_bind_parameter_name(stmt, 1);
+        cache.Release(stmt);
+        return PostProviderError(DB_E_PARAMNOTOPTIONAL, IID_ICommand,
+                                 L"Running " + QuotedStatement(text_) +
+                                     L": no value given for the parameter " +
+                                     (name ? Utf8ToWide(name) : std::wstring(L"?")) +
+                                     L" (values are written into the SQL text)");
+    }
+    const sql::TranslationResult* translation = cache.TranslationOf(stmt);
+    const sql::JetStatementKind kind =
+        translation ? translation->kind : sql::JetStatementKind::Select;
+    const bool isQuery = kind == sql::JetStatementKind::Select && sqlite3_column_count(stmt) > 0;
+    // Open results read to their end before anything changes under them (a rollback would
+    // otherwise abort them).
+    if (!isQuery || !sqlite3_stmt_readonly(stmt))
+        db_->DrainResults();
+
+    const bool wantRowset = ppRowset && riid != GUID_NULL;
+    if (isQuery && wantRowset)
+        return CreateRowset(db_, stmt, text_, properties_, static_cast<ICommandText*>(this),
+                            nullptr, riid, ppRowset);
+    if (isQuery && sqlite3_stmt_readonly(stmt)) {
+        cache.Release(stmt);  // a query whose rows nobody wants
+        return S_OK;
+    }
+    int rc;
+    while ((rc = cache.Step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        const HRESULT hr =
+            PostSqliteError(h, rc, IID_ICommand, L"Running " + QuotedStatement(text_));
+        cache.Release(stmt);
+        return hr;
+    }
+    if (pcRowsAffected &&
+        (kind == sql::JetStatementKind::Insert || kind == sql::JetStatementKind::Update ||
+         kind == sql::JetStatementKind::Delete || kind == sql::JetStatementKind::SelectInto))
+        *pcRowsAffected = static_cast<DBROWCOUNT>(sqlite3_changes(h));
+    cache.Release(stmt);
+    return S_OK;
 }
 
 }  // namespace

@@ -321,7 +321,7 @@ bool Rowset::Fill(uint64_t wanted) {
 
 void Rowset::Finish() {
     if (stmt_) {
-        sqlite3_finalize(stmt_);
+        db_->FinishStatement(stmt_);
         stmt_ = nullptr;
     }
     done_ = true;
@@ -583,14 +583,14 @@ HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      IUnknown* specification, const std::vector<ColumnType>* columnTypes,
                      REFIID riid, IUnknown** ppRowset) {
     if (!ppRowset) {
-        sqlite3_finalize(stmt);
+        db->FinishStatement(stmt);
         return PostProviderError(E_INVALIDARG, IID_ICommand, L"No place for the rowset was given");
     }
     *ppRowset = nullptr;
     ComPtr<Rowset> rowset(new (std::nothrow)
                               Rowset(db, stmt, statementText, properties, specification));
     if (!rowset) {
-        sqlite3_finalize(stmt);
+        db->FinishStatement(stmt);
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");
     }
     const HRESULT hr = rowset->Init(columnTypes);

@@ -1,17 +1,31 @@
 // What the Jet dialect keeps per SQLite handle.
 #include "provider/sql/jet_connection.h"
 
+#include "platform/library_end.h"
+
 namespace vorn::provider::sql {
 namespace {
 
-std::mutex& RegistryMutex() {
-    static std::mutex m;
-    return m;
+// The handle-to-state table outlives every handle: it is released at library end (see
+// platform/library_end.h), not destroyed as a static object before pooled handles close.
+std::mutex g_registryMutex;
+std::unordered_map<sqlite3*, JetConnection*>* g_registry = nullptr;
+
+std::mutex& RegistryMutex() { return g_registryMutex; }
+
+void FreeRegistry() {
+    std::lock_guard<std::mutex> lock(g_registryMutex);
+    delete g_registry;
+    g_registry = nullptr;
 }
 
+// Called with RegistryMutex() held.
 std::unordered_map<sqlite3*, JetConnection*>& Registry() {
-    static std::unordered_map<sqlite3*, JetConnection*> map;
-    return map;
+    if (!g_registry) {
+        g_registry = new std::unordered_map<sqlite3*, JetConnection*>;
+        vorn::platform::AtLibraryEnd(&FreeRegistry);
+    }
+    return *g_registry;
 }
 
 std::string LowerAscii(const std::string& s) {

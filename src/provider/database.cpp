@@ -1,0 +1,20 @@
+// Ending statements of a database, whichever way they were prepared.
+#include "provider/database.h"
+
+#include <sqlite3.h>
+
+#include "provider/sql/jet_statement_cache.h"
+
+namespace vorn::provider {
+
+void Database::FinishStatement(sqlite3_stmt* stmt) {
+    if (!stmt)
+        return;
+    sql::JetStatementCache* cache = Statements();
+    if (cache && cache->TranslationOf(stmt))
+        cache->Release(stmt);
+    else
+        sqlite3_finalize(stmt);
+}
+
+}  // namespace vorn::provider
