@@ -11,89 +11,6 @@ namespace {
 
 constexpr uint32_t kUnknownColumnCount = 0xFFFFFFFFu;
 
-// Bytes the provider writes for a value of a fixed-length type, whatever the declared size
-// says; 0 for the variable-length types, whose slot size comes from the declared size.
-DBLENGTH FixedSizeOf(DBTYPE type) {
-    if (type & DBTYPE_BYREF)
-        return sizeof(void*);
-    switch (type) {
-        case DBTYPE_I1:
-        case DBTYPE_UI1:
-            return 1;
-        case DBTYPE_I2:
-        case DBTYPE_UI2:
-        case DBTYPE_BOOL:
-            return 2;
-        case DBTYPE_I4:
-        case DBTYPE_UI4:
-        case DBTYPE_R4:
-        case DBTYPE_ERROR:
-            return 4;
-        case DBTYPE_I8:
-        case DBTYPE_UI8:
-        case DBTYPE_R8:
-        case DBTYPE_CY:
-        case DBTYPE_DATE:
-            return 8;
-        case DBTYPE_BSTR:
-        case DBTYPE_IDISPATCH:
-        case DBTYPE_IUNKNOWN:
-            return sizeof(void*);
-        case DBTYPE_HCHAPTER:
-            return sizeof(HCHAPTER);
-        case DBTYPE_VARIANT:
-            return sizeof(VARIANT);
-        case DBTYPE_DECIMAL:
-            return sizeof(DECIMAL);
-        case DBTYPE_FILETIME:
-            return sizeof(FILETIME);
-        case DBTYPE_GUID:
-            return sizeof(GUID);
-        case DBTYPE_NUMERIC:
-            return sizeof(DB_NUMERIC);
-        case DBTYPE_DBDATE:
-            return sizeof(DBDATE);
-        case DBTYPE_DBTIME:
-            return sizeof(DBTIME);
-        case DBTYPE_DBTIMESTAMP:
-            return sizeof(DBTIMESTAMP);
-        default:
-            return 0;
-    }
-}
-
-// Alignment of a value slot of the bound type.
-DBLENGTH AlignmentOf(DBTYPE type) {
-    if (type & DBTYPE_BYREF)
-        return alignof(void*);
-    switch (type) {
-        case DBTYPE_I1:
-        case DBTYPE_UI1:
-        case DBTYPE_STR:
-        case DBTYPE_BYTES:
-        case DBTYPE_NUMERIC:
-        case DBTYPE_VARNUMERIC:
-            return 1;
-        case DBTYPE_I2:
-        case DBTYPE_UI2:
-        case DBTYPE_BOOL:
-        case DBTYPE_DBDATE:
-        case DBTYPE_DBTIME:
-            return 2;
-        case DBTYPE_I4:
-        case DBTYPE_UI4:
-        case DBTYPE_R4:
-        case DBTYPE_ERROR:
-        case DBTYPE_GUID:
-        case DBTYPE_FILETIME:
-        case DBTYPE_DBTIMESTAMP:
-        case DBTYPE_WSTR:
-            return 4;
-        default:
-            return 8;
-    }
-}
-
 uint64_t AlignUp(uint64_t offset, uint64_t alignment) {
     return (offset + alignment - 1) / alignment * alignment;
 }
@@ -326,7 +243,7 @@ HRESULT VornOleDbCommand::BindColumns() {
                 } else {
                     // A fixed-length value is written whole whatever size the provider
                     // declared, so its slot is never smaller than the type.
-                    valueSize = std::max<uint64_t>(column.ulColumnSize, FixedSizeOf(type));
+                    valueSize = std::max<uint64_t>(column.ulColumnSize, DbTypeFixedSize(type));
                 }
             } else {
                 switch (c.bindMode) {
@@ -355,7 +272,7 @@ HRESULT VornOleDbCommand::BindColumns() {
 
             ColumnSlot& slot = c.slots[i];
             if (bindValue) {
-                offset = AlignUp(offset, AlignmentOf(type));
+                offset = AlignUp(offset, DbTypeAlignment(type));
                 slot.valueOffset = static_cast<DBBYTEOFFSET>(offset);
                 slot.valueSize = static_cast<DBLENGTH>(valueSize);
                 offset += valueSize;

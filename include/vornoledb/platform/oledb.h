@@ -690,3 +690,11 @@ VORNOLEDB_API extern const GUID DBPROPSET_SESSION;
 VORNOLEDB_API extern const GUID DBSCHEMA_TABLES;
 VORNOLEDB_API extern const GUID DBSCHEMA_COLUMNS;
 VORNOLEDB_API extern const GUID DBSCHEMA_INDEXES;
+
+// ---- sizes of values -------------------------------------------------------------------------
+// Bytes of a value of a fixed-length type (a pointer for types carrying DBTYPE_BYREF and for
+// the interface, string-pointer and chapter types); 0 for the variable-length types (STR,
+// WSTR, BYTES, VARNUMERIC), whose size comes from the column.
+VORNOLEDB_API DBLENGTH DbTypeFixedSize(DBTYPE type);
+// Alignment a value of the type needs in a row buffer.
+VORNOLEDB_API DBLENGTH DbTypeAlignment(DBTYPE type);

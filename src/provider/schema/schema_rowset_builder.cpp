@@ -51,7 +51,7 @@ ColumnType SchemaColumnType(DBTYPE type) {
         return TypeFromDeclaration("TEXT");
     ColumnType t;
     t.type = type;
-    t.size = FixedTypeSize(type);
+    t.size = DbTypeFixedSize(type);
     t.flags = DBCOLUMNFLAGS_ISFIXEDLENGTH;
     switch (type) {
         case DBTYPE_I2:

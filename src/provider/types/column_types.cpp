@@ -177,7 +177,7 @@ Declaration Parse(const char* text) {
 ColumnType Fixed(DBTYPE type) {
     ColumnType t;
     t.type = type;
-    t.size = FixedTypeSize(type);
+    t.size = DbTypeFixedSize(type);
     t.flags = DBCOLUMNFLAGS_ISFIXEDLENGTH;
     switch (type) {
         case DBTYPE_UI1:
@@ -336,49 +336,6 @@ ColumnType TypeFromStorageClass(int storageClass, size_t bytes) {
             return Text(kUnsizedTextChars, false);
         default:
             return Text(kUnsizedTextChars, false);
-    }
-}
-
-DBLENGTH FixedTypeSize(DBTYPE type) {
-    switch (type) {
-        case DBTYPE_I1:
-        case DBTYPE_UI1:
-            return 1;
-        case DBTYPE_I2:
-        case DBTYPE_UI2:
-        case DBTYPE_BOOL:
-            return 2;
-        case DBTYPE_I4:
-        case DBTYPE_UI4:
-        case DBTYPE_R4:
-        case DBTYPE_ERROR:
-            return 4;
-        case DBTYPE_I8:
-        case DBTYPE_UI8:
-        case DBTYPE_R8:
-        case DBTYPE_CY:
-        case DBTYPE_DATE:
-        case DBTYPE_FILETIME:
-            return 8;
-        case DBTYPE_DBDATE:
-        case DBTYPE_DBTIME:
-            return 6;
-        case DBTYPE_DBTIMESTAMP:
-            return sizeof(DBTIMESTAMP);
-        case DBTYPE_GUID:
-            return sizeof(GUID);
-        case DBTYPE_DECIMAL:
-            return sizeof(DECIMAL);
-        case DBTYPE_NUMERIC:
-            return sizeof(DB_NUMERIC);
-        case DBTYPE_VARIANT:
-            return sizeof(VARIANT);
-        case DBTYPE_BSTR:
-            return sizeof(BSTR);
-        case DBTYPE_IUNKNOWN:
-            return sizeof(IUnknown*);
-        default:
-            return 0;
     }
 }
 

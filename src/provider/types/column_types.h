@@ -63,9 +63,6 @@ ColumnType TypeFromDeclaration(const char* declared);
 // NULL (or no row at all) → DBTYPE_WSTR of kUnsizedTextChars characters.
 ColumnType TypeFromStorageClass(int storageClass, size_t bytes);
 
-// The size of fixed-length types (DBTYPE_I4 → 4 ...), 0 for variable-length ones.
-DBLENGTH FixedTypeSize(DBTYPE type);
-
 // A name for the type in messages ("DBTYPE_WSTR").
 const wchar_t* DbTypeName(DBTYPE type);
 
