@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/library_end.h"
+
 namespace vorn::provider::schema {
 namespace {
 
@@ -41,8 +43,25 @@ struct Slot {
     std::shared_ptr<const DefinitionTexts> texts;
 };
 
+using Cache = std::map<const Database*, Slot>;
+
 std::mutex cacheMutex;
-std::map<const Database*, Slot> cache;
+Cache* cache = nullptr;  // made on first use, released at library end
+
+void FreeCache() {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    delete cache;
+    cache = nullptr;
+}
+
+// The cache, made when first needed; the caller holds cacheMutex.
+Cache& TheCache() {
+    if (!cache) {
+        cache = new Cache;
+        vorn::platform::AtLibraryEnd(&FreeCache);
+    }
+    return *cache;
+}
 
 }  // namespace
 
@@ -57,9 +76,10 @@ int DefinitionTexts::Current(const std::shared_ptr<Database>& db, bool kept,
         return rc;
     if (kept) {
         std::lock_guard<std::mutex> lock(cacheMutex);
-        auto it = cache.find(db.get());
+        Cache& slots = TheCache();
+        auto it = slots.find(db.get());
         // The owner check tells a database apart from a later one at the same address.
-        if (it != cache.end() && it->second.owner.lock() == db &&
+        if (it != slots.end() && it->second.owner.lock() == db &&
             it->second.texts->mainVersion_ == mainVersion &&
             it->second.texts->tempVersion_ == tempVersion) {
             *out = it->second.texts;
@@ -94,10 +114,11 @@ int DefinitionTexts::Current(const std::shared_ptr<Database>& db, bool kept,
     if (!kept)
         return SQLITE_OK;
     std::lock_guard<std::mutex> lock(cacheMutex);
+    Cache& slots = TheCache();
     // Databases that have closed leave their slots behind; they go now.
-    for (auto it = cache.begin(); it != cache.end();)
-        it = it->second.owner.expired() ? cache.erase(it) : std::next(it);
-    cache[db.get()] = Slot{db, texts};
+    for (auto it = slots.begin(); it != slots.end();)
+        it = it->second.owner.expired() ? slots.erase(it) : std::next(it);
+    slots[db.get()] = Slot{db, texts};
     return SQLITE_OK;
 }
 
