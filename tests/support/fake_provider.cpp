@@ -547,7 +547,7 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             case DBTYPE_STR: {
                 const size_t room = bind.cbMaxLen > 0 ? bind.cbMaxLen - 1 : 0;
                 const size_t copy = std::min(n, room);
-                std::memcpy(slot, cell.bytes.data(), copy);
+                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy);
                 if (bind.cbMaxLen > 0)
                     slot[copy] = 0;
                 return copy < n ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
@@ -557,7 +557,7 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
                 const size_t room =
                     bind.cbMaxLen >= sizeof(wchar_t) ? bind.cbMaxLen / sizeof(wchar_t) - 1 : 0;
                 const size_t copy = std::min(chars, room);
-                std::memcpy(slot, cell.bytes.data(), copy * sizeof(wchar_t));
+                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy * sizeof(wchar_t));
                 if (bind.cbMaxLen >= sizeof(wchar_t)) {
                     const wchar_t nul = 0;
                     std::memcpy(slot + copy * sizeof(wchar_t), &nul, sizeof nul);
@@ -567,7 +567,7 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             case DBTYPE_BYTES:
             case DBTYPE_VARNUMERIC: {
                 const size_t copy = std::min<size_t>(n, bind.cbMaxLen);
-                std::memcpy(slot, cell.bytes.data(), copy);
+                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy);
                 return copy < n ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
             }
             case DBTYPE_BSTR: {
@@ -599,7 +599,7 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
                 const DBLENGTH fixed = FixedSize(bt);
                 const size_t room = fixed ? fixed : bind.cbMaxLen;
                 const size_t copy = std::min(n, room);
-                std::memcpy(slot, cell.bytes.data(), copy);
+                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy);
                 return copy < n ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
             }
         }
