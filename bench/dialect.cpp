@@ -3,8 +3,9 @@
 // (translated and prepared once), translated and prepared at every run, and the same
 // statement prepared once through the raw SQLite C API, all in one run on one database.
 //   dialect [RUNS] [DATABASE]     (defaults 100000 and a temporary file)
-// Each variant runs three times and its fastest run counts. More variants (such as the
-// consumer's command class over the embedded provider) are one more entry in kVariants.
+// The same statement also runs as a host runs it: VornOleDbCommand's Execute, FetchNext and
+// FieldAsString of every field, on a connection whose statement cache is on, and on one
+// whose cache is off. Each variant runs three times and its fastest run counts.
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -17,6 +18,8 @@
 
 #include "provider/sql/jet_sql.h"
 #include "provider/sql/jet_statement_cache.h"
+#include "provider/sqlite_database.h"
+#include "vornoledb/vornoledb.h"
 
 namespace {
 
@@ -26,6 +29,34 @@ using vorn::provider::sql::TranslateJetSql;
 using vorn::provider::sql::TranslationResult;
 
 const wchar_t kStatement[] = L"SELECT [PartName], Price, Added FROM Parts WHERE PartID = 500";
+
+// A connection through the library to the same file, with the statement cache on or off.
+struct HostConnection {
+    VornOleDbConnection connection;
+    VornOleDbCommand command;
+    HostConnection(const std::string& path, bool cached) {
+        const size_t previous = vorn::provider::SetStatementCacheCapacity(cached ? 64 : 0);
+        const std::wstring init =
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(path) + L";";
+        if (connection.OpenFromInitializationString(init, false) != S_OK)
+            std::fprintf(stderr, "cannot open %s: %ls\n", path.c_str(),
+                         connection.GetErrorText().c_str());
+        vorn::provider::SetStatementCacheCapacity(previous);
+        command.SetConnection(&connection);
+        command.SetCommandText(kStatement);
+    }
+    // One run: execute, read the row's fields as text, close the result.
+    bool Once(size_t* sink) {
+        if (command.Execute() != VornOleDbCommand::dbOK ||
+            command.FetchNext() != VornOleDbCommand::dbOK)
+            return false;
+        for (unsigned long c = 1; c <= command.GetColumnCount(); ++c)
+            *sink += command.FieldAsString(c).size();
+        const bool done = command.FetchNext() == VornOleDbCommand::dbFalse;
+        command.Close();
+        return done;
+    }
+};
 
 // Reads the row a statement gives, as a host reads every field.
 size_t ReadRow(sqlite3_stmt* s) {
@@ -144,6 +175,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         size_t sink = 0;
+        HostConnection cachedHost(path, true);
+        HostConnection uncachedHost(path, false);
         const std::vector<Variant> kVariants = {
             {"raw SQLite, prepared once",
              [&] {
@@ -178,6 +211,8 @@ int main(int argc, char** argv) {
                  sqlite3_finalize(s);
                  return ok;
              }},
+            {"VornOleDbCommand, statement cache on", [&] { return cachedHost.Once(&sink); }},
+            {"VornOleDbCommand, statement cache off", [&] { return uncachedHost.Once(&sink); }},
         };
         std::printf("%ld runs of: %ls\n", runs, kStatement);
         std::vector<double> seconds;

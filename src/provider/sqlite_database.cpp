@@ -16,6 +16,7 @@ namespace vorn::provider {
 namespace {
 
 std::atomic<int> g_busyTimeoutMs{5000};
+std::atomic<size_t> g_statementCacheCapacity{64};
 
 int Exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
@@ -76,6 +77,10 @@ void CheckpointToSingleFile(sqlite3* db) {
 
 int BusyTimeoutMilliseconds() {
     return g_busyTimeoutMs.load();
+}
+
+size_t SetStatementCacheCapacity(size_t statements) {
+    return g_statementCacheCapacity.exchange(statements);
 }
 
 int SetBusyTimeoutMilliseconds(int milliseconds) {
@@ -139,7 +144,7 @@ HRESULT SqliteDatabase::PrepareDialect(REFIID iid, const std::wstring& context) 
     const int rc = sql::RegisterJetFunctions(db_);
     if (rc != SQLITE_OK)
         return PostSqliteError(db_, rc, iid, context);
-    statements_ = std::make_unique<sql::JetStatementCache>(db_);
+    statements_ = std::make_unique<sql::JetStatementCache>(db_, g_statementCacheCapacity.load());
     return S_OK;
 }
 

@@ -19,6 +19,10 @@ int BusyTimeoutMilliseconds();
 // internal hook for tests, which cannot wait seconds for a lock to fail.
 int SetBusyTimeoutMilliseconds(int milliseconds);
 
+// How many translated statements each new connection keeps prepared (64 unless changed);
+// returns the previous value. 0 turns the statement cache off (benchmarks compare both).
+size_t SetStatementCacheCapacity(size_t statements);
+
 // The name of the private in-memory database.
 inline constexpr wchar_t kMemoryDatabaseName[] = L":memory:";
 

@@ -47,28 +47,29 @@ HRESULT AccessorSet::Create(DBACCESSORFLAGS flags, DBCOUNTITEM cBindings,
         DBBINDING& b = accessor->bindings[i];
         DBBINDSTATUS status = DBBINDSTATUS_OK;
         std::wstring problem;
-        const std::wstring which = L"binding " + std::to_wstring(i + 1);
+        // Named only when something is wrong: the text costs more than the checks.
+        auto which = [i] { return L"binding " + std::to_wstring(i + 1); };
         if (b.iOrdinal == 0 || b.iOrdinal > columnTypes_.size()) {
             status = DBBINDSTATUS_BADORDINAL;
-            problem = which + L" names column " + std::to_wstring(b.iOrdinal) +
+            problem = which() + L" names column " + std::to_wstring(b.iOrdinal) +
                       L", but the rowset's columns are 1 to " +
                       std::to_wstring(columnTypes_.size());
         } else if (b.dwPart == 0 || (b.dwPart & ~(DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS))) {
             status = DBBINDSTATUS_BADBINDINFO;
-            problem = which + L" binds no valid part (value, length, status)";
+            problem = which() + L" binds no valid part (value, length, status)";
         } else if (b.dwMemOwner != DBMEMOWNER_CLIENTOWNED) {
             status = DBBINDSTATUS_BADBINDINFO;
-            problem = which + L" asks for provider-owned memory, which this rowset does not give";
+            problem = which() + L" asks for provider-owned memory, which this rowset does not give";
         } else if (!IsSupportedConversion(columnTypes_[b.iOrdinal - 1], b.wType)) {
             status = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
-            problem = which + L" asks for column '" + columnNames[b.iOrdinal - 1] + L"' (" +
+            problem = which() + L" asks for column '" + columnNames[b.iOrdinal - 1] + L"' (" +
                       DbTypeName(columnTypes_[b.iOrdinal - 1]) + L") as " +
                       ((b.wType & DBTYPE_BYREF) ? std::wstring(L"DBTYPE_BYREF | ") : L"") +
                       DbTypeName(b.wType) + L", which is not supported";
         } else if (b.wType == DBTYPE_IUNKNOWN && b.pObject &&
                    !IsSupportedStreamInterface(b.pObject->iid)) {
             status = DBBINDSTATUS_NOINTERFACE;
-            problem = which +
+            problem = which() +
                       L" asks for a stream interface other than ISequentialStream, "
                       L"IStream or IUnknown";
         }

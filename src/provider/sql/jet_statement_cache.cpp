@@ -30,7 +30,7 @@ class JetStatementCache::Lock {
 };
 
 JetStatementCache::JetStatementCache(sqlite3* db, size_t capacity)
-    : db_(db), conn_(nullptr), capacity_(capacity ? capacity : 1), dbMutex_(sqlite3_db_mutex(db)) {
+    : db_(db), conn_(nullptr), capacity_(capacity), dbMutex_(sqlite3_db_mutex(db)) {
     RegisterJetFunctions(db_);
     conn_ = JetConnection::Find(db_);
 }
@@ -98,6 +98,9 @@ void JetStatementCache::Evict() {
 sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, TranslationResult* error) {
     Lock lock(*this);
     bool shared = false;  // the cached statement for this text is in use: make another
+    // With no capacity nothing is kept: every statement is translated and prepared anew.
+    if (capacity_ == 0)
+        shared = true;
     const auto found = byKey_.find(hostSql);
     if (found != byKey_.end()) {
         Entry* e = found->second;

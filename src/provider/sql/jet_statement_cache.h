@@ -34,7 +34,8 @@ class JetConnection;
 
 class JetStatementCache {
   public:
-    // Registers the Jet functions on db when that was not done yet.
+    // Registers the Jet functions on db when that was not done yet. A capacity of 0 keeps
+    // nothing: every Acquire translates and prepares, every Release finalizes.
     explicit JetStatementCache(sqlite3* db, size_t capacity = 64);
     ~JetStatementCache();
     JetStatementCache(const JetStatementCache&) = delete;

@@ -1,6 +1,12 @@
 // The declared-type table.
 #include "provider/types/column_types.h"
 
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "platform/library_end.h"
+
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -308,9 +314,58 @@ ColumnType FromAffinity(const Declaration& d) {
 
 }  // namespace
 
+namespace {
+
+// Declared types already read, by their text: every result reads the declared type of each
+// column, and a program sees only a few distinct ones. Bounded, and released at library end.
+struct DeclarationMemo {
+    std::mutex mutex;
+    std::unordered_map<std::string, ColumnType> types;
+};
+DeclarationMemo* g_memo = nullptr;
+std::mutex g_memoInit;
+constexpr size_t kMemoLimit = 4096;
+
+void FreeMemo() {
+    std::lock_guard<std::mutex> lock(g_memoInit);
+    delete g_memo;
+    g_memo = nullptr;
+}
+
+DeclarationMemo& Memo() {
+    std::lock_guard<std::mutex> lock(g_memoInit);
+    if (!g_memo) {
+        g_memo = new DeclarationMemo;
+        vorn::platform::AtLibraryEnd(&FreeMemo);
+    }
+    return *g_memo;
+}
+
+ColumnType ReadDeclaration(const char* declared);
+
+}  // namespace
+
 ColumnType TypeFromDeclaration(const char* declared) {
     if (!declared)
         return FromValue();
+    DeclarationMemo& memo = Memo();
+    {
+        std::lock_guard<std::mutex> lock(memo.mutex);
+        const auto it = memo.types.find(declared);
+        if (it != memo.types.end())
+            return it->second;
+    }
+    const ColumnType type = ReadDeclaration(declared);
+    std::lock_guard<std::mutex> lock(memo.mutex);
+    if (memo.types.size() >= kMemoLimit)
+        memo.types.clear();
+    memo.types.emplace(declared, type);
+    return type;
+}
+
+namespace {
+
+ColumnType ReadDeclaration(const char* declared) {
     const Declaration d = Parse(declared);
     if (d.name.empty())
         return FromValue();
@@ -319,6 +374,8 @@ ColumnType TypeFromDeclaration(const char* declared) {
             return FromEntry(e, d);
     return FromAffinity(d);
 }
+
+}  // namespace
 
 ColumnType TypeFromStorageClass(int storageClass, size_t bytes) {
     switch (storageClass) {
