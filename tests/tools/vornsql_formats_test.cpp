@@ -109,7 +109,7 @@ TEST_F(VornsqlFormatsTest, JsonGivesRepeatedNamesTheirOwnKeysAndOneArrayPerState
                                   "SELECT ID FROM Mixed WHERE ID > 100"});
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_EQ("[\n  {\"a\": 1, \"a_3\": 2, \"a_2\": 3}\n]\n[]\n", r.out);
-    ProcessResult quoted = Run("json", "SELECT T AS \"we\"\"ird\" FROM Mixed WHERE ID = 2");
+    ProcessResult quoted = Run("json", "SELECT T AS [we\"ird] FROM Mixed WHERE ID = 2");
     ASSERT_EQ(0, quoted.status) << quoted.err;
     EXPECT_EQ("[\n  {\"we\\\"ird\": \"say \\\"hi\\\"\"}\n]\n", quoted.out);
 }
@@ -157,9 +157,7 @@ TEST_F(VornsqlFormatsTest, ShortBinaryColumnsAreNamedInAWarningOutsideTheTable) 
     ProcessResult r = Run("csv", "SELECT ID, S FROM Mixed WHERE ID = 1");
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_EQ("ID,S\r\n1,\r\n", r.out);
-    EXPECT_TRUE(Contains(r.err, "warning: column 'S'")) << r.err;
-    ProcessResult hex = Run("csv", "SELECT hex(S) AS S FROM Mixed WHERE ID = 1");
-    EXPECT_EQ("S\r\n01020304\r\n", hex.out);
+    EXPECT_TRUE(Contains(r.err, "warning: column 'S' is a short binary column")) << r.err;
 }
 
 }  // namespace

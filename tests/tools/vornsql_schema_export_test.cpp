@@ -60,11 +60,11 @@ TEST_F(VornsqlSchemaTest, ColumnsDescribesEachColumnInOrder) {
         r.out);
     ASSERT_EQ(0, rows.status) << rows.err << r.out;
     EXPECT_EQ(
-        "1 SupplierID LONG DBTYPE_I4 4 yes None\n"
+        "1 SupplierID COUNTER DBTYPE_I4 4 no 1\n"
         "2 Name TEXT(50) DBTYPE_WSTR 50 no None\n"
         "3 City TEXT(40) DBTYPE_WSTR 40 yes None\n"
         "4 Phone TEXT(24) DBTYPE_WSTR 24 yes None\n"
-        "5 Preferred YESNO DBTYPE_BOOL None yes None\n"
+        "5 Preferred YESNO DBTYPE_BOOL None no None\n"
         "6 Notes MEMO DBTYPE_WSTR 536870910 yes None\n",
         rows.out);
 
@@ -106,14 +106,14 @@ TEST_F(VornsqlSchemaTest, IndexesJoinTheColumnsOfEachIndexAndMarkPrimaryKeys) {
     ProcessResult all = RunVornsql({"-f", "csv", Sample(), "indexes"});
     ASSERT_EQ(0, all.status) << all.err;
     EXPECT_TRUE(Contains(all.out, "Table,Index,Columns,PrimaryKey\r\n")) << all.out;
-    EXPECT_TRUE(Contains(all.out, "\r\nOrderItems,PrimaryKey,\"OrderID, PartID\",yes\r\n"))
+    EXPECT_TRUE(Contains(all.out, "\r\nOrderItems,PK_OrderItems,\"OrderID, PartID\",yes\r\n"))
         << all.out;
     EXPECT_TRUE(Contains(all.out, "\r\nOrders,OrdersByDate,OrderDate,no\r\n")) << all.out;
 
     ProcessResult parts = RunVornsql({"-f", "tsv", "--no-header", Sample(), "indexes", "Parts"});
     ASSERT_EQ(0, parts.status) << parts.err;
     EXPECT_EQ(
-        "Parts\tPartsByNumber\tPartNo\tno\nParts\tPrimaryKey\tPartID\tyes\n"
+        "Parts\tPartsByNumber\tPartNo\tno\nParts\tPK_Parts\tPartID\tyes\n"
         "Parts\tPartsBySupplier\tSupplierID\tno\n",
         parts.out);
 }

@@ -27,9 +27,8 @@ bool WriteResult(Session& session, VornOleDbCommand& command, const std::string&
         for (const Column& c : columns)
             if (c.kind == ColumnKind::ShortBinary)
                 ReportError("warning: column '" + c.name +
-                            "' holds short binary values, which are written as NULL; select "
-                            "hex(" +
-                            c.name + ") to see their bytes");
+                            "' is a short binary column (BINARY(n)): the library gives the "
+                            "length of its values only, so they are written as NULL");
     }
     const bool progressShown = !session.options.quiet && !progressLabel.empty() &&
                                ProgressWanted() && !session.out->IsTerminal();
