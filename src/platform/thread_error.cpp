@@ -6,6 +6,7 @@
 // thread ends; the key itself is deleted when the library ends.
 #include <pthread.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "platform/library_end.h"
@@ -55,24 +56,29 @@ class ErrorKey {
     bool valid_ = false;
 };
 
-ErrorKey* g_key = nullptr;
+// The key, read without a lock once made (every provider call clears or sets the error
+// object, so this is on every call's path); the mutex orders its creation and release.
+std::atomic<ErrorKey*> g_key{nullptr};
 std::mutex g_keyInit;
 
 void FreeKey() {
     std::lock_guard<std::mutex> lock(g_keyInit);
-    delete g_key;
-    g_key = nullptr;
+    delete g_key.exchange(nullptr, std::memory_order_acq_rel);
 }
 
 // Made on first use and released at library end (library_end.h): a static object would be
 // destroyed at process exit before pooled connections close, and they may post errors.
 ErrorKey& Key() {
+    if (ErrorKey* key = g_key.load(std::memory_order_acquire))
+        return *key;
     std::lock_guard<std::mutex> lock(g_keyInit);
-    if (!g_key) {
-        g_key = new ErrorKey;
+    ErrorKey* key = g_key.load(std::memory_order_relaxed);
+    if (!key) {
+        key = new ErrorKey;
+        g_key.store(key, std::memory_order_release);
         vorn::platform::AtLibraryEnd(&FreeKey);
     }
-    return *g_key;
+    return *key;
 }
 
 }  // namespace

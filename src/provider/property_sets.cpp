@@ -128,56 +128,51 @@ HRESULT AnswerGetProperties(ULONG cSets, const DBPROPIDSET rgSets[],
         if (rgSets[i].cPropertyIDs && !rgSets[i].rgPropertyIDs)
             return E_INVALIDARG;
 
-    // What is asked for: explicit ids, or every id a set offers.
+    // What is asked for: explicit ids (read where the caller keeps them), or every id a set
+    // offers.
     struct Request {
         GUID set;
-        std::vector<DBPROPID> ids;
-        bool unknownSet = false;
+        const DBPROPID* ids;
+        size_t count;
+        bool unknownSet;
     };
-    std::vector<Request> requests;
     const auto catalogOf = [&catalog](const GUID& set) -> const PropertySetCatalog* {
         for (const PropertySetCatalog& c : catalog)
             if (c.set == set)
                 return &c;
         return nullptr;
     };
-    if (cSets == 0) {
-        for (const PropertySetCatalog& c : catalog)
-            requests.push_back({c.set, c.ids, false});
-    } else {
-        for (ULONG i = 0; i < cSets; ++i) {
-            Request r{rgSets[i].guidPropertySet, {}, false};
-            if (rgSets[i].cPropertyIDs) {
-                r.ids.assign(rgSets[i].rgPropertyIDs,
-                             rgSets[i].rgPropertyIDs + rgSets[i].cPropertyIDs);
-            } else if (const PropertySetCatalog* c = catalogOf(r.set)) {
-                r.ids = c->ids;
-            } else {
-                r.unknownSet = true;
-            }
-            requests.push_back(std::move(r));
-        }
-    }
+    const size_t requestCount = cSets == 0 ? catalog.size() : cSets;
+    const auto requestAt = [&](size_t i) -> Request {
+        if (cSets == 0)
+            return {catalog[i].set, catalog[i].ids.data(), catalog[i].ids.size(), false};
+        const DBPROPIDSET& asked = rgSets[i];
+        if (asked.cPropertyIDs)
+            return {asked.guidPropertySet, asked.rgPropertyIDs, asked.cPropertyIDs, false};
+        if (const PropertySetCatalog* c = catalogOf(asked.guidPropertySet))
+            return {c->set, c->ids.data(), c->ids.size(), false};
+        return {asked.guidPropertySet, nullptr, 0, true};
+    };
 
     auto* sets = static_cast<DBPROPSET*>(
-        CoTaskMemAlloc(sizeof(DBPROPSET) * (requests.empty() ? 1 : requests.size())));
+        CoTaskMemAlloc(sizeof(DBPROPSET) * (requestCount == 0 ? 1 : requestCount)));
     if (!sets)
         return E_OUTOFMEMORY;
     size_t ok = 0;
     size_t failed = 0;
-    for (size_t i = 0; i < requests.size(); ++i) {
+    for (size_t i = 0; i < requestCount; ++i) {
+        const Request request = requestAt(i);
         DBPROPSET& out = sets[i];
-        out.guidPropertySet = requests[i].set;
+        out.guidPropertySet = request.set;
         out.cProperties = 0;
         out.rgProperties = nullptr;
-        if (requests[i].unknownSet) {
+        if (request.unknownSet) {
             ++failed;
             if (failures)
-                failures->push_back(L"property set " + SetText(requests[i].set) +
-                                    L" is not supported");
+                failures->push_back(L"property set " + SetText(request.set) + L" is not supported");
             continue;
         }
-        const size_t n = requests[i].ids.size();
+        const size_t n = request.count;
         if (n == 0)
             continue;
         out.rgProperties = static_cast<DBPROP*>(CoTaskMemAlloc(sizeof(DBPROP) * n));
@@ -187,25 +182,25 @@ HRESULT AnswerGetProperties(ULONG cSets, const DBPROPIDSET rgSets[],
         }
         for (size_t k = 0; k < n; ++k) {
             DBPROP& p = out.rgProperties[k];
-            p.dwPropertyID = requests[i].ids[k];
+            p.dwPropertyID = request.ids[k];
             p.dwOptions = DBPROPOPTIONS_REQUIRED;
             p.colid = DB_NULLID;
             VariantInit(&p.vValue);
-            p.dwStatus = read(requests[i].set, p.dwPropertyID, &p.vValue);
+            p.dwStatus = read(request.set, p.dwPropertyID, &p.vValue);
             if (p.dwStatus == DBPROPSTATUS_OK) {
                 ++ok;
             } else {
                 VariantClear(&p.vValue);
                 ++failed;
                 if (failures)
-                    failures->push_back(PropertyName(requests[i].set, p.dwPropertyID) + L": " +
+                    failures->push_back(PropertyName(request.set, p.dwPropertyID) + L": " +
                                         PropertyStatusText(p.dwStatus));
             }
         }
         out.cProperties = static_cast<ULONG>(n);
     }
-    *pcOut = static_cast<ULONG>(requests.size());
-    if (requests.empty()) {
+    *pcOut = static_cast<ULONG>(requestCount);
+    if (requestCount == 0) {
         CoTaskMemFree(sets);
         sets = nullptr;
     }

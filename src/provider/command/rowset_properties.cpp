@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "provider/provider_errors.h"
 
@@ -34,13 +33,22 @@ std::wstring PropertyName(DBPROPID id) {
 
 }  // namespace
 
-RowsetProperties::RowsetProperties() {
-    values_[DBPROP_CANFETCHBACKWARDS] = true;
-    values_[DBPROP_CANSCROLLBACKWARDS] = true;
-    values_[DBPROP_ISequentialStream] = true;
-    values_[DBPROP_IStream] = true;
-    values_[DBPROP_IRowsetChange] = true;
-    values_[DBPROP_BOOKMARKS] = false;
+const DBPROPID RowsetProperties::kIds[RowsetProperties::kCount] = {
+    DBPROP_BOOKMARKS,           // 0x0E
+    DBPROP_CANFETCHBACKWARDS,   // 0x12
+    DBPROP_CANSCROLLBACKWARDS,  // 0x15
+    DBPROP_IRowsetChange,       // 0x7B
+    DBPROP_ISequentialStream,   // 0x89
+    DBPROP_IStream,             // 0x8B
+};
+
+RowsetProperties::RowsetProperties() : values_{false, true, true, true, true, true} {}
+
+size_t RowsetProperties::IndexOf(DBPROPID id) {
+    for (size_t i = 0; i < kCount; ++i)
+        if (kIds[i] == id)
+            return i;
+    return kCount;
 }
 
 HRESULT RowsetProperties::Set(ULONG cPropertySets, DBPROPSET rgPropertySets[], REFIID iid) {
@@ -60,11 +68,11 @@ HRESULT RowsetProperties::Set(ULONG cPropertySets, DBPROPSET rgPropertySets[], R
         for (ULONG i = 0; i < set.cProperties; ++i) {
             DBPROP& p = set.rgProperties[i];
             ++total;
-            auto known = rowsetSet ? values_.find(p.dwPropertyID) : values_.end();
+            const size_t known = rowsetSet ? IndexOf(p.dwPropertyID) : kCount;
             DBPROPSTATUS status = DBPROPSTATUS_OK;
             if (p.dwOptions != DBPROPOPTIONS_REQUIRED && p.dwOptions != DBPROPOPTIONS_OPTIONAL) {
                 status = DBPROPSTATUS_BADOPTION;
-            } else if (known == values_.end()) {
+            } else if (known == kCount) {
                 status = DBPROPSTATUS_NOTSUPPORTED;
             } else if (p.vValue.vt == VT_EMPTY) {
                 // VT_EMPTY asks for the default, which is the value already in force.
@@ -75,7 +83,7 @@ HRESULT RowsetProperties::Set(ULONG cPropertySets, DBPROPSET rgPropertySets[], R
                 status = p.dwOptions == DBPROPOPTIONS_REQUIRED ? DBPROPSTATUS_NOTSUPPORTED
                                                                : DBPROPSTATUS_NOTSET;
             } else {
-                known->second = p.vValue.boolVal != VARIANT_FALSE;
+                values_[known] = p.vValue.boolVal != VARIANT_FALSE;
             }
             p.dwStatus = status;
             if (status != DBPROPSTATUS_OK) {
@@ -105,77 +113,71 @@ HRESULT RowsetProperties::Get(ULONG cPropertyIDSets, const DBPROPIDSET rgPropert
         return PostProviderError(E_INVALIDARG, iid,
                                  L"Reading properties: no property ids were given");
 
-    // What to answer: for each set, the ids asked (all of ours when none are named).
+    // What to answer: for each set, the ids asked (all of ours when none are named). The
+    // ids are read where the caller keeps them; nothing is copied.
+    for (ULONG s = 0; s < cPropertyIDSets; ++s)
+        if (rgPropertyIDSets[s].cPropertyIDs && !rgPropertyIDSets[s].rgPropertyIDs)
+            return PostProviderError(E_INVALIDARG, iid,
+                                     L"Reading properties: a property id set has no ids");
     struct Wanted {
         GUID set;
-        std::vector<DBPROPID> ids;
+        const DBPROPID* ids;  // null: all of ours
+        ULONG count;
     };
-    std::vector<Wanted> wanted;
-    auto all = [&]() {
-        std::vector<DBPROPID> ids;
-        for (const auto& v : values_)
-            ids.push_back(v.first);
-        return ids;
+    const Wanted everything{DBPROPSET_ROWSET, nullptr, static_cast<ULONG>(kCount)};
+    auto wantedAt = [&](ULONG s) -> Wanted {
+        if (cPropertyIDSets == 0)
+            return everything;
+        const DBPROPIDSET& set = rgPropertyIDSets[s];
+        if (set.cPropertyIDs != 0)
+            return {set.guidPropertySet, set.rgPropertyIDs, set.cPropertyIDs};
+        if (set.guidPropertySet == DBPROPSET_ROWSET)
+            return everything;
+        return {set.guidPropertySet, nullptr, 0};
     };
-    if (cPropertyIDSets == 0) {
-        wanted.push_back({DBPROPSET_ROWSET, all()});
-    } else {
-        for (ULONG s = 0; s < cPropertyIDSets; ++s) {
-            const DBPROPIDSET& set = rgPropertyIDSets[s];
-            if (set.cPropertyIDs && !set.rgPropertyIDs)
-                return PostProviderError(E_INVALIDARG, iid,
-                                         L"Reading properties: a property id set has no ids");
-            Wanted w{set.guidPropertySet, {}};
-            if (set.cPropertyIDs == 0) {
-                if (set.guidPropertySet == DBPROPSET_ROWSET)
-                    w.ids = all();
-            } else {
-                w.ids.assign(set.rgPropertyIDs, set.rgPropertyIDs + set.cPropertyIDs);
-            }
-            wanted.push_back(std::move(w));
-        }
-    }
+    const ULONG setCount = cPropertyIDSets == 0 ? 1 : cPropertyIDSets;
 
-    auto* sets = static_cast<DBPROPSET*>(CoTaskMemAlloc(wanted.size() * sizeof(DBPROPSET)));
+    auto* sets = static_cast<DBPROPSET*>(CoTaskMemAlloc(setCount * sizeof(DBPROPSET)));
     if (!sets)
         return PostProviderError(E_OUTOFMEMORY, iid, L"Reading properties: out of memory");
     ULONG total = 0;
     ULONG found = 0;
-    for (size_t s = 0; s < wanted.size(); ++s) {
+    for (ULONG s = 0; s < setCount; ++s) {
+        const Wanted w = wantedAt(s);
         DBPROPSET& out = sets[s];
-        out.guidPropertySet = wanted[s].set;
-        out.cProperties = static_cast<ULONG>(wanted[s].ids.size());
+        out.guidPropertySet = w.set;
+        out.cProperties = w.count;
         out.rgProperties = nullptr;
         if (out.cProperties) {
             out.rgProperties =
                 static_cast<DBPROP*>(CoTaskMemAlloc(out.cProperties * sizeof(DBPROP)));
             if (!out.rgProperties) {
-                for (size_t k = 0; k < s; ++k)
+                for (ULONG k = 0; k < s; ++k)
                     CoTaskMemFree(sets[k].rgProperties);
                 CoTaskMemFree(sets);
                 return PostProviderError(E_OUTOFMEMORY, iid, L"Reading properties: out of memory");
             }
         }
-        const bool rowsetSet = wanted[s].set == DBPROPSET_ROWSET;
+        const bool rowsetSet = w.set == DBPROPSET_ROWSET;
         for (ULONG i = 0; i < out.cProperties; ++i) {
             DBPROP& p = out.rgProperties[i];
-            p.dwPropertyID = wanted[s].ids[i];
+            p.dwPropertyID = w.ids ? w.ids[i] : kIds[i];
             p.dwOptions = DBPROPOPTIONS_REQUIRED;
             p.colid = DB_NULLID;
             VariantInit(&p.vValue);
             ++total;
-            auto it = rowsetSet ? values_.find(p.dwPropertyID) : values_.end();
-            if (it == values_.end()) {
+            const size_t known = rowsetSet ? IndexOf(p.dwPropertyID) : kCount;
+            if (known == kCount) {
                 p.dwStatus = DBPROPSTATUS_NOTSUPPORTED;
                 continue;
             }
             p.dwStatus = DBPROPSTATUS_OK;
             p.vValue.vt = VT_BOOL;
-            p.vValue.boolVal = it->second ? VARIANT_TRUE : VARIANT_FALSE;
+            p.vValue.boolVal = values_[known] ? VARIANT_TRUE : VARIANT_FALSE;
             ++found;
         }
     }
-    *pcPropertySets = static_cast<ULONG>(wanted.size());
+    *pcPropertySets = setCount;
     *prgPropertySets = sets;
     if (found == total)
         return S_OK;

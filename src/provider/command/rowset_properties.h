@@ -5,7 +5,7 @@
 // DBPROPSTATUS_NOTSUPPORTED.
 #pragma once
 
-#include <map>
+#include <cstddef>
 
 #include "vornoledb/platform/oledb.h"
 
@@ -26,7 +26,13 @@ class RowsetProperties {
                 DBPROPSET** prgPropertySets, REFIID iid) const;
 
   private:
-    std::map<DBPROPID, bool> values_;
+    // The properties known, in ascending id order (the order "all properties" lists them
+    // in), and their values. A fixed table: a command and each of its rowsets copy it.
+    static constexpr size_t kCount = 6;
+    static const DBPROPID kIds[kCount];
+    // Index of id in kIds, or kCount when it is not one of ours.
+    static size_t IndexOf(DBPROPID id);
+    bool values_[kCount];
 };
 
 }  // namespace vorn::provider
