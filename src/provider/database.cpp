@@ -11,9 +11,7 @@ void Database::FinishStatement(sqlite3_stmt* stmt) {
     if (!stmt)
         return;
     sql::JetStatementCache* cache = Statements();
-    if (cache && cache->TranslationOf(stmt))
-        cache->Release(stmt);
-    else
+    if (!cache || !cache->Release(stmt))
         sqlite3_finalize(stmt);
 }
 

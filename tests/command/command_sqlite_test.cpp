@@ -189,6 +189,44 @@ TEST_F(SqliteCommandTest, LongValuesInEveryBindingMode) {
     EXPECT_EQ(VornOleDbCommand::dbError, command.GetBlobData(3, buffer, sizeof buffer));
 }
 
+TEST_F(SqliteCommandTest, ARepeatedQueryDescribesTheTableAsItIsNow) {
+    // The same text runs on one prepared statement; its columns follow the table when the
+    // table changes under it, on this connection or on another one.
+    Run(L"CREATE TABLE parts (id LONG, name TEXT(40))");
+    Run(L"INSERT INTO parts VALUES (1, 'bolt')");
+    const wchar_t* const query = L"SELECT * FROM parts";
+    for (int run = 0; run < 2; ++run) {
+        Run(query);
+        ASSERT_EQ(2u, command.GetColumnCount());
+        ASSERT_EQ(VornOleDbCommand::dbOK, command.FetchNext());
+        EXPECT_EQ(L"bolt", command.FieldAsString(2));
+    }
+
+    Run(L"DROP TABLE parts");
+    Run(L"CREATE TABLE parts (id LONG, made DATETIME, price CURRENCY)");
+    Run(L"INSERT INTO parts VALUES (2, #3/4/2021#, 1.5)");
+    Run(query);
+    ASSERT_EQ(3u, command.GetColumnCount());
+    EXPECT_EQ(L"made", command.GetColumnName(2));
+    EXPECT_EQ(DBTYPE_DATE, command.GetRawType(2));
+    EXPECT_EQ(DBTYPE_CY, command.GetRawType(3));
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.FetchNext());
+    EXPECT_EQ(L"2021-03-04", command.FieldAsString(2));
+    EXPECT_EQ(L"1.5000", command.FieldAsString(3));
+
+    command.Close();
+    RunSql(file, "ALTER TABLE parts ADD COLUMN note TEXT(10)");
+    for (int run = 0; run < 2; ++run) {
+        Run(query);
+        ASSERT_EQ(4u, command.GetColumnCount());
+        EXPECT_EQ(L"note", command.GetColumnName(4));
+        EXPECT_EQ(DBTYPE_WSTR, command.GetRawType(4));
+        ASSERT_EQ(VornOleDbCommand::dbOK, command.FetchNext());
+        EXPECT_EQ(L"1.5000", command.FieldAsString(3));
+        EXPECT_EQ(VornOleDbCommand::dbOK, command.IsNull(4));
+    }
+}
+
 TEST_F(SqliteCommandTest, BadSqlGivesTheEngineMessageAndTheStatement) {
     command.SetCommandText(L"SELECT * FROM nothere");
     EXPECT_EQ(VornOleDbCommand::dbError, command.Execute());

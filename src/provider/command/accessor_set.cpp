@@ -1,6 +1,7 @@
 // Accessors of rowsets.
 #include "provider/command/accessor_set.h"
 
+#include <new>
 #include <string>
 
 #include "provider/command/result_codes.h"
@@ -20,8 +21,7 @@ HRESULT BadHandle(REFIID iid) {
 
 HRESULT AccessorSet::Create(DBACCESSORFLAGS flags, DBCOUNTITEM cBindings,
                             const DBBINDING rgBindings[], DBLENGTH /*cbRowSize*/,
-                            HACCESSOR* phAccessor, DBBINDSTATUS rgStatus[],
-                            const std::vector<std::wstring>& columnNames) {
+                            HACCESSOR* phAccessor, DBBINDSTATUS rgStatus[]) {
     if (!phAccessor)
         return PostProviderError(E_INVALIDARG, IID_IAccessor,
                                  L"Creating an accessor: no place for the accessor handle");
@@ -37,33 +37,43 @@ HRESULT AccessorSet::Create(DBACCESSORFLAGS flags, DBCOUNTITEM cBindings,
             L"Creating an accessor: a rowset's accessors bind row data (DBACCESSOR_ROWDATA), "
             L"without DBACCESSOR_PASSBYREF or DBACCESSOR_PARAMETERDATA");
 
-    auto accessor = std::make_unique<Accessor>();
-    accessor->flags = flags;
-    accessor->bindings.assign(rgBindings, rgBindings + cBindings);
-    accessor->objects.resize(cBindings);
+    Accessor accessor;
+    accessor.flags = flags;
+    accessor.refs = 1;
+    accessor.count = cBindings;
+    if (cBindings) {
+        accessor.bindings.reset(new (std::nothrow) AccessorBinding[cBindings]);
+        if (!accessor.bindings)
+            return PostProviderError(E_OUTOFMEMORY, IID_IAccessor,
+                                     L"Creating an accessor: out of memory for " +
+                                         std::to_wstring(cBindings) + L" bindings");
+    }
+    const size_t columnCount = ColumnCount();
     std::wstring firstProblem;
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; i < cBindings; ++i) {
-        DBBINDING& b = accessor->bindings[i];
+        AccessorBinding& kept = accessor.bindings[i];
+        kept.binding = rgBindings[i];
+        DBBINDING& b = kept.binding;
         DBBINDSTATUS status = DBBINDSTATUS_OK;
         std::wstring problem;
         // Named only when something is wrong: the text costs more than the checks.
         auto which = [i] { return L"binding " + std::to_wstring(i + 1); };
-        if (b.iOrdinal == 0 || b.iOrdinal > columnTypes_.size()) {
+        if (b.iOrdinal == 0 || b.iOrdinal > columnCount) {
             status = DBBINDSTATUS_BADORDINAL;
             problem = which() + L" names column " + std::to_wstring(b.iOrdinal) +
-                      L", but the rowset's columns are 1 to " +
-                      std::to_wstring(columnTypes_.size());
+                      L", but the rowset's columns are 1 to " + std::to_wstring(columnCount);
         } else if (b.dwPart == 0 || (b.dwPart & ~(DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS))) {
             status = DBBINDSTATUS_BADBINDINFO;
             problem = which() + L" binds no valid part (value, length, status)";
         } else if (b.dwMemOwner != DBMEMOWNER_CLIENTOWNED) {
             status = DBBINDSTATUS_BADBINDINFO;
             problem = which() + L" asks for provider-owned memory, which this rowset does not give";
-        } else if (!IsSupportedConversion(columnTypes_[b.iOrdinal - 1], b.wType)) {
+        } else if (!IsSupportedConversion((*columns_)[b.iOrdinal - 1].type.type, b.wType)) {
+            const ResultColumn& column = (*columns_)[b.iOrdinal - 1];
             status = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
-            problem = which() + L" asks for column '" + columnNames[b.iOrdinal - 1] + L"' (" +
-                      DbTypeName(columnTypes_[b.iOrdinal - 1]) + L") as " +
+            problem = which() + L" asks for column '" + column.name + L"' (" +
+                      DbTypeName(column.type.type) + L") as " +
                       ((b.wType & DBTYPE_BYREF) ? std::wstring(L"DBTYPE_BYREF | ") : L"") +
                       DbTypeName(b.wType) + L", which is not supported";
         } else if (b.wType == DBTYPE_IUNKNOWN && b.pObject &&
@@ -75,12 +85,12 @@ HRESULT AccessorSet::Create(DBACCESSORFLAGS flags, DBCOUNTITEM cBindings,
         }
         // Keep a copy of the object description; the consumer's may not outlive the call.
         if (b.pObject) {
-            accessor->objects[i] = *b.pObject;
+            kept.object = *b.pObject;
         } else {
-            accessor->objects[i].dwFlags = 0;
-            accessor->objects[i].iid = IID_ISequentialStream;
+            kept.object.dwFlags = 0;
+            kept.object.iid = IID_ISequentialStream;
         }
-        b.pObject = nullptr;
+        b.pObject = &kept.object;
         b.pTypeInfo = nullptr;
         b.pBindExt = nullptr;
         if (rgStatus)
@@ -94,40 +104,52 @@ HRESULT AccessorSet::Create(DBACCESSORFLAGS flags, DBCOUNTITEM cBindings,
     if (bad)
         return PostProviderError(DB_E_ERRORSOCCURRED, IID_IAccessor,
                                  L"Creating an accessor: " + firstProblem);
-    for (DBCOUNTITEM i = 0; i < cBindings; ++i)
-        accessor->bindings[i].pObject = &accessor->objects[i];
-    for (size_t slot = 0; slot < accessors_.size(); ++slot)
-        if (!accessors_[slot]) {
-            accessors_[slot] = std::move(accessor);
-            *phAccessor = slot + 1;
+    if (first_.refs == 0) {
+        first_ = std::move(accessor);
+        *phAccessor = 1;
+        return S_OK;
+    }
+    for (size_t slot = 0; slot < more_.size(); ++slot)
+        if (more_[slot].refs == 0) {
+            more_[slot] = std::move(accessor);
+            *phAccessor = slot + 2;
             return S_OK;
         }
-    accessors_.push_back(std::move(accessor));
-    *phAccessor = accessors_.size();
+    more_.push_back(std::move(accessor));
+    *phAccessor = more_.size() + 1;
     return S_OK;
 }
 
+Accessor* AccessorSet::Slot(HACCESSOR h) {
+    Accessor* a = nullptr;
+    if (h == 1)
+        a = &first_;
+    else if (h >= 2 && h - 2 < more_.size())
+        a = &more_[h - 2];
+    return a && a->refs > 0 ? a : nullptr;
+}
+
 const Accessor* AccessorSet::Find(HACCESSOR h) const {
-    if (h == DB_NULL_HACCESSOR || h > accessors_.size())
-        return nullptr;
-    return accessors_[h - 1].get();
+    return const_cast<AccessorSet*>(this)->Slot(h);
 }
 
 HRESULT AccessorSet::AddRef(HACCESSOR h, DBREFCOUNT* pcRefCount) {
-    if (!Find(h))
+    Accessor* a = Slot(h);
+    if (!a)
         return BadHandle(IID_IAccessor);
-    const ULONG refs = ++accessors_[h - 1]->refs;
+    const ULONG refs = ++a->refs;
     if (pcRefCount)
         *pcRefCount = refs;
     return S_OK;
 }
 
 HRESULT AccessorSet::Release(HACCESSOR h, DBREFCOUNT* pcRefCount) {
-    if (!Find(h))
+    Accessor* a = Slot(h);
+    if (!a)
         return BadHandle(IID_IAccessor);
-    const ULONG refs = --accessors_[h - 1]->refs;
+    const ULONG refs = --a->refs;
     if (refs == 0)
-        accessors_[h - 1].reset();
+        *a = Accessor();
     if (pcRefCount)
         *pcRefCount = refs;
     return S_OK;
@@ -144,16 +166,16 @@ HRESULT AccessorSet::GetBindings(HACCESSOR h, DBACCESSORFLAGS* pdwFlags, DBCOUNT
     if (!a)
         return BadHandle(IID_IAccessor);
     *pdwFlags = a->flags;
-    const size_t n = a->bindings.size();
+    const size_t n = a->count;
     if (n == 0)
         return S_OK;
     auto* out = static_cast<DBBINDING*>(CoTaskMemAlloc(n * sizeof(DBBINDING)));
     if (!out)
         return PostProviderError(E_OUTOFMEMORY, IID_IAccessor, L"Out of memory");
     for (size_t i = 0; i < n; ++i) {
-        out[i] = a->bindings[i];
+        out[i] = a->Binding(i);
         out[i].pObject = nullptr;
-        if (a->bindings[i].wType == DBTYPE_IUNKNOWN) {
+        if (a->Binding(i).wType == DBTYPE_IUNKNOWN) {
             out[i].pObject = static_cast<DBOBJECT*>(CoTaskMemAlloc(sizeof(DBOBJECT)));
             if (!out[i].pObject) {
                 for (size_t k = 0; k < i; ++k)
@@ -161,7 +183,7 @@ HRESULT AccessorSet::GetBindings(HACCESSOR h, DBACCESSORFLAGS* pdwFlags, DBCOUNT
                 CoTaskMemFree(out);
                 return PostProviderError(E_OUTOFMEMORY, IID_IAccessor, L"Out of memory");
             }
-            *out[i].pObject = a->objects[i];
+            *out[i].pObject = a->bindings[i].object;
         }
     }
     *pcBindings = static_cast<DBCOUNTITEM>(n);

@@ -246,7 +246,8 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
                                      (name ? Utf8ToWide(name) : std::wstring(L"?")) +
                                      L" (values are written into the SQL text)");
     }
-    const sql::TranslationResult* translation = cache.TranslationOf(stmt);
+    const sql::JetStatementCache::Kept kept = cache.KeptWith(stmt);
+    const sql::TranslationResult* translation = kept.translation;
     const sql::JetStatementKind kind =
         translation ? translation->kind : sql::JetStatementKind::Select;
     const bool isQuery = kind == sql::JetStatementKind::Select && sqlite3_column_count(stmt) > 0;
@@ -258,7 +259,7 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     if (isQuery && wantRowset)
         return CreateRowset(db_, stmt, text_, properties_, static_cast<ICommandText*>(this),
-                            nullptr, riid, ppRowset);
+                            nullptr, riid, ppRowset, kept.description);
     if (isQuery && sqlite3_stmt_readonly(stmt)) {
         cache.Release(stmt);  // a query whose rows nobody wants
         return S_OK;

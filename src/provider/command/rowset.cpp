@@ -25,12 +25,6 @@ constexpr uint64_t kAllRows = UINT64_MAX;
 // Rows stepped ahead of the one asked for, in one batch.
 constexpr uint64_t kReadAhead = 32;
 
-struct RowsetColumn {
-    std::wstring name;
-    ColumnType type;
-    DBCOLUMNFLAGS flags = 0;
-};
-
 int StorageClassOf(CellKind kind) {
     switch (kind) {
         case CellKind::Integer:
@@ -85,18 +79,18 @@ std::wstring ConversionProblem(DBSTATUS status, DBTYPE target) {
 class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInfo, IRowsetChange>,
                      public LazyResult {
   public:
-    Rowset(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const std::wstring& text,
-           const RowsetProperties& properties, IUnknown* specification)
+    Rowset(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const RowsetProperties& properties,
+           IUnknown* specification)
         : db_(std::move(db)),
           stmt_(stmt),
           readOnly_(sqlite3_stmt_readonly(stmt) != 0),
-          text_(text),
           properties_(properties),
           specification_(specification) {}
 
     ~Rowset() override { Finish(); }
 
-    HRESULT Init(const std::vector<ColumnType>* columnTypes);
+    HRESULT Init(const std::wstring& statementText, const std::vector<ColumnType>* columnTypes,
+                 std::shared_ptr<const ResultDescription>* kept);
 
     // IRowset
     HRESULT AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
@@ -110,20 +104,20 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
 
     // IAccessor
     HRESULT AddRefAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override {
-        return accessors_->AddRef(hAccessor, pcRefCount);
+        return accessors_.AddRef(hAccessor, pcRefCount);
     }
     HRESULT CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM cBindings,
                            const DBBINDING rgBindings[], DBLENGTH cbRowSize, HACCESSOR* phAccessor,
                            DBBINDSTATUS rgStatus[]) override {
-        return accessors_->Create(dwAccessorFlags, cBindings, rgBindings, cbRowSize, phAccessor,
-                                  rgStatus, names_);
+        return accessors_.Create(dwAccessorFlags, cBindings, rgBindings, cbRowSize, phAccessor,
+                                 rgStatus);
     }
     HRESULT GetBindings(HACCESSOR hAccessor, DBACCESSORFLAGS* pdwAccessorFlags,
                         DBCOUNTITEM* pcBindings, DBBINDING** prgBindings) override {
-        return accessors_->GetBindings(hAccessor, pdwAccessorFlags, pcBindings, prgBindings);
+        return accessors_.GetBindings(hAccessor, pdwAccessorFlags, pcBindings, prgBindings);
     }
     HRESULT ReleaseAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) override {
-        return accessors_->Release(hAccessor, pcRefCount);
+        return accessors_.Release(hAccessor, pcRefCount);
     }
 
     // IColumnsInfo
@@ -142,13 +136,13 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
                                 IUnknown** ppReferencedRowset) override {
         if (ppReferencedRowset)
             *ppReferencedRowset = nullptr;
-        if (iOrdinal == 0 || iOrdinal > columns_.size())
+        if (iOrdinal == 0 || iOrdinal > Columns().size())
             return PostProviderError(
                 DB_E_BADORDINAL, IID_IRowsetInfo,
                 L"Column " + std::to_wstring(iOrdinal) + L" is not a column of the rowset");
         return PostProviderError(
             DB_E_NOTAREFERENCECOLUMN, IID_IRowsetInfo,
-            L"Column '" + columns_[iOrdinal - 1].name + L"' does not refer to another rowset");
+            L"Column '" + Columns()[iOrdinal - 1].name + L"' does not refer to another rowset");
     }
     HRESULT GetSpecification(REFIID riid, IUnknown** ppSpecification) override {
         if (!ppSpecification)
@@ -187,21 +181,30 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     HRESULT ChangesNotSupported(const std::wstring& what) {
         return PostProviderError(
             DB_E_NOTSUPPORTED, IID_IRowsetChange,
-            what + L" through the result of " + QuotedStatement(text_) +
+            what + L" through the result of " + QuotedStatement(Text()) +
                 L" is not supported: run an UPDATE, INSERT or DELETE statement instead");
     }
-    std::wstring Context() const { return L"Reading the result of " + QuotedStatement(text_); }
+    std::wstring Context() const { return L"Reading the result of " + QuotedStatement(Text()); }
+    const std::wstring& Text() const { return description_->statement; }
+    const std::vector<ResultColumn>& Columns() const { return description_->columns; }
 
     std::shared_ptr<Database> db_;
     sqlite3_stmt* stmt_;
     const bool readOnly_;
-    const std::wstring text_;
     RowsetProperties properties_;
     ComPtr<IUnknown> specification_;
 
-    std::vector<RowsetColumn> columns_;
-    std::vector<std::wstring> names_;
-    std::unique_ptr<AccessorSet> accessors_;
+    // The statement and its columns: shared with the statement cache and other rowsets of
+    // the same statement, or this rowset's own when a column is typed by its first value.
+    std::shared_ptr<const ResultDescription> description_;
+    // Set by Init over the first step only: what describing the columns again needs.
+    struct FirstStep {
+        bool pending = false;
+        const std::vector<ColumnType>* columnTypes = nullptr;
+        std::shared_ptr<const ResultDescription>* kept = nullptr;
+    };
+    FirstStep firstStep_;
+    AccessorSet accessors_;
 
     RowStore store_;
     RowEncoder encoder_;
@@ -219,52 +222,44 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     HeldRows held_;
 };
 
-HRESULT Rowset::Init(const std::vector<ColumnType>* columnTypes) {
-    sqlite3* h = db_->Handle();
-    const int count = sqlite3_column_count(stmt_);
-    columns_.resize(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        RowsetColumn& c = columns_[static_cast<size_t>(i)];
-        const char* name = sqlite3_column_name(stmt_, i);
-        c.name = name ? Utf8ToWide(name) : std::wstring();
-        if (columnTypes && static_cast<size_t>(i) < columnTypes->size())
-            c.type = (*columnTypes)[static_cast<size_t>(i)];
-        else
-            c.type = TypeFromDeclaration(sqlite3_column_decltype(stmt_, i));
-        // Any column may come back NULL (outer joins); a table's column can be set to NULL
-        // unless it is declared NOT NULL.
-        c.flags = DBCOLUMNFLAGS_MAYBENULL;
-        const char* table = sqlite3_column_table_name(stmt_, i);
-        const char* origin = sqlite3_column_origin_name(stmt_, i);
-        if (table && origin) {
-            int notNull = 0;
-            if (sqlite3_table_column_metadata(h, sqlite3_column_database_name(stmt_, i), table,
-                                              origin, nullptr, nullptr, &notNull, nullptr,
-                                              nullptr) != SQLITE_OK)
-                notNull = 0;
-            if (!notNull)
-                c.flags |= DBCOLUMNFLAGS_ISNULLABLE;
-            c.flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
-        }
+HRESULT Rowset::Init(const std::wstring& statementText, const std::vector<ColumnType>* columnTypes,
+                     std::shared_ptr<const ResultDescription>* kept) {
+    // The description kept with the statement serves while SQLite has not re-prepared it.
+    if (kept && *kept && !columnTypes && DescribesCurrently(**kept, stmt_, statementText)) {
+        description_ = *kept;
+    } else {
+        description_ = DescribeResult(db_->Handle(), stmt_, statementText, columnTypes);
+        if (kept && !columnTypes)
+            *kept = description_;
     }
-    cells_.resize(columns_.size());
+    cells_.resize(Columns().size());
 
-    if (!Fill(1))
+    // SQLite re-prepares a statement whose schema changed in its first step, and only then
+    // do its columns say what the result holds: the first step describes them again then.
+    firstStep_ = FirstStep{true, columnTypes, columnTypes ? nullptr : kept};
+    const bool filled = Fill(1);
+    firstStep_ = FirstStep();
+    if (!filled)
         return PostFailure();
-    // Columns without a usable declaration take the type of their first value.
-    const char* first = nullptr;
-    size_t firstSize = 0;
-    const bool haveFirst = store_.RowCount() > 0 && store_.Row(0, &first, &firstSize) &&
-                           DecodeRow(first, firstSize, cells_);
-    for (size_t i = 0; i < columns_.size(); ++i) {
-        RowsetColumn& c = columns_[i];
-        if (!c.type.fromValue) {
+    if (description_->typedByValue) {
+        // Columns without a usable declaration take the type of their first value, in a
+        // description of this result's own.
+        auto own = std::make_shared<ResultDescription>(*description_);
+        const char* first = nullptr;
+        size_t firstSize = 0;
+        const bool haveFirst = store_.RowCount() > 0 && store_.Row(0, &first, &firstSize) &&
+                               DecodeRow(first, firstSize, cells_);
+        for (size_t i = 0; i < own->columns.size(); ++i) {
+            ResultColumn& c = own->columns[i];
+            if (!c.type.fromValue)
+                continue;
+            c.type = haveFirst
+                         ? TypeFromStorageClass(StorageClassOf(cells_[i].kind), cells_[i].size)
+                         : TypeFromStorageClass(SQLITE_NULL, 0);
             c.flags |= c.type.flags;
-            continue;
         }
-        c.type = haveFirst ? TypeFromStorageClass(StorageClassOf(cells_[i].kind), cells_[i].size)
-                           : TypeFromStorageClass(SQLITE_NULL, 0);
-        c.flags |= c.type.flags;
+        own->typedByValue = false;
+        description_ = std::move(own);
     }
     // A statement that writes finishes now, so that it holds no lock once Execute returns.
     if (!readOnly_ && !Fill(kAllRows))
@@ -273,13 +268,7 @@ HRESULT Rowset::Init(const std::vector<ColumnType>* columnTypes) {
         db_->RegisterResult(this);
         registered_ = true;
     }
-
-    std::vector<DBTYPE> types;
-    for (const RowsetColumn& c : columns_) {
-        types.push_back(c.type.type);
-        names_.push_back(c.name);
-    }
-    accessors_ = std::make_unique<AccessorSet>(std::move(types));
+    accessors_.SetColumns(&description_->columns);
     return S_OK;
 }
 
@@ -291,11 +280,21 @@ bool Rowset::Fill(uint64_t wanted) {
     // Rows are stepped a few at a time, and the connection's (recursive) mutex is held over
     // the batch, so that reading each value does not lock and unlock it again.
     const uint64_t target = std::max(wanted, store_.RowCount() + kReadAhead);
-    const int columns = static_cast<int>(columns_.size());
+    int columns = static_cast<int>(cells_.size());
     sqlite3_mutex* mutex = sqlite3_db_mutex(db_->Handle());
     sqlite3_mutex_enter(mutex);
     while (!done_ && store_.RowCount() < target) {
         const int rc = sqlite3_step(stmt_);
+        if (firstStep_.pending && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
+            firstStep_.pending = false;
+            if (PreparationOf(stmt_) != description_->preparation) {
+                description_ = DescribeResult(db_->Handle(), stmt_, Text(), firstStep_.columnTypes);
+                if (firstStep_.kept)
+                    *firstStep_.kept = description_;
+                cells_.resize(Columns().size());
+                columns = static_cast<int>(cells_.size());
+            }
+        }
         if (rc == SQLITE_ROW) {
             const size_t size = encoder_.Measure(stmt_, columns);
             char* out = store_.Append(size);
@@ -448,14 +447,14 @@ HRESULT Rowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTION
 }
 
 HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
-    const Accessor* accessor = accessors_->Find(hAccessor);
+    const Accessor* accessor = accessors_.Find(hAccessor);
     if (!accessor)
         return PostProviderError(DB_E_BADACCESSORHANDLE, IID_IRowset,
                                  L"Reading a row: the accessor handle is not one of this rowset's");
     if (!held_.IsHeld(hRow))
         return PostProviderError(DB_E_BADROWHANDLE, IID_IRowset,
                                  L"Reading a row: the row handle is not a row this rowset holds");
-    if (!pData && !accessor->bindings.empty())
+    if (!pData && accessor->count != 0)
         return PostProviderError(E_INVALIDARG, IID_IRowset, L"Reading a row: no buffer was given");
     const uint64_t row = hRow - 1;
     const char* bytes = nullptr;
@@ -468,9 +467,11 @@ HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
             Context() + L": the stored form of row " + std::to_wstring(row + 1) + L" is damaged");
     auto* data = static_cast<BYTE*>(pData);
     DBCOUNTITEM failures = 0;
-    for (const DBBINDING& b : accessor->bindings) {
+    const std::vector<ResultColumn>& columns = Columns();
+    for (DBCOUNTITEM k = 0; k < accessor->count; ++k) {
+        const DBBINDING& b = accessor->Binding(k);
         const size_t column = b.iOrdinal - 1;
-        const RowsetColumn& c = columns_[column];
+        const ResultColumn& c = columns[column];
         ConversionTarget target;
         target.type = b.wType;
         target.value = (b.dwPart & DBPART_VALUE) ? data + b.obValue : nullptr;
@@ -498,7 +499,7 @@ HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
     }
     if (failures == 0)
         return S_OK;
-    return failures < accessor->bindings.size() ? DB_S_ERRORSOCCURRED : DB_E_ERRORSOCCURRED;
+    return failures < accessor->count ? DB_S_ERRORSOCCURRED : DB_E_ERRORSOCCURRED;
 }
 
 HRESULT Rowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
@@ -509,11 +510,12 @@ HRESULT Rowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
     *pcColumns = 0;
     *prgInfo = nullptr;
     *ppStringsBuffer = nullptr;
-    const size_t n = columns_.size();
+    const std::vector<ResultColumn>& columns = Columns();
+    const size_t n = columns.size();
     if (n == 0)
         return S_OK;
     size_t chars = 0;
-    for (const RowsetColumn& c : columns_)
+    for (const ResultColumn& c : columns)
         chars += c.name.size() + 1;
     auto* info = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(n * sizeof(DBCOLUMNINFO)));
     auto* strings = static_cast<OLECHAR*>(CoTaskMemAlloc(chars * sizeof(OLECHAR)));
@@ -525,7 +527,7 @@ HRESULT Rowset::GetColumnInfo(DBORDINAL* pcColumns, DBCOLUMNINFO** prgInfo,
     }
     OLECHAR* next = strings;
     for (size_t i = 0; i < n; ++i) {
-        const RowsetColumn& c = columns_[i];
+        const ResultColumn& c = columns[i];
         DBCOLUMNINFO& out = info[i];
         std::memset(&out, 0, sizeof out);
         std::memcpy(next, c.name.c_str(), (c.name.size() + 1) * sizeof(OLECHAR));
@@ -559,8 +561,8 @@ HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
         const bool named = id.eKind == DBKIND_NAME || id.eKind == DBKIND_GUID_NAME ||
                            id.eKind == DBKIND_PGUID_NAME;
         if (named && id.uName.pwszName) {
-            for (size_t c = 0; c < columns_.size(); ++c)
-                if (wcscasecmp(columns_[c].name.c_str(), id.uName.pwszName) == 0) {
+            for (size_t c = 0; c < Columns().size(); ++c)
+                if (wcscasecmp(Columns()[c].name.c_str(), id.uName.pwszName) == 0) {
                     rgColumns[i] = static_cast<DBORDINAL>(c + 1);
                     break;
                 }
@@ -581,19 +583,19 @@ HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
                      IUnknown* specification, const std::vector<ColumnType>* columnTypes,
-                     REFIID riid, IUnknown** ppRowset) {
+                     REFIID riid, IUnknown** ppRowset,
+                     std::shared_ptr<const ResultDescription>* keptDescription) {
     if (!ppRowset) {
         db->FinishStatement(stmt);
         return PostProviderError(E_INVALIDARG, IID_ICommand, L"No place for the rowset was given");
     }
     *ppRowset = nullptr;
-    ComPtr<Rowset> rowset(new (std::nothrow)
-                              Rowset(db, stmt, statementText, properties, specification));
+    ComPtr<Rowset> rowset(new (std::nothrow) Rowset(db, stmt, properties, specification));
     if (!rowset) {
         db->FinishStatement(stmt);
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");
     }
-    const HRESULT hr = rowset->Init(columnTypes);
+    const HRESULT hr = rowset->Init(statementText, columnTypes, keptDescription);
     if (FAILED(hr))
         return hr;
     const HRESULT qi = rowset->QueryInterface(riid, reinterpret_cast<void**>(ppRowset));

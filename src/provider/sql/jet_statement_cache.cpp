@@ -199,13 +199,13 @@ int JetStatementCache::Step(sqlite3_stmt* stmt) {
     return rc;
 }
 
-void JetStatementCache::Release(sqlite3_stmt* stmt) {
+bool JetStatementCache::Release(sqlite3_stmt* stmt) {
     if (!stmt)
-        return;
+        return false;
     Lock lock(*this);
     const auto it = byStmt_.find(stmt);
     if (it == byStmt_.end())
-        return;
+        return false;
     Entry* e = it->second.get();
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
@@ -213,15 +213,24 @@ void JetStatementCache::Release(sqlite3_stmt* stmt) {
     if (!e->cached) {
         Finalize(e);
         byStmt_.erase(it);
-        return;
+        return true;
     }
     Evict();
+    return true;
 }
 
 const TranslationResult* JetStatementCache::TranslationOf(sqlite3_stmt* stmt) const {
     Lock lock(*this);
     const auto it = byStmt_.find(stmt);
     return it == byStmt_.end() ? nullptr : &it->second->translation;
+}
+
+JetStatementCache::Kept JetStatementCache::KeptWith(sqlite3_stmt* stmt) {
+    Lock lock(*this);
+    const auto it = byStmt_.find(stmt);
+    if (it == byStmt_.end())
+        return Kept();
+    return Kept{&it->second->translation, &it->second->description};
 }
 
 void JetStatementCache::Clear() {

@@ -28,6 +28,11 @@
 
 #include "provider/sql/jet_sql.h"
 
+namespace vorn::provider {
+// What the rowset layer knows of a statement's result columns (provider/command).
+struct ResultDescription;
+}  // namespace vorn::provider
+
 namespace vorn::provider::sql {
 
 class JetConnection;
@@ -51,12 +56,25 @@ class JetStatementCache {
     // @@IDENTITY and schema changes.
     int Step(sqlite3_stmt* stmt);
 
-    // Gives a statement from Acquire back (reset, bindings cleared, kept for reuse).
-    void Release(sqlite3_stmt* stmt);
+    // Gives a statement from Acquire back (reset, bindings cleared, kept for reuse). False
+    // (and nothing done) for a statement that is not from this cache.
+    bool Release(sqlite3_stmt* stmt);
 
     // The translation a statement came from (its kind, whether it changes the schema), or
     // null for a statement that is not from this cache.
     const TranslationResult* TranslationOf(sqlite3_stmt* stmt) const;
+
+    // What the cache keeps with a statement from Acquire: its translation, and a slot in
+    // which the rowset layer keeps the description of the statement's result columns, so
+    // that running the statement again does not describe them again. The slot lives as
+    // long as the statement; whoever fills it must tell a stale description from a current
+    // one (SQLite re-prepares a statement after a schema change). Both pointers stay valid
+    // until the statement is released; both are null for a statement not from this cache.
+    struct Kept {
+        const TranslationResult* translation = nullptr;
+        std::shared_ptr<const ResultDescription>* description = nullptr;
+    };
+    Kept KeptWith(sqlite3_stmt* stmt);
 
     // Finalizes every statement not in use; those in use go when released.
     void Clear();
@@ -71,7 +89,8 @@ class JetStatementCache {
         bool cached = false;  // in the LRU list (else finalized on release)
         uint64_t generation = 0;
         int64_t schemaVersion = -1;
-        sqlite3_stmt* identityReader = nullptr;  // reads @@IDENTITY after an INSERT
+        sqlite3_stmt* identityReader = nullptr;                // reads @@IDENTITY after an INSERT
+        std::shared_ptr<const ResultDescription> description;  // see Kept
         std::list<Entry*>::iterator lru;
     };
 

@@ -1,0 +1,52 @@
+// The description of a statement's result columns as a rowset reports them: names, types
+// and flags, read from SQLite's metadata of the prepared statement. Describing costs
+// more than running a short statement (names converted to wide text, a lookup of each
+// column's table definition), so a description is made once per prepared statement and
+// shared, read-only, by every rowset over that statement; the statement cache keeps it
+// with the statement.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "provider/types/column_types.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vorn::provider {
+
+struct ResultColumn {
+    std::wstring name;
+    ColumnType type;
+    // DBCOLUMNFLAGS_MAYBENULL, ISNULLABLE and WRITEUNKNOWN as the table says, and the
+    // type's own flags unless the type is still to be taken from the first value.
+    DBCOLUMNFLAGS flags = 0;
+};
+
+struct ResultDescription {
+    // The statement as the host wrote it (named in messages about the result).
+    std::wstring statement;
+    std::vector<ResultColumn> columns;
+    // Some column has no usable declared type: each result takes it from its first value.
+    bool typedByValue = false;
+    // SQLite's count of re-preparations of the statement when it was described: a
+    // description with another count describes a statement that is gone.
+    int preparation = 0;
+};
+
+// Describes the result columns of stmt (prepared on db). columnTypes, when given, replaces
+// the declared types (one per column).
+std::shared_ptr<ResultDescription> DescribeResult(sqlite3* db, sqlite3_stmt* stmt,
+                                                  const std::wstring& statementText,
+                                                  const std::vector<ColumnType>* columnTypes);
+
+// SQLite's count of re-preparations of stmt (see ResultDescription::preparation).
+int PreparationOf(sqlite3_stmt* stmt);
+
+// True when description still describes stmt, prepared from statementText.
+bool DescribesCurrently(const ResultDescription& description, sqlite3_stmt* stmt,
+                        const std::wstring& statementText);
+
+}  // namespace vorn::provider
