@@ -64,25 +64,24 @@ std::wstring VornOleDbCommand::ValueText(DBTYPE type, const BYTE* value, DBLENGT
             return VornFormat(L"%c", static_cast<wint_t>(code));
         }
         case DBTYPE_UI1:
-            return VornFormat(L"%hu", static_cast<unsigned>(LoadOr<uint8_t>(value, size, 0)));
+            return UnsignedText(LoadOr<uint8_t>(value, size, 0));
         case DBTYPE_I2:
-            return VornFormat(L"%hd", static_cast<int>(LoadOr<int16_t>(value, size, 0)));
+            return IntegerText(LoadOr<int16_t>(value, size, 0));
         case DBTYPE_UI2:
-            return VornFormat(L"%hu", static_cast<unsigned>(LoadOr<uint16_t>(value, size, 0)));
+            return UnsignedText(LoadOr<uint16_t>(value, size, 0));
         case DBTYPE_I4:
         case DBTYPE_ERROR:
-            return VornFormat(L"%ld", static_cast<int>(LoadOr<int32_t>(value, size, 0)));
+            return IntegerText(LoadOr<int32_t>(value, size, 0));
         case DBTYPE_UI4:
-            return VornFormat(L"%lu", static_cast<unsigned>(LoadOr<uint32_t>(value, size, 0)));
+            return UnsignedText(LoadOr<uint32_t>(value, size, 0));
         case DBTYPE_I8:
-            return VornFormat(L"%I64d", static_cast<long long>(LoadOr<int64_t>(value, size, 0)));
+            return IntegerText(LoadOr<int64_t>(value, size, 0));
         case DBTYPE_UI8:
-            return VornFormat(L"%I64u",
-                              static_cast<unsigned long long>(LoadOr<uint64_t>(value, size, 0)));
+            return UnsignedText(LoadOr<uint64_t>(value, size, 0));
         case DBTYPE_R4:
-            return VornFormat(L"%f", static_cast<double>(LoadOr<float>(value, size, 0)));
+            return FixedText(static_cast<double>(LoadOr<float>(value, size, 0)));
         case DBTYPE_R8:
-            return VornFormat(L"%f", LoadOr<double>(value, size, 0));
+            return FixedText(LoadOr<double>(value, size, 0));
         case DBTYPE_CY:
             return CurrencyText(LoadOr<int64_t>(value, size, 0));
         case DBTYPE_DATE:
@@ -95,7 +94,7 @@ std::wstring VornOleDbCommand::ValueText(DBTYPE type, const BYTE* value, DBLENGT
             return VornFormat(L"%p", LoadOr<void*>(value, size, nullptr));
         case DBTYPE_BOOL:
             // VARIANT_BOOL as a plain number: -1 for true, 0 for false.
-            return VornFormat(L"%hd", static_cast<int>(LoadOr<int16_t>(value, size, 0)));
+            return IntegerText(LoadOr<int16_t>(value, size, 0));
         case DBTYPE_VARIANT: {
             VARIANT v;
             if (!Load(value, size, &v))

@@ -2,6 +2,7 @@
 #include "command/value_text.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cwctype>
 
@@ -107,11 +108,58 @@ std::wstring DecimalText(const DECIMAL& value) {
 std::wstring CurrencyText(int64_t tenThousandths) {
     const bool negative = tenThousandths < 0;
     // The magnitude in unsigned arithmetic, so that the smallest value has one too.
-    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(tenThousandths)
-                                        : static_cast<uint64_t>(tenThousandths);
-    return VornFormat(L"%s%I64u.%04u", negative ? L"-" : L"",
-                      static_cast<unsigned long long>(magnitude / 10000),
-                      static_cast<unsigned>(magnitude % 10000));
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(tenThousandths)
+                                  : static_cast<uint64_t>(tenThousandths);
+    // Written backwards from the end: four digits of the remainder, the point, the units.
+    wchar_t text[32];
+    wchar_t* p = text + sizeof text / sizeof text[0];
+    for (int i = 0; i < 4; ++i) {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    *--p = L'.';
+    do {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative)
+        *--p = L'-';
+    return std::wstring(p, text + sizeof text / sizeof text[0]);
+}
+
+std::wstring IntegerText(int64_t value) {
+    const bool negative = value < 0;
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    wchar_t text[24];
+    wchar_t* const end = text + sizeof text / sizeof text[0];
+    wchar_t* p = end;
+    do {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative)
+        *--p = L'-';
+    return std::wstring(p, end);
+}
+
+std::wstring UnsignedText(uint64_t value) {
+    wchar_t text[24];
+    wchar_t* const end = text + sizeof text / sizeof text[0];
+    wchar_t* p = end;
+    do {
+        *--p = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return std::wstring(p, end);
+}
+
+std::wstring FixedText(double value) {
+    // What printf's %f writes (six decimals, "inf", "nan", "-nan"), in the C locale.
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    if (result.ec != std::errc())
+        return VornFormat(L"%f", value);
+    return std::wstring(text, result.ptr);
 }
 
 int32_t LeadingLong(const wchar_t* text, size_t count) {

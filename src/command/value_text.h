@@ -18,6 +18,11 @@ std::wstring CalendarText(int year, int month, int day, int hour, int minute, in
 std::wstring DecimalText(const DECIMAL& value);
 // Whole units, ".", four digits of the remainder; "-" in front of a negative value.
 std::wstring CurrencyText(int64_t tenThousandths);
+// Decimal digits of an integer, "-" in front of a negative one (what %d and %u write).
+std::wstring IntegerText(int64_t value);
+std::wstring UnsignedText(uint64_t value);
+// Six decimals, as %f writes a double in the C locale.
+std::wstring FixedText(double value);
 
 // The leading decimal number of a text as the C runtime's atol reads it: white space,
 // an optional sign, digits; 0 when there are none; saturated to the signed 32-bit range.

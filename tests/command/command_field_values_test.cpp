@@ -80,6 +80,20 @@ TEST_F(FieldTest, FloatingPointAndCurrency) {
     EXPECT_EQ(INT32_MIN, Long<double>(DBTYPE_R8, 3e9));
     EXPECT_EQ(INT32_MIN, Long<double>(DBTYPE_R8, std::nan("")));
     EXPECT_EQ(INT32_MIN, Long<double>(DBTYPE_R8, -2147483648.5));
+    // Six decimals, rounded, whatever the magnitude, as printf's %f writes them.
+    EXPECT_EQ(L"0.333333", Text<double>(DBTYPE_R8, 1.0 / 3));
+    EXPECT_EQ(L"-0.666667", Text<double>(DBTYPE_R8, -2.0 / 3));
+    EXPECT_EQ(L"-0.000000", Text<double>(DBTYPE_R8, -0.0));
+    EXPECT_EQ(L"100000000000000000000.000000", Text<double>(DBTYPE_R8, 1e20));
+    EXPECT_EQ(L"0.000000", Text<double>(DBTYPE_R8, 2.5e-7));
+    EXPECT_EQ(L"inf", Text<double>(DBTYPE_R8, HUGE_VAL));
+    EXPECT_EQ(L"-inf", Text<float>(DBTYPE_R4, -HUGE_VALF));
+    EXPECT_EQ(L"nan", Text<double>(DBTYPE_R8, std::nan("")));
+    // 309 digits before the point: the text is never cut short.
+    EXPECT_EQ(309u + 7u, Text<double>(DBTYPE_R8, 1.5e308).size());
+    EXPECT_EQ(L"0.0000", Text<int64_t>(DBTYPE_CY, 0));
+    EXPECT_EQ(L"1.0000", Text<int64_t>(DBTYPE_CY, 10000));
+    EXPECT_EQ(L"922337203685477.5807", Text<int64_t>(DBTYPE_CY, INT64_MAX));
     EXPECT_EQ(L"12.3456", Text<int64_t>(DBTYPE_CY, 123456));
     EXPECT_EQ(L"-0.5000", Text<int64_t>(DBTYPE_CY, -5000));
     EXPECT_EQ(L"-1.2500", Text<int64_t>(DBTYPE_CY, -12500));
