@@ -1,6 +1,7 @@
 // Running the SQL text: the provider command, the rowset, the binding of its columns into
 // one row buffer, and the release of a result.
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "vornoledb/command.h"
@@ -10,6 +11,31 @@
 namespace {
 
 constexpr uint32_t kUnknownColumnCount = 0xFFFFFFFFu;
+
+// A row buffer up to this size stays allocated from one result to the next.
+constexpr size_t kKeptRowBuffer = 16 * 1024;
+
+// Working arrays of a bind: on the stack for the usual few columns, on the heap past that.
+template <class T, size_t N>
+class BindArray {
+  public:
+    explicit BindArray(size_t n, const T& initial) {
+        if (n > N) {
+            heap_.reset(new T[n]);
+            data_ = heap_.get();
+        }
+        std::fill(data_, data_ + n, initial);
+    }
+    BindArray(const BindArray&) = delete;
+    BindArray& operator=(const BindArray&) = delete;
+    T& operator[](size_t i) { return data_[i]; }
+    T* data() { return data_; }
+
+  private:
+    T local_[N];
+    std::unique_ptr<T[]> heap_;
+    T* data_ = local_;
+};
 
 uint64_t AlignUp(uint64_t offset, uint64_t alignment) {
     return (offset + alignment - 1) / alignment * alignment;
@@ -210,8 +236,9 @@ HRESULT VornOleDbCommand::BindColumns() {
     try {
         c.slots.assign(count, ColumnSlot());
         c.providerAllocated.assign(count, false);
-        std::vector<DBBINDING> bindings(count);
-        std::vector<DBOBJECT> objects(count);
+        constexpr size_t kOnStack = 16;
+        BindArray<DBBINDING, kOnStack> bindings(count, DBBINDING());
+        BindArray<DBOBJECT, kOnStack> objects(count, DBOBJECT());
         bool streamChosen = false;
         IID streamInterface = IID_ISequentialStream;
         uint64_t offset = 0;
@@ -305,7 +332,7 @@ HRESULT VornOleDbCommand::BindColumns() {
 
         const DBLENGTH rowSize = static_cast<DBLENGTH>(AlignUp(offset, 8));
         c.rowBuffer.assign(std::max<DBLENGTH>(rowSize, 8), 0);
-        std::vector<DBBINDSTATUS> bindStatus(count, DBBINDSTATUS_OK);
+        BindArray<DBBINDSTATUS, kOnStack> bindStatus(count, DBBINDSTATUS_OK);
         hr = c.accessor->CreateAccessor(DBACCESSOR_ROWDATA, count, bindings.data(), rowSize,
                                         &c.rowAccessor, bindStatus.data());
         if (FAILED(hr)) {
@@ -336,7 +363,11 @@ void VornOleDbCommand::ReleaseResult() {
     c.columnInfo = nullptr;
     c.columnNames = nullptr;
     c.columnInfoCount = 0;
-    std::vector<BYTE>().swap(c.rowBuffer);
+    // A small buffer serves the next result; a large one is given back.
+    if (c.rowBuffer.capacity() > kKeptRowBuffer)
+        std::vector<BYTE>().swap(c.rowBuffer);
+    else
+        c.rowBuffer.clear();
     c.slots.clear();
     c.providerAllocated.clear();
     ReleaseRow();

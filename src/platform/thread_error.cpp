@@ -46,7 +46,10 @@ class ErrorKey {
         if (p)
             p->AddRef();
         IErrorInfo* old = Take();
-        pthread_setspecific(key_, p);
+        // Clearing a thread that has no object (what every successful call does) writes
+        // nothing.
+        if (p)
+            pthread_setspecific(key_, p);
         if (old)
             old->Release();
     }

@@ -56,13 +56,14 @@ DBPROPSTATUS WriteText(const VARIANT& value, std::wstring* field) {
     return DBPROPSTATUS_OK;
 }
 
-HRESULT PostPropertyFailures(HRESULT hr, REFIID iid, const std::wstring& what,
+// what is a plain literal: the text is only built when something failed.
+HRESULT PostPropertyFailures(HRESULT hr, REFIID iid, const wchar_t* what,
                              const std::vector<std::wstring>& failures) {
     if (hr == S_OK) {
         ClearProviderError();
         return hr;
     }
-    PostProviderError(hr, iid, what + L": " + JoinFailures(failures));
+    PostProviderError(hr, iid, std::wstring(what) + L": " + JoinFailures(failures));
     return hr;
 }
 

@@ -19,7 +19,7 @@ namespace vorn::provider {
 namespace {
 
 constexpr size_t kBlockTarget = 64 * 1024;
-constexpr size_t kFirstBlock = 4 * 1024;
+constexpr size_t kFirstBlock = 512;
 constexpr size_t kCachedBlocks = 4;
 
 std::atomic<size_t> g_memoryLimit{size_t(64) << 20};
