@@ -129,6 +129,75 @@ TEST_F(RowsetCursor, RowHandlesAreCounted) {
     EXPECT_EQ(rowset->GetData(released, handle, &value), DB_E_BADACCESSORHANDLE);
 }
 
+TEST(RowsetHandles, ManyRowsAndAccessorsHeldAtOnce) {
+    CommandHarness h;
+    h.Sql("CREATE TABLE t(n INTEGER);");
+    for (int i = 1; i <= 12; ++i)
+        h.Sql("INSERT INTO t VALUES (" + std::to_string(i * 10) + ");");
+    ComPtr<IRowset> rowset;
+    ASSERT_EQ(h.Execute(L"SELECT n FROM t ORDER BY n", &rowset), S_OK);
+    ComPtr<IAccessor> accessor;
+    ASSERT_EQ(rowset.As(&accessor), S_OK);
+
+    // Three accessors at once, each reading the value its own way; a released handle is
+    // refused and its number serves the next accessor made.
+    DBBINDING asI4{};
+    asI4.iOrdinal = 1;
+    asI4.dwPart = DBPART_VALUE;
+    asI4.wType = DBTYPE_I4;
+    DBBINDING asI8 = asI4;
+    asI8.wType = DBTYPE_I8;
+    DBBINDING asR8 = asI4;
+    asR8.wType = DBTYPE_R8;
+    HACCESSOR i4 = 0, i8 = 0, r8 = 0;
+    ASSERT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &asI4, 0, &i4, nullptr), S_OK);
+    ASSERT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &asI8, 0, &i8, nullptr), S_OK);
+    ASSERT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &asR8, 0, &r8, nullptr), S_OK);
+    EXPECT_NE(i4, i8);
+    EXPECT_NE(i8, r8);
+    EXPECT_NE(i4, r8);
+    EXPECT_EQ(accessor->ReleaseAccessor(i8, nullptr), S_OK);
+    int64_t wide = 0;
+
+    // Every row of the result held at once, far more than a consumer usually holds.
+    DBCOUNTITEM obtained = 0;
+    HROW* rows = nullptr;
+    ASSERT_EQ(rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 12, &obtained, &rows), S_OK);
+    ASSERT_EQ(obtained, 12u);
+    EXPECT_EQ(rowset->GetData(rows[0], i8, &wide), DB_E_BADACCESSORHANDLE);
+    TakePostedError();
+    HACCESSOR again = 0;
+    ASSERT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &asI8, 0, &again, nullptr), S_OK);
+    EXPECT_EQ(again, i8);
+    // A second reference on every other row; the first release leaves those held.
+    for (DBCOUNTITEM k = 0; k < obtained; k += 2)
+        EXPECT_EQ(rowset->AddRefRows(1, &rows[k], nullptr, nullptr), S_OK);
+    EXPECT_EQ(rowset->ReleaseRows(obtained, rows, nullptr, nullptr, nullptr), S_OK);
+    for (DBCOUNTITEM k = 0; k < obtained; ++k) {
+        SCOPED_TRACE(k);
+        int32_t narrow = 0;
+        double real = 0;
+        if (k % 2) {
+            EXPECT_EQ(rowset->GetData(rows[k], i4, &narrow), DB_E_BADROWHANDLE);
+            TakePostedError();
+            continue;
+        }
+        ASSERT_EQ(rowset->GetData(rows[k], i4, &narrow), S_OK);
+        ASSERT_EQ(rowset->GetData(rows[k], again, &wide), S_OK);
+        ASSERT_EQ(rowset->GetData(rows[k], r8, &real), S_OK);
+        EXPECT_EQ(narrow, static_cast<int32_t>(k + 1) * 10);
+        EXPECT_EQ(wide, narrow);
+        EXPECT_EQ(real, narrow);
+    }
+    for (DBCOUNTITEM k = 0; k < obtained; k += 2)
+        EXPECT_EQ(rowset->ReleaseRows(1, &rows[k], nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(rowset->ReleaseRows(1, &rows[0], nullptr, nullptr, nullptr), DB_E_ERRORSOCCURRED);
+    TakePostedError();
+    CoTaskMemFree(rows);
+    for (HACCESSOR a : {i4, again, r8})
+        EXPECT_EQ(accessor->ReleaseAccessor(a, nullptr), S_OK);
+}
+
 TEST(RowsetCursorEmpty, EveryMoveEndsAtOnce) {
     CommandHarness h;
     h.Sql("CREATE TABLE t(n INTEGER);");

@@ -4,7 +4,7 @@
 namespace vorn::provider {
 
 ULONG* HeldRows::Find(HROW row) {
-    for (size_t i = few_.size(); i-- > 0;)
+    for (size_t i = fewCount_; i-- > 0;)
         if (few_[i].first == row)
             return &few_[i].second;
     if (many_.empty())
@@ -20,8 +20,8 @@ bool HeldRows::IsHeld(HROW row) const {
 ULONG HeldRows::Hold(HROW row) {
     if (ULONG* count = Find(row))
         return ++*count;
-    if (few_.size() < kFew)
-        few_.emplace_back(row, 1);
+    if (fewCount_ < kFew)
+        few_[fewCount_++] = {row, 1};
     else
         many_.emplace(row, 1);
     return 1;
@@ -36,14 +36,12 @@ bool HeldRows::AddRef(HROW row, ULONG* count) {
 }
 
 bool HeldRows::Release(HROW row, ULONG* left) {
-    for (size_t i = few_.size(); i-- > 0;) {
+    for (size_t i = fewCount_; i-- > 0;) {
         if (few_[i].first != row)
             continue;
         *left = --few_[i].second;
-        if (*left == 0) {
-            few_[i] = few_.back();
-            few_.pop_back();
-        }
+        if (*left == 0)
+            few_[i] = few_[--fewCount_];
         return true;
     }
     auto it = many_.find(row);

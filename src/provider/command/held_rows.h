@@ -1,10 +1,10 @@
 // Reference counts of the row handles a consumer holds. Consumers hold one or a few rows at
-// a time: those are kept in a short list; beyond it, handles go to a hash table.
+// a time: those are kept in a short list in place; beyond it, handles go to a hash table.
 #pragma once
 
 #include <unordered_map>
+#include <cstddef>
 #include <utility>
-#include <vector>
 
 #include "vornoledb/platform/oledb.h"
 
@@ -21,10 +21,13 @@ class HeldRows {
     bool IsHeld(HROW row) const;
 
   private:
-    static constexpr size_t kFew = 16;
+    static constexpr size_t kFew = 4;
     ULONG* Find(HROW row);
 
-    std::vector<std::pair<HROW, ULONG>> few_;
+    // The first few held rows in place (a consumer holding one row at a time never makes
+    // the rowset allocate for it), the rest in the hash table.
+    std::pair<HROW, ULONG> few_[kFew];
+    size_t fewCount_ = 0;
     std::unordered_map<HROW, ULONG> many_;
 };
 

@@ -130,10 +130,11 @@ void RowEncoder::Write(char* out) const {
     }
 }
 
-bool DecodeRow(const char* data, size_t size, std::vector<Cell>& cells) {
+bool DecodeRow(const char* data, size_t size, Cell* cells, size_t count) {
     const char* p = data;
     const char* end = data + size;
-    for (Cell& c : cells) {
+    for (Cell* cell = cells; cell != cells + count; ++cell) {
+        Cell& c = *cell;
         if (p >= end)
             return false;
         const uint8_t tag = static_cast<uint8_t>(*p++);

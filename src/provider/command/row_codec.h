@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "provider/command/small_array.h"
 
 struct sqlite3_stmt;
 
@@ -38,11 +39,11 @@ class RowEncoder {
         const void* bytes;
         size_t size;
     };
-    std::vector<Pending> pending_;
+    SmallArray<Pending, 4> pending_;
 };
 
-// Decodes an encoded row into cells (cells.size() columns). Returns false when the bytes
+// Decodes an encoded row into cells[0] to cells[count - 1]. Returns false when the bytes
 // end early (a damaged row).
-bool DecodeRow(const char* data, size_t size, std::vector<Cell>& cells);
+bool DecodeRow(const char* data, size_t size, Cell* cells, size_t count);
 
 }  // namespace vorn::provider

@@ -177,7 +177,10 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
   private:
     bool Fill(uint64_t wanted);
     void Finish();
-    HRESULT PostFailure() { return PostError(failure_); }
+    HRESULT PostFailure() {
+        return failure_ ? PostError(*failure_)
+                        : PostProviderError(E_FAIL, IID_IRowset, Context() + L": reading stopped");
+    }
     HRESULT ChangesNotSupported(const std::wstring& what) {
         return PostProviderError(
             DB_E_NOTSUPPORTED, IID_IRowsetChange,
@@ -208,11 +211,11 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
 
     RowStore store_;
     RowEncoder encoder_;
-    std::vector<Cell> cells_;
-    bool done_ = false;    // every row of the statement is in the store
-    bool failed_ = false;  // stepping stopped at failure_
-    ErrorRecord failure_;
-    bool registered_ = false;  // listed with the database as a lazily read result
+    SmallArray<Cell, 4> cells_;
+    bool done_ = false;                     // every row of the statement is in the store
+    bool failed_ = false;                   // stepping stopped at failure_
+    std::unique_ptr<ErrorRecord> failure_;  // made only when stepping fails
+    bool registered_ = false;               // listed with the database as a lazily read result
 
     // The cursor: on row current_ (-1 before the first, RowCount() past the last), or at
     // the start, where forward fetches begin at the first row and backward ones at the last.
@@ -248,7 +251,7 @@ HRESULT Rowset::Init(const std::wstring& statementText, const std::vector<Column
         const char* first = nullptr;
         size_t firstSize = 0;
         const bool haveFirst = store_.RowCount() > 0 && store_.Row(0, &first, &firstSize) &&
-                               DecodeRow(first, firstSize, cells_);
+                               DecodeRow(first, firstSize, cells_.data(), cells_.size());
         for (size_t i = 0; i < own->columns.size(); ++i) {
             ResultColumn& c = own->columns[i];
             if (!c.type.fromValue)
@@ -299,8 +302,8 @@ bool Rowset::Fill(uint64_t wanted) {
             const size_t size = encoder_.Measure(stmt_, columns);
             char* out = store_.Append(size);
             if (!out) {
-                failure_ =
-                    MakeProviderRecord(E_FAIL, IID_IRowset, Context() + L": " + store_.LastError());
+                failure_ = std::make_unique<ErrorRecord>(MakeProviderRecord(
+                    E_FAIL, IID_IRowset, Context() + L": " + store_.LastError()));
                 failed_ = true;
                 Finish();
                 break;
@@ -309,7 +312,8 @@ bool Rowset::Fill(uint64_t wanted) {
             continue;
         }
         if (rc != SQLITE_DONE) {
-            failure_ = MakeSqliteErrorRecord(db_->Handle(), rc, IID_IRowset, Context());
+            failure_ = std::make_unique<ErrorRecord>(
+                MakeSqliteErrorRecord(db_->Handle(), rc, IID_IRowset, Context()));
             failed_ = true;
         }
         Finish();
@@ -461,7 +465,7 @@ HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
     size_t size = 0;
     if (!store_.Row(row, &bytes, &size))
         return PostProviderError(E_FAIL, IID_IRowset, Context() + L": " + store_.LastError());
-    if (!DecodeRow(bytes, size, cells_))
+    if (!DecodeRow(bytes, size, cells_.data(), cells_.size()))
         return PostProviderError(
             E_FAIL, IID_IRowset,
             Context() + L": the stored form of row " + std::to_wstring(row + 1) + L" is damaged");
