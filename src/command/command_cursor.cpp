@@ -6,7 +6,9 @@
 
 void VornOleDbCommand::FreeRowValues() {
     CursorState& c = m_cursor;
-    if (c.rowBuffer.empty() || !c.columnInfo)
+    // Values come only with a row held: a failed read empties the buffer and gives the row
+    // back, and every release of a row frees its values first.
+    if (!c.holdsRow || c.rowBuffer.empty() || !c.columnInfo)
         return;
     ComPtr<IChapteredRowset> chapters;
     for (DBORDINAL i = 0; i < c.columnInfoCount && i < c.slots.size(); ++i) {

@@ -220,7 +220,8 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     sqlite3* h = db_->Handle();
     sql::JetStatementCache& cache = *db_->Statements();
     sql::TranslationResult error;
-    sqlite3_stmt* stmt = cache.Acquire(text_, &error);
+    sql::JetStatementCache::Kept kept;
+    sqlite3_stmt* stmt = cache.Acquire(text_, &error, &kept);
     if (!stmt) {
         if (error.sqliteCode != 0)
             return PostSqliteError(h, error.sqliteCode, IID_ICommand,
@@ -246,7 +247,6 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
                                      (name ? Utf8ToWide(name) : std::wstring(L"?")) +
                                      L" (values are written into the SQL text)");
     }
-    const sql::JetStatementCache::Kept kept = cache.KeptWith(stmt);
     const sql::TranslationResult* translation = kept.translation;
     const sql::JetStatementKind kind =
         translation ? translation->kind : sql::JetStatementKind::Select;

@@ -95,8 +95,11 @@ void JetStatementCache::Evict() {
     }
 }
 
-sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, TranslationResult* error) {
+sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, TranslationResult* error,
+                                         Kept* kept) {
     Lock lock(*this);
+    if (kept)
+        *kept = Kept();
     bool shared = false;  // the cached statement for this text is in use: make another
     // With no capacity nothing is kept: every statement is translated and prepared anew.
     if (capacity_ == 0)
@@ -109,6 +112,8 @@ sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, Translatio
         } else if (Current(*e)) {
             e->inUse = true;
             lru_.splice(lru_.begin(), lru_, e->lru);
+            if (kept)
+                *kept = Kept{&e->translation, &e->description};
             return e->stmt;
         } else {
             Drop(e);
@@ -152,6 +157,8 @@ sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, Translatio
         byKey_[hostSql] = e;
         Evict();
     }
+    if (kept)
+        *kept = Kept{&e->translation, &e->description};
     return stmt;
 }
 
@@ -208,7 +215,8 @@ bool JetStatementCache::Release(sqlite3_stmt* stmt) {
         return false;
     Entry* e = it->second.get();
     sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
+    if (sqlite3_bind_parameter_count(stmt) > 0)
+        sqlite3_clear_bindings(stmt);
     e->inUse = false;
     if (!e->cached) {
         Finalize(e);

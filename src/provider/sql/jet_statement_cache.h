@@ -46,10 +46,23 @@ class JetStatementCache {
     JetStatementCache(const JetStatementCache&) = delete;
     JetStatementCache& operator=(const JetStatementCache&) = delete;
 
+    // What the cache keeps with a statement from Acquire: its translation, and a slot in
+    // which the rowset layer keeps the description of the statement's result columns, so
+    // that running the statement again does not describe them again. The slot lives as
+    // long as the statement; whoever fills it must tell a stale description from a current
+    // one (SQLite re-prepares a statement after a schema change). Both pointers stay valid
+    // until the statement is released; both are null for a statement not from this cache.
+    struct Kept {
+        const TranslationResult* translation = nullptr;
+        std::shared_ptr<const ResultDescription>* description = nullptr;
+    };
+
     // A prepared statement for the host's SQL, reset and without bindings; null on failure
     // with *error filled (translation errors with SQLSTATE and position; SQLite's refusal
-    // with sqliteCode set, db's error message describing it).
-    sqlite3_stmt* Acquire(const std::wstring& hostSql, TranslationResult* error);
+    // with sqliteCode set, db's error message describing it). *kept, when given, receives
+    // what the cache keeps with the statement.
+    sqlite3_stmt* Acquire(const std::wstring& hostSql, TranslationResult* error,
+                          Kept* kept = nullptr);
 
     // Steps a statement from Acquire: sqlite3_step, or for a statement that runs as a
     // script the whole script (SQLITE_DONE or the error). After the last step, records
@@ -64,16 +77,7 @@ class JetStatementCache {
     // null for a statement that is not from this cache.
     const TranslationResult* TranslationOf(sqlite3_stmt* stmt) const;
 
-    // What the cache keeps with a statement from Acquire: its translation, and a slot in
-    // which the rowset layer keeps the description of the statement's result columns, so
-    // that running the statement again does not describe them again. The slot lives as
-    // long as the statement; whoever fills it must tell a stale description from a current
-    // one (SQLite re-prepares a statement after a schema change). Both pointers stay valid
-    // until the statement is released; both are null for a statement not from this cache.
-    struct Kept {
-        const TranslationResult* translation = nullptr;
-        std::shared_ptr<const ResultDescription>* description = nullptr;
-    };
+    // What the cache keeps with a statement from Acquire (see Kept).
     Kept KeptWith(sqlite3_stmt* stmt);
 
     // Finalizes every statement not in use; those in use go when released.
