@@ -56,6 +56,22 @@ int Validate(sqlite3* db) {
     return rc;
 }
 
+// "file:" URI of an absolute path opened as an unchanging file; '%', '?' and '#' escaped.
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char kHex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += kHex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+            uri += kHex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
 bool Exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
@@ -117,6 +133,25 @@ HRESULT SqliteDatabase::OpenHeld(const std::wstring& pathAsGiven, std::unique_pt
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, BusyTimeoutMilliseconds());
     rc = Validate(db);
+    if (readOnly && ((rc & 0xff) == SQLITE_READONLY || (rc & 0xff) == SQLITE_CANTOPEN) &&
+        !Exists(absolute + "-wal")) {
+        // A write-ahead file read where its shared-memory file cannot be made (a folder the
+        // user may not write): with no log beside it nobody is writing it, and it can be
+        // read as an unchanging file.
+        sqlite3* immutable = nullptr;
+        if (sqlite3_open_v2(ImmutableUri(absolute).c_str(), &immutable,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_extended_result_codes(immutable, 1);
+            if (Validate(immutable) == SQLITE_OK) {
+                sqlite3_close(db);
+                db = immutable;
+                immutable = nullptr;
+                rc = SQLITE_OK;
+            }
+        }
+        sqlite3_close(immutable);
+    }
     if (rc == SQLITE_OK)
         rc = Exec(db, "PRAGMA foreign_keys=ON");
     if (rc == SQLITE_OK && !readOnly) {

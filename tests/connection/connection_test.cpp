@@ -2,6 +2,10 @@
 // file-creation rule that only a fake provider can reach.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cwctype>
 #include <filesystem>
 #include <fstream>
@@ -263,4 +267,28 @@ TEST(DatabaseFiles, UnexpectedFailureWithTheFileWrittenCountsAsSuccess) {
         EXPECT_EQ(E_UNEXPECTED,
                   VornOleDbConnection::CreateMdbFile(L"Provider=Fake;", Utf8ToWide(dir.File("none.db"))));
     }
+}
+
+// A database in a folder its reader may not write (no room for SQLite's shared-memory file)
+// still opens for reading. Needs a second user: run as root, the child takes "nobody".
+TEST(Connection, ReadOnlyOpenInAFolderTheReaderCannotWrite) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempFolder dir;
+    std::string file = dir.File("shared.db");
+    RunSql(file, "PRAGMA journal_mode=WAL; CREATE TABLE t(a); INSERT INTO t VALUES (7);");
+    chmod(dir.Path().c_str(), 0755);
+    chmod(file.c_str(), 0644);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        VornOleDbConnection c;
+        _exit(c.OpenFromInitializationString(ConnectionString(file) + L"Mode=Read;", false) == S_OK
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "the read-only open failed";
 }
