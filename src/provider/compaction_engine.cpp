@@ -151,9 +151,18 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
         L"could not compact " + Quoted(source) + L" into " + Quoted(destination);
     // The exclusive claim keeps every other open of the file in this process away (they are
     // refused without touching the file), so the copy runs outside the registry's lock.
+    // Opened for writing where the file allows it: only a writing connection removes the
+    // write-ahead log and shared-memory files when it closes, so the source is left as the
+    // single file it was.
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(hold->AbsolutePath().c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        db = nullptr;
+        rc = sqlite3_open_v2(hold->AbsolutePath().c_str(), &db,
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+    }
     sqlite3_stmt* stmt = nullptr;
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);

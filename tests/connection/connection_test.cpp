@@ -208,6 +208,8 @@ TEST(DatabaseFiles, CompactionShrinksTheFileAndKeepsTheRows) {
     EXPECT_FALSE(c.IsConnected());
     EXPECT_LT(std::filesystem::file_size(file), before / 10);
     EXPECT_FALSE(PathFileExistsW(Utf8ToWide(dir.File("big_TMP_.mdb")).c_str()));
+    EXPECT_FALSE(std::filesystem::exists(file + "-wal"));
+    EXPECT_FALSE(std::filesystem::exists(file + "-shm"));
     EXPECT_EQ("100", QueryText(file, "SELECT COUNT(*) FROM t"));
 
     ASSERT_EQ(S_OK, c.OpenFromInitializationString(c.GetInit(), false));
