@@ -1,7 +1,7 @@
 // The wide formatter with the Windows C runtime's conventions (see format.h).
 //
 // Strings and characters are copied here; numbers are formatted by the narrow snprintf
-// with a rebuilt conversion specification (C locale for floating point) and widened.
+// with the conversion rebuilt for it (C locale for floating point) and widened.
 // Every entry point copies the caller's va_list before reading it, so a caller may hand
 // the same list to several calls.
 #include "vornoledb/platform/format.h"

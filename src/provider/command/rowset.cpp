@@ -80,12 +80,12 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
                      public LazyResult {
   public:
     Rowset(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const RowsetProperties& properties,
-           IUnknown* specification)
+           IUnknown* creator)
         : db_(std::move(db)),
           stmt_(stmt),
           readOnly_(sqlite3_stmt_readonly(stmt) != 0),
           properties_(properties),
-          specification_(specification) {}
+          creator_(creator) {}
 
     ~Rowset() override { Finish(); }
 
@@ -144,14 +144,14 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
             DB_E_NOTAREFERENCECOLUMN, IID_IRowsetInfo,
             L"Column '" + Columns()[iOrdinal - 1].name + L"' does not refer to another rowset");
     }
-    HRESULT GetSpecification(REFIID riid, IUnknown** ppSpecification) override {
-        if (!ppSpecification)
+    HRESULT GetSpecification(REFIID riid, IUnknown** ppCreator) override {
+        if (!ppCreator)
             return PostProviderError(E_INVALIDARG, IID_IRowsetInfo,
                                      L"No place for the rowset's command was given");
-        *ppSpecification = nullptr;
-        if (!specification_)
+        *ppCreator = nullptr;
+        if (!creator_)
             return S_FALSE;
-        return specification_->QueryInterface(riid, reinterpret_cast<void**>(ppSpecification));
+        return creator_->QueryInterface(riid, reinterpret_cast<void**>(ppCreator));
     }
 
     // IRowsetChange
@@ -195,7 +195,7 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     sqlite3_stmt* stmt_;
     const bool readOnly_;
     RowsetProperties properties_;
-    ComPtr<IUnknown> specification_;
+    ComPtr<IUnknown> creator_;
 
     // The statement and its columns: shared with the statement cache and other rowsets of
     // the same statement, or this rowset's own when a column is typed by its first value.
@@ -586,7 +586,7 @@ HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
 
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
-                     IUnknown* specification, const std::vector<ColumnType>* columnTypes,
+                     IUnknown* creator, const std::vector<ColumnType>* columnTypes,
                      REFIID riid, IUnknown** ppRowset,
                      std::shared_ptr<const ResultDescription>* keptDescription) {
     if (!ppRowset) {
@@ -594,7 +594,7 @@ HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
         return PostProviderError(E_INVALIDARG, IID_ICommand, L"No place for the rowset was given");
     }
     *ppRowset = nullptr;
-    ComPtr<Rowset> rowset(new (std::nothrow) Rowset(db, stmt, properties, specification));
+    ComPtr<Rowset> rowset(new (std::nothrow) Rowset(db, stmt, properties, creator));
     if (!rowset) {
         db->FinishStatement(stmt);
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");

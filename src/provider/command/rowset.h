@@ -31,13 +31,13 @@ namespace vorn::provider {
 // columns without a declared type take their first value's type; a statement that writes
 // is stepped to its end here. statementText names the statement in error records.
 // columnTypes, when given, replaces the declared types (one per column).
-// specification is what IRowsetInfo::GetSpecification answers (the command; may be null).
+// creator is the object IRowsetInfo answers for the rowset's creator (the command; may be null).
 // keptDescription, when given (and columnTypes is not), is where the statement's owner
 // keeps the description of its result columns between runs: a current one there is used
 // instead of describing the columns again, and a new one is put there.
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
-                     IUnknown* specification, const std::vector<ColumnType>* columnTypes,
+                     IUnknown* creator, const std::vector<ColumnType>* columnTypes,
                      REFIID riid, IUnknown** ppRowset,
                      std::shared_ptr<const ResultDescription>* keptDescription = nullptr);
 

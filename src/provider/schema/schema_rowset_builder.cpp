@@ -152,7 +152,7 @@ HRESULT SchemaRowsetBuilder::EndRow() {
 }
 
 HRESULT SchemaRowsetBuilder::Finish(const std::string& orderBy, const RowsetProperties& properties,
-                                    IUnknown* specification, REFIID riid, IUnknown** ppRowset) {
+                                    IUnknown* creator, REFIID riid, IUnknown** ppRowset) {
     sqlite3* h = db_->Handle();
     sqlite3_finalize(insert_);
     insert_ = nullptr;
@@ -173,7 +173,7 @@ HRESULT SchemaRowsetBuilder::Finish(const std::string& orderBy, const RowsetProp
     rc = sqlite3_prepare_v2(h, select.c_str(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK)
         return Fail(rc, L"read back");
-    return CreateRowset(db_, stmt, what_, properties, specification, &types, riid, ppRowset);
+    return CreateRowset(db_, stmt, what_, properties, creator, &types, riid, ppRowset);
 }
 
 }  // namespace vorn::provider::schema

@@ -53,7 +53,7 @@ class SchemaRowsetBuilder {
     // The rowset over the stored rows, sorted by orderBy (a list of the columns' names,
     // SQL ORDER BY syntax), answering riid.
     HRESULT Finish(const std::string& orderBy, const RowsetProperties& properties,
-                   IUnknown* specification, REFIID riid, IUnknown** ppRowset);
+                   IUnknown* creator, REFIID riid, IUnknown** ppRowset);
 
   private:
     HRESULT Fail(int rc, const std::wstring& doing);
