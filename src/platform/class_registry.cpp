@@ -9,28 +9,16 @@
 
 namespace {
 struct Registry {
+    Registry() {
+        for (auto& entry : vorn::provider::BuiltinClasses())
+            classes[entry.first] = entry.second;
+    }
     std::mutex mutex;
     std::map<CLSID, ClassFactoryFunction> classes;
 };
 
-Registry* g_registry = nullptr;
-std::mutex g_registryInit;
-
-void FreeRegistry() {
-    std::lock_guard<std::mutex> lock(g_registryInit);
-    delete g_registry;
-    g_registry = nullptr;
-}
-
 Registry& TheRegistry() {
-    std::lock_guard<std::mutex> lock(g_registryInit);
-    if (!g_registry) {
-        g_registry = new Registry;
-        for (auto& entry : vorn::provider::BuiltinClasses())
-            g_registry->classes[entry.first] = entry.second;
-        vorn::platform::AtLibraryEnd(&FreeRegistry);
-    }
-    return *g_registry;
+    return vorn::platform::LibraryObject<Registry>::Get();
 }
 }  // namespace
 

@@ -38,29 +38,15 @@ namespace {
 using Key = std::pair<dev_t, ino_t>;
 
 struct Registry {
+    Registry() { InstallFileReplaceGuard(); }
     std::mutex mutex;
     std::map<Key, OpenFileEntry*> entries;
 };
 
-Registry* g_registry = nullptr;
-std::mutex g_registryInit;
-
-void FreeRegistry() {
-    std::lock_guard<std::mutex> lock(g_registryInit);
-    delete g_registry;
-    g_registry = nullptr;
-}
-
 // Made on first use and released at library end, after the pooled connections have closed
 // (see platform/library_end.h): a static object would be gone before they close at exit.
 Registry& TheRegistry() {
-    std::lock_guard<std::mutex> lock(g_registryInit);
-    if (!g_registry) {
-        InstallFileReplaceGuard();
-        g_registry = new Registry;
-        vorn::platform::AtLibraryEnd(&FreeRegistry);
-    }
-    return *g_registry;
+    return vorn::platform::LibraryObject<Registry>::Get();
 }
 
 std::string Canonical(const std::string& path) {

@@ -21,29 +21,17 @@ std::wstring Trimmed(const std::wstring& s) {
 }
 
 struct Names {
+    Names() {
+        entries.emplace_back(L"Microsoft.ACE.OLEDB.12.0", CLSID_ACE_OLEDB_12);
+        entries.emplace_back(L"Microsoft.Jet.OLEDB.4.0", CLSID_JET_OLEDB_4);
+    }
     std::mutex mutex;
     std::vector<std::pair<std::wstring, CLSID>> entries;
 };
 
-Names* g_names = nullptr;
-std::mutex g_namesInit;
-
-void FreeNames() {
-    std::lock_guard<std::mutex> lock(g_namesInit);
-    delete g_names;
-    g_names = nullptr;
-}
-
 // Made on first use, released at library end (see platform/library_end.h).
 Names& TheNames() {
-    std::lock_guard<std::mutex> lock(g_namesInit);
-    if (!g_names) {
-        g_names = new Names;
-        g_names->entries.emplace_back(L"Microsoft.ACE.OLEDB.12.0", CLSID_ACE_OLEDB_12);
-        g_names->entries.emplace_back(L"Microsoft.Jet.OLEDB.4.0", CLSID_JET_OLEDB_4);
-        vorn::platform::AtLibraryEnd(&FreeNames);
-    }
-    return *g_names;
+    return vorn::platform::LibraryObject<Names>::Get();
 }
 
 }  // namespace

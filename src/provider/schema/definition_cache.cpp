@@ -43,24 +43,14 @@ struct Slot {
     std::shared_ptr<const DefinitionTexts> texts;
 };
 
-using Cache = std::map<const Database*, Slot>;
+struct Cache {
+    std::mutex mutex;
+    std::map<const Database*, Slot> slots;
+};
 
-std::mutex cacheMutex;
-Cache* cache = nullptr;  // made on first use, released at library end
-
-void FreeCache() {
-    std::lock_guard<std::mutex> lock(cacheMutex);
-    delete cache;
-    cache = nullptr;
-}
-
-// The cache, made when first needed; the caller holds cacheMutex.
+// Made on first use, released at library end (see platform/library_end.h).
 Cache& TheCache() {
-    if (!cache) {
-        cache = new Cache;
-        vorn::platform::AtLibraryEnd(&FreeCache);
-    }
-    return *cache;
+    return vorn::platform::LibraryObject<Cache>::Get();
 }
 
 }  // namespace
@@ -75,8 +65,9 @@ int DefinitionTexts::Current(const std::shared_ptr<Database>& db, bool kept,
     if (rc != SQLITE_OK)
         return rc;
     if (kept) {
-        std::lock_guard<std::mutex> lock(cacheMutex);
-        Cache& slots = TheCache();
+        Cache& cache = TheCache();
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        auto& slots = cache.slots;
         auto it = slots.find(db.get());
         // The owner check tells a database apart from a later one at the same address.
         if (it != slots.end() && it->second.owner.lock() == db &&
@@ -113,8 +104,9 @@ int DefinitionTexts::Current(const std::shared_ptr<Database>& db, bool kept,
     *out = texts;
     if (!kept)
         return SQLITE_OK;
-    std::lock_guard<std::mutex> lock(cacheMutex);
-    Cache& slots = TheCache();
+    Cache& cache = TheCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    auto& slots = cache.slots;
     // Databases that have closed leave their slots behind; they go now.
     for (auto it = slots.begin(); it != slots.end();)
         it = it->second.owner.expired() ? slots.erase(it) : std::next(it);

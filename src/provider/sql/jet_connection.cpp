@@ -8,24 +8,13 @@ namespace {
 
 // The handle-to-state table outlives every handle: it is released at library end (see
 // platform/library_end.h), not destroyed as a static object before pooled handles close.
-std::mutex g_registryMutex;
-std::unordered_map<sqlite3*, JetConnection*>* g_registry = nullptr;
+struct Handles {
+    std::mutex mutex;
+    std::unordered_map<sqlite3*, JetConnection*> map;
+};
 
-std::mutex& RegistryMutex() { return g_registryMutex; }
-
-void FreeRegistry() {
-    std::lock_guard<std::mutex> lock(g_registryMutex);
-    delete g_registry;
-    g_registry = nullptr;
-}
-
-// Called with RegistryMutex() held.
-std::unordered_map<sqlite3*, JetConnection*>& Registry() {
-    if (!g_registry) {
-        g_registry = new std::unordered_map<sqlite3*, JetConnection*>;
-        vorn::platform::AtLibraryEnd(&FreeRegistry);
-    }
-    return *g_registry;
+Handles& TheHandles() {
+    return vorn::platform::LibraryObject<Handles>::Get();
 }
 
 std::string LowerAscii(const std::string& s) {
@@ -70,25 +59,28 @@ const ColumnSchema* TableSchema::Find(const std::string& column) const {
 }
 
 JetConnection* JetConnection::Find(sqlite3* db) {
-    std::lock_guard<std::mutex> lock(RegistryMutex());
-    const auto it = Registry().find(db);
-    return it == Registry().end() ? nullptr : it->second;
+    Handles& handles = TheHandles();
+    std::lock_guard<std::mutex> lock(handles.mutex);
+    const auto it = handles.map.find(db);
+    return it == handles.map.end() ? nullptr : it->second;
 }
 
 JetConnection* JetConnection::Create(sqlite3* db) {
     auto* state = new JetConnection(db);
-    std::lock_guard<std::mutex> lock(RegistryMutex());
-    Registry()[db] = state;
+    Handles& handles = TheHandles();
+    std::lock_guard<std::mutex> lock(handles.mutex);
+    handles.map[db] = state;
     return state;
 }
 
 void JetConnection::Destroy(void* p) {
     auto* state = static_cast<JetConnection*>(p);
     {
-        std::lock_guard<std::mutex> lock(RegistryMutex());
-        const auto it = Registry().find(state->db_);
-        if (it != Registry().end() && it->second == state)
-            Registry().erase(it);
+        Handles& handles = TheHandles();
+        std::lock_guard<std::mutex> lock(handles.mutex);
+        const auto it = handles.map.find(state->db_);
+        if (it != handles.map.end() && it->second == state)
+            handles.map.erase(it);
     }
     delete state;
 }

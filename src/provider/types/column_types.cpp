@@ -322,23 +322,10 @@ struct DeclarationMemo {
     std::mutex mutex;
     std::unordered_map<std::string, ColumnType> types;
 };
-DeclarationMemo* g_memo = nullptr;
-std::mutex g_memoInit;
 constexpr size_t kMemoLimit = 4096;
 
-void FreeMemo() {
-    std::lock_guard<std::mutex> lock(g_memoInit);
-    delete g_memo;
-    g_memo = nullptr;
-}
-
 DeclarationMemo& Memo() {
-    std::lock_guard<std::mutex> lock(g_memoInit);
-    if (!g_memo) {
-        g_memo = new DeclarationMemo;
-        vorn::platform::AtLibraryEnd(&FreeMemo);
-    }
-    return *g_memo;
+    return vorn::platform::LibraryObject<DeclarationMemo>::Get();
 }
 
 ColumnType ReadDeclaration(const char* declared);
