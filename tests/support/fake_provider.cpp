@@ -441,7 +441,6 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
         return S_OK;
     }
     HRESULT GetReferencedRowset(DBORDINAL, REFIID, IUnknown**) override { return E_NOTIMPL; }
-    HRESULT GetSpecification(REFIID, IUnknown**) override { return E_NOTIMPL; }
 
     // ---- IChapteredRowset
     HRESULT AddRefChapter(HCHAPTER, DBREFCOUNT*) override { return S_OK; }

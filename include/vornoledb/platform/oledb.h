@@ -581,8 +581,6 @@ struct IRowsetInfo : IUnknown {
                                   ULONG* pcPropertySets, DBPROPSET** prgPropertySets) = 0;
     virtual HRESULT GetReferencedRowset(DBORDINAL iOrdinal, REFIID riid,
                                         IUnknown** ppReferencedRowset) = 0;
-    // The object that created the rowset (its command or session).
-    virtual HRESULT GetSpecification(REFIID riid, IUnknown** ppCreator) = 0;
 };
 VORN_DECLARE_INTERFACE_ID(IRowsetInfo, IID_IRowsetInfo)
 

@@ -144,16 +144,6 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
             DB_E_NOTAREFERENCECOLUMN, IID_IRowsetInfo,
             L"Column '" + Columns()[iOrdinal - 1].name + L"' does not refer to another rowset");
     }
-    HRESULT GetSpecification(REFIID riid, IUnknown** ppCreator) override {
-        if (!ppCreator)
-            return PostProviderError(E_INVALIDARG, IID_IRowsetInfo,
-                                     L"No place for the rowset's command was given");
-        *ppCreator = nullptr;
-        if (!creator_)
-            return S_FALSE;
-        return creator_->QueryInterface(riid, reinterpret_cast<void**>(ppCreator));
-    }
-
     // IRowsetChange
     HRESULT DeleteRows(HCHAPTER, DBCOUNTITEM cRows, const HROW[],
                        DBROWSTATUS rgRowStatus[]) override {
@@ -195,6 +185,7 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     sqlite3_stmt* stmt_;
     const bool readOnly_;
     RowsetProperties properties_;
+    // The command or session that made the rowset, kept alive as long as the rowset.
     ComPtr<IUnknown> creator_;
 
     // The statement and its columns: shared with the statement cache and other rowsets of

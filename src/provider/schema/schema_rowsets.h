@@ -18,8 +18,8 @@
 
 namespace vorn::provider::schema {
 
-// IDBSchemaRowset::GetRowset over db. session is what the rowset's
-// IRowsetInfo::GetSpecification answers.
+// IDBSchemaRowset::GetRowset over db. session is the rowset's creator, which it keeps
+// alive.
 HRESULT GetSchemaRowset(const std::shared_ptr<Database>& db, IUnknown* session, IUnknown* pUnkOuter,
                         REFGUID rguidSchema, ULONG cRestrictions, const VARIANT rgRestrictions[],
                         REFIID riid, ULONG cPropertySets, DBPROPSET rgPropertySets[],
