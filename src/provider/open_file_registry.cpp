@@ -95,6 +95,27 @@ struct OpenFileRegistryAccess {
     }
 };
 
+namespace {
+
+// Enters a newly opened and locked descriptor of path (fst is its fstat) in the registry,
+// with one user, and gives that user's hold. The caller holds the registry's lock.
+HoldResult EnterNewFile(Registry& reg, const struct stat& fst, int fd, bool exclusive,
+                        const std::string& path) {
+    auto* entry = new OpenFileEntry;
+    entry->dev = fst.st_dev;
+    entry->ino = fst.st_ino;
+    entry->fd = fd;
+    entry->users = 1;
+    entry->exclusive = exclusive;
+    reg.entries[Key(fst.st_dev, fst.st_ino)] = entry;
+    HoldResult r;
+    r.status = HoldStatus::Ok;
+    r.hold = OpenFileRegistryAccess::Make(entry, Canonical(path));
+    return r;
+}
+
+}  // namespace
+
 FileHold::~FileHold() {
     Release([](bool) {});
 }
@@ -180,16 +201,7 @@ HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         lock.lock();
     }
-    auto* entry = new OpenFileEntry;
-    entry->dev = fst.st_dev;
-    entry->ino = fst.st_ino;
-    entry->fd = fd;
-    entry->users = 1;
-    reg.entries[key] = entry;
-    HoldResult r;
-    r.status = HoldStatus::Ok;
-    r.hold = OpenFileRegistryAccess::Make(entry, Canonical(path));
-    return r;
+    return EnterNewFile(reg, fst, fd, false, path);
 }
 
 HoldResult HoldFileExclusive(const std::string& path) {
@@ -227,17 +239,7 @@ HoldResult HoldFileExclusive(const std::string& path) {
         return error == EWOULDBLOCK ? Failure(HoldStatus::InUseElsewhere)
                                     : Failure(HoldStatus::SystemError, error);
     }
-    auto* entry = new OpenFileEntry;
-    entry->dev = fst.st_dev;
-    entry->ino = fst.st_ino;
-    entry->fd = fd;
-    entry->users = 1;
-    entry->exclusive = true;
-    reg.entries[Key(fst.st_dev, fst.st_ino)] = entry;
-    HoldResult r;
-    r.status = HoldStatus::Ok;
-    r.hold = OpenFileRegistryAccess::Make(entry, Canonical(path));
-    return r;
+    return EnterNewFile(reg, fst, fd, true, path);
 }
 
 HoldResult CreateAndHoldFile(const std::string& path) {
@@ -258,17 +260,7 @@ HoldResult CreateAndHoldFile(const std::string& path) {
         ::unlink(path.c_str());
         return Failure(HoldStatus::SystemError, error);
     }
-    auto* entry = new OpenFileEntry;
-    entry->dev = fst.st_dev;
-    entry->ino = fst.st_ino;
-    entry->fd = fd;
-    entry->users = 1;
-    entry->exclusive = true;
-    reg.entries[Key(fst.st_dev, fst.st_ino)] = entry;
-    HoldResult r;
-    r.status = HoldStatus::Ok;
-    r.hold = OpenFileRegistryAccess::Make(entry, Canonical(path));
-    return r;
+    return EnterNewFile(reg, fst, fd, true, path);
 }
 
 bool IsFileInUse(const std::string& path) {

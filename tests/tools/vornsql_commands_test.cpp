@@ -11,6 +11,7 @@
 #include "tools/vornsql_process.h"
 #include "tools/vornsql_sample.h"
 
+using vorn::test::Contains;
 using vorn::test::ProcessResult;
 using vorn::test::QueryText;
 using vorn::test::ReadWholeFile;
@@ -21,24 +22,7 @@ using vorn::test::TempFolder;
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-class VornsqlTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { sample_ = new SampleDatabase(); }
-    static void TearDownTestSuite() {
-        delete sample_;
-        sample_ = nullptr;
-    }
-    static const std::string& Sample() { return sample_->Path(); }
-
-    TempFolder dir;
-    static SampleDatabase* sample_;
-};
-
-SampleDatabase* VornsqlTest::sample_ = nullptr;
+class VornsqlTest : public vorn::test::SampleSuite {};
 
 TEST_F(VornsqlTest, HelpNamesEverySubCommandAndVersionNamesTheLibrary) {
     ProcessResult help = RunVornsql({"--help"});

@@ -7,6 +7,7 @@
 #include "support/temp_database.h"
 #include "tools/vornsql_process.h"
 
+using vorn::test::Contains;
 using vorn::test::ProcessResult;
 using vorn::test::RunPython;
 using vorn::test::RunSql;
@@ -14,10 +15,6 @@ using vorn::test::RunVornsql;
 using vorn::test::TempFolder;
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // Reads CSV from standard input with Python's csv module; prints the rows as JSON.
 const char kCsvToJson[] =

@@ -96,4 +96,9 @@ inline ProcessResult RunPython(const std::string& script, const std::string& inp
     return RunProgram("python3", {"-c", script}, input);
 }
 
+// Whether text holds part.
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 }  // namespace vorn::test

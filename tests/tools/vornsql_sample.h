@@ -37,4 +37,18 @@ class SampleDatabase {
     std::string path_;
 };
 
+// A test suite over one sample made for the whole suite, with a temporary folder per test.
+class SampleSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { sample_ = new SampleDatabase(); }
+    static void TearDownTestSuite() {
+        delete sample_;
+        sample_ = nullptr;
+    }
+    static const std::string& Sample() { return sample_->Path(); }
+
+    TempFolder dir;
+    static inline SampleDatabase* sample_ = nullptr;
+};
+
 }  // namespace vorn::test

@@ -8,6 +8,7 @@
 #include "tools/vornsql_process.h"
 #include "tools/vornsql_sample.h"
 
+using vorn::test::Contains;
 using vorn::test::ProcessResult;
 using vorn::test::ReadWholeFile;
 using vorn::test::RunJetSql;
@@ -20,24 +21,7 @@ using vorn::test::TempFolder;
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-class VornsqlSchemaTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { sample_ = new SampleDatabase(); }
-    static void TearDownTestSuite() {
-        delete sample_;
-        sample_ = nullptr;
-    }
-    static const std::string& Sample() { return sample_->Path(); }
-
-    TempFolder dir;
-    static SampleDatabase* sample_;
-};
-
-SampleDatabase* VornsqlSchemaTest::sample_ = nullptr;
+class VornsqlSchemaTest : public vorn::test::SampleSuite {};
 
 TEST_F(VornsqlSchemaTest, TablesListsTheTablesAndTheView) {
     ProcessResult r = RunVornsql({"-f", "csv", Sample(), "tables"});
