@@ -12,7 +12,7 @@
 #include "open_file_registry.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
-#include "vornoledb/platform/files.h"
+#include "files.h"
 
 namespace vorn::provider {
 namespace {
