@@ -60,10 +60,10 @@ Output:
   json   one array of objects per statement; numbers unquoted, yes/no as true and
          false, NULL as null; a repeated column name gets _2, _3 ...
   In csv, tsv and json the whole of every value is written: memo text as UTF-8,
-  long binary values as lower-case hexadecimal digits (short BINARY(n) values are
-  not handed out by the library: NULL, with a warning). Row counts of statements without
+  binary values as lower-case hexadecimal digits. Row counts of statements without
   rows go to standard error (not counted one by one for a script read from a pipe).
-  Floating-point values carry six decimals, as the library writes them.
+  Floating-point values are written as the shortest text that reads back as the
+  same value (0.1, 1e-300), currency with four decimals, exact numbers whole.
   Exports and compactions that take more than a second show a progress line on
   standard error when it is a terminal.
 

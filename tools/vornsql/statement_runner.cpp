@@ -23,13 +23,6 @@ bool WriteResult(Session& session, VornOleDbCommand& command, const std::string&
     std::unique_ptr<ResultWriter> writer =
         MakeResultWriter(session.format, *session.out, session.options.header);
     const std::vector<Column> columns = DescribeColumns(command);
-    if (session.format != Format::Table) {
-        for (const Column& c : columns)
-            if (c.kind == ColumnKind::ShortBinary)
-                ReportError("warning: column '" + c.name +
-                            "' is a short binary column (BINARY(n)): the library gives the "
-                            "length of its values only, so they are written as NULL");
-    }
     const bool progressShown = !session.options.quiet && !progressLabel.empty() &&
                                ProgressWanted() && !session.out->IsTerminal();
     RowProgress progress(progressShown, progressLabel);
