@@ -6,7 +6,8 @@
 namespace vornsql {
 
 std::string VersionText() {
-    return std::string("vornsql (VornOleDb) ") + VornOleDbVersion() + "\n";
+    return std::string("vornsql ") + VORNSQL_VERSION + "\nVornOleDb library " +
+           VornOleDbVersion() + "\n";
 }
 
 std::string HelpText() {
