@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need.
 set -euo pipefail
-packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
+packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libedit-dev libgtest-dev libgmock-dev
           googletest libbenchmark-dev python3)
 missing=()
 for p in "${packages[@]}"; do

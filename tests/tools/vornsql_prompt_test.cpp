@@ -106,7 +106,7 @@ TEST(VornsqlPromptTest, PromptsRunsStatementsAndSurvivesAFailure) {
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
 
     t.Type("SELECT * FROM NoSuchTable;\r");
-    ASSERT_TRUE(t.WaitFor("line 3 of input: the statement failed")) << t.Screen();
+    ASSERT_TRUE(t.WaitFor("vornsql: line 3: no such table: NoSuchTable (42S02)\r\n")) << t.Screen();
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
 
     t.Type(".columns Suppliers\r");

@@ -101,8 +101,12 @@ LineEditor::Result LineEditor::Read(const std::string& prompt, std::string* line
     interrupted_ = false;
     int count = 0;
     const char* text = el_gets(el_, &count);
-    if (interrupted_)
+    if (interrupted_) {
+        // The editor leaves the cursor on the dropped line.
+        std::fputs("\n", out_);
+        std::fflush(out_);
         return Result::Interrupted;
+    }
     if (!text || count <= 0)
         return Result::End;
     line->assign(text, static_cast<size_t>(count));

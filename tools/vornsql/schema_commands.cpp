@@ -551,16 +551,16 @@ std::vector<std::string> CompletionNames(Session& session, const std::string& pr
         names.clear();
         std::set<std::wstring> tables;
         if (UserTableNames(session.connection, &tables)) {
-            for (const std::wstring& t : tables)
+            for (const std::wstring& t : tables) {
                 names.insert(Text(t));
-            VornOleDbColumns columns;
-            if (columns.Open(session.connection, nullptr, nullptr, nullptr, nullptr, false)) {
+                VornOleDbColumns columns;
+                if (!columns.Open(session.connection, nullptr, nullptr, t.c_str(), nullptr,
+                                  false))
+                    continue;
                 while (columns.FetchNext()) {
-                    std::wstring table, column;
-                    columns.GetTableName(table);
+                    std::wstring column;
                     columns.GetName(column);
-                    if (tables.count(table))
-                        names.insert(Text(column));
+                    names.insert(Text(column));
                 }
             }
         }
