@@ -294,7 +294,6 @@ TEST_F(VornsqlTerminalTest, TabCompletesTableAndColumnNames) {
     t.Type("s WHERE Disc\t");
     ASSERT_TRUE(t.WaitFor("ontinued")) << t.Screen();  // the one name that starts so
     t.Type(" = False;\r");
-    ASSERT_TRUE(t.WaitFor(" n\r\n---\r\n")) << t.Screen();
     ASSERT_TRUE(t.WaitFor("(1 row)")) << t.Screen();
     t.Type(".quit\r");
     EXPECT_EQ(0, t.Exit());  // the completed statement ran
