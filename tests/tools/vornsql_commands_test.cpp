@@ -100,8 +100,7 @@ TEST_F(VornsqlTest, AFailingStatementStopsTheRunWithOneLineOrItsErrorRecords) {
     EXPECT_EQ(1, r.status);
     // One line: where, the provider's description without its copy of the statement, and
     // the SQL state.
-    EXPECT_EQ("1 row affected\nvornsql: SQL argument 2: no such table: Missing (42S02)\n",
-              r.err);
+    EXPECT_EQ("1 row affected\nvornsql: SQL argument 2: no such table: Missing (42S02)\n", r.err);
     EXPECT_EQ("1", QueryText(db, "SELECT COUNT(*) FROM T"));  // the third never ran
 
     ProcessResult verbose = RunVornsql({"--verbose", db, "SELECT * FROM Missing"});

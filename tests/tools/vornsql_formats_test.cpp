@@ -197,8 +197,7 @@ TEST_F(VornsqlFormatsTest, ExportsCarryEveryDigitOfDoublesAndTheBytesOfShortBina
     EXPECT_EQ("[\n  {\"z\": -0.0, \"p\": 0}\n]\n", zero.out);
     // The table shows the same digits, and binary values by their size.
     ProcessResult table = Run("table", "SELECT F, S FROM Extremes WHERE K = 2");
-    EXPECT_EQ(" F   | S\n-----+------------------\n 0.1 | <binary 4 bytes>\n(1 row)\n",
-              table.out);
+    EXPECT_EQ(" F   | S\n-----+------------------\n 0.1 | <binary 4 bytes>\n(1 row)\n", table.out);
 }
 
 }  // namespace

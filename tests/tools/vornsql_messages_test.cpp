@@ -81,8 +81,7 @@ TEST_F(VornsqlMessagesTest, OneArgumentMayHoldSeveralStatements) {
         RunVornsql({"-f", "csv", Sample(), "SELECT 1 AS a; SELECT * FROM Nowhere; SELECT 3"});
     EXPECT_EQ(1, failing.status);
     EXPECT_EQ("a\r\n1\r\n", failing.out);  // the third never ran
-    EXPECT_EQ("vornsql: SQL argument, statement 2: no such table: Nowhere (42S02)\n",
-              failing.err);
+    EXPECT_EQ("vornsql: SQL argument, statement 2: no such table: Nowhere (42S02)\n", failing.err);
 }
 
 TEST_F(VornsqlMessagesTest, LikeWithAccessWildcardsThatFindsNothingGetsAHint) {
@@ -90,8 +89,7 @@ TEST_F(VornsqlMessagesTest, LikeWithAccessWildcardsThatFindsNothingGetsAHint) {
         RunVornsql({"-f", "csv", Sample(), "SELECT PartNo FROM Parts WHERE PartNo LIKE 'B-M*'"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("PartNo\r\n", r.out);
-    EXPECT_TRUE(Contains(r.err, "hint: LIKE 'B-M*' found nothing: LIKE takes % (any"))
-        << r.err;
+    EXPECT_TRUE(Contains(r.err, "hint: LIKE 'B-M*' found nothing: LIKE takes % (any")) << r.err;
     // No hint when the pattern found rows, or has no such wildcard, or '*' is in a name.
     for (const char* sql : {"SELECT PartNo FROM Parts WHERE PartNo LIKE 'B-M%'",
                             "SELECT PartNo FROM Parts WHERE PartNo LIKE 'none%'",
@@ -108,21 +106,24 @@ TEST_F(VornsqlMessagesTest, ShellCommandsOfAScript) {
                    ".format\n"
                    "SELECT * FROM Nowhere;\n"
                    "SELECT 'not reached' AS x;\n");
-    const std::string script = ".format tsv\n"
-                               ".format\n"
-                               ".timer on\n"
-                               "SELECT 7 AS seven;\n"
-                               ".timer off\n"
-                               ".read " + dir.File("part.sql") + "\n"
-                               "SELECT 'after' AS y;\n"
-                               "\\q\n"
-                               "SELECT 'after quit' AS z;\n";
+    const std::string script =
+        ".format tsv\n"
+        ".format\n"
+        ".timer on\n"
+        "SELECT 7 AS seven;\n"
+        ".timer off\n"
+        ".read " +
+        dir.File("part.sql") +
+        "\n"
+        "SELECT 'after' AS y;\n"
+        "\\q\n"
+        "SELECT 'after quit' AS z;\n";
     ProcessResult r = RunVornsql({"--continue", Sample()}, script);
     EXPECT_EQ(1, r.status);  // the failing statement in the file
     EXPECT_EQ("tsv\nseven\n7\nn\n6\ntsv\nx\nnot reached\ny\nafter\n", r.out);
     EXPECT_TRUE(Contains(r.err, "time: ")) << r.err;
-    EXPECT_TRUE(Contains(r.err, "vornsql: line 3 of '" + dir.File("part.sql") +
-                                    "': no such table: Nowhere (42S02)"))
+    EXPECT_TRUE(Contains(
+        r.err, "vornsql: line 3 of '" + dir.File("part.sql") + "': no such table: Nowhere (42S02)"))
         << r.err;
     EXPECT_FALSE(Contains(r.out, "after quit"));
 

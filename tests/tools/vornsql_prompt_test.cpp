@@ -29,8 +29,8 @@ namespace {
 // and a pager chosen by the test.
 class Terminal {
   public:
-    explicit Terminal(const std::vector<std::string>& args, const std::string& home = "/nonexistent",
-                      const std::string& pager = "") {
+    explicit Terminal(const std::vector<std::string>& args,
+                      const std::string& home = "/nonexistent", const std::string& pager = "") {
         winsize size{};
         size.ws_row = 24;
         size.ws_col = 80;
@@ -202,7 +202,7 @@ TEST_F(VornsqlTerminalTest, CtrlCAtThePromptDropsTheStatementTypedAndTheSessionG
     t.Type("SELECT 'after' AS a;\r");
     ASSERT_TRUE(t.WaitFor(" after\r\n(1 row)")) << t.Screen();
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
-    EXPECT_EQ(std::string::npos, t.Screen().find("never")  == std::string::npos
+    EXPECT_EQ(std::string::npos, t.Screen().find("never") == std::string::npos
                                      ? std::string::npos
                                      : t.Screen().find("never\r\n(1 row)"));
     // .quit leaves even from inside an open string.

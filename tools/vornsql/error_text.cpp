@@ -49,9 +49,9 @@ std::vector<ErrorRecord> ParseErrorRecords(const std::string& errorText) {
         if (s != std::string::npos && (next == std::string::npos || s < next)) {
             const size_t stateStart = s + stateTag.size();
             const size_t stateEnd = errorText.find_first_of(",\n", stateStart);
-            record.sqlState = errorText.substr(stateStart, stateEnd == std::string::npos
-                                                               ? std::string::npos
-                                                               : stateEnd - stateStart);
+            record.sqlState =
+                errorText.substr(stateStart, stateEnd == std::string::npos ? std::string::npos
+                                                                           : stateEnd - stateStart);
         }
         records.push_back(std::move(record));
         at = end;
@@ -65,8 +65,7 @@ std::string WithoutStatement(const std::string& description, const std::string& 
     const std::wstring wide = Utf8ToWide(statement);
     std::vector<std::string> quoted = {"'" + statement + "'"};
     if (wide.size() > kQuotedByProvider)
-        quoted.insert(quoted.begin(),
-                      "'" + WideToUtf8(wide.substr(0, kQuotedByProvider)) + "...'");
+        quoted.insert(quoted.begin(), "'" + WideToUtf8(wide.substr(0, kQuotedByProvider)) + "...'");
     for (const std::string& q : quoted) {
         const size_t at = description.find(q);
         if (at == std::string::npos)
@@ -123,8 +122,7 @@ std::vector<std::string> StatementExcerpt(const std::string& statement, size_t p
         if (!whole || position == 0) {
             const size_t firstEnd = text.find(L'\n');
             const std::wstring first = text.substr(0, firstEnd);
-            lines.push_back("  " + Shown(first.substr(0, kShownColumns)) +
-                            (whole ? "" : " ..."));
+            lines.push_back("  " + Shown(first.substr(0, kShownColumns)) + (whole ? "" : " ..."));
         }
     }
     if (position == 0)
@@ -152,8 +150,7 @@ std::vector<std::string> StatementExcerpt(const std::string& statement, size_t p
         lead + Shown(line.substr(start, end - start)) + (end < line.size() ? "..." : "");
     if (!whole)
         lines.push_back("at position " + std::to_string(position) +
-                        (lineCount > 1 ? " (line " + std::to_string(lineNumber) + ")" : "") +
-                        ":");
+                        (lineCount > 1 ? " (line " + std::to_string(lineNumber) + ")" : "") + ":");
     lines.push_back("  " + shown);
     lines.push_back("  " + std::string(DisplayWidth(before), ' ') + "^");
     return lines;

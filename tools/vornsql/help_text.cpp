@@ -6,12 +6,12 @@
 namespace vornsql {
 
 std::string VersionText() {
-    return std::string("vornsql ") + VORNSQL_VERSION + "\nVornOleDb library " +
-           VornOleDbVersion() + "\n";
+    return std::string("vornsql ") + VORNSQL_VERSION + "\nVornOleDb library " + VornOleDbVersion() +
+           "\n";
 }
 
 std::string HelpText() {
-    return R"(Usage:
+    return R"help(Usage:
   vornsql [OPTIONS] SOURCE [SQL ...]          run SQL statements
   vornsql [OPTIONS] SOURCE tables             list the tables and views
   vornsql [OPTIONS] SOURCE columns TABLE      list the columns of a table
@@ -97,7 +97,7 @@ the first failure unless --continue); 2 for a command line that cannot be read.
 
 A database file or folder named like a sub-command (tables, create ...) is given
 as ./tables.
-)";
+)help";
 }
 
 }  // namespace vornsql

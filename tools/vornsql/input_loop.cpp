@@ -369,10 +369,9 @@ int RunInput(Session& session) {
     session.interrupts = &interrupts;
     int status = 0;
     if (::isatty(fileno(promptTo))) {
-        LineEditor editor(stdin, promptTo, DefaultHistoryFile(),
-                          [&session](const std::string& prefix) {
-                              return CompletionNames(session, prefix);
-                          });
+        LineEditor editor(
+            stdin, promptTo, DefaultHistoryFile(),
+            [&session](const std::string& prefix) { return CompletionNames(session, prefix); });
         EditedLines lines(editor);
         status = InputRunner(session, 0).Run(lines, &quit);
         if (!quit)

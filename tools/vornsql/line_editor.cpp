@@ -146,8 +146,8 @@ unsigned char LineEditor::Complete(EditLine* el, int) {
     const std::string prefix = before.substr(start);
     if (prefix.empty() && !bracketed)
         return CC_ERROR;
-    std::vector<std::string> names = self->completer_ ? self->completer_(prefix)
-                                                      : std::vector<std::string>();
+    std::vector<std::string> names =
+        self->completer_ ? self->completer_(prefix) : std::vector<std::string>();
     if (names.empty())
         return CC_ERROR;
     // What all of them share beyond the prefix.

@@ -49,8 +49,8 @@ void ReportFailure(const std::string& what, VornOleDbErrorInfo& errors, long sta
 
     std::string text;
     if (verboseErrors) {
-        text = "vornsql: " + Printable(what) +
-               (statement.empty() ? "" : ": the statement failed") + "\n";
+        text = "vornsql: " + Printable(what) + (statement.empty() ? "" : ": the statement failed") +
+               "\n";
         if (records.empty())
             text += NoDescription(status) + "\n";
         else

@@ -180,7 +180,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
         }
         if (isFormat) {
             if (!ParseFormat(value, &o.format))
-                return Fail(error, "unknown format '" + value + "' (use table, line, csv, tsv or json)");
+                return Fail(error,
+                            "unknown format '" + value + "' (use table, line, csv, tsv or json)");
         } else {
             if (value.empty())
                 return Fail(error, "option '" + name + "' needs a value that is not empty");

@@ -57,8 +57,7 @@ std::string KeyBefore(const std::string& text, size_t eq) {
 }
 
 std::string Unquoted(const std::string& value) {
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&
-        value.back() == value[0]) {
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
         std::string inner;
         for (size_t i = 1; i + 1 < value.size(); ++i) {
             inner += value[i];

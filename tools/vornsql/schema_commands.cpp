@@ -554,8 +554,7 @@ std::vector<std::string> CompletionNames(Session& session, const std::string& pr
             for (const std::wstring& t : tables) {
                 names.insert(Text(t));
                 VornOleDbColumns columns;
-                if (!columns.Open(session.connection, nullptr, nullptr, t.c_str(), nullptr,
-                                  false))
+                if (!columns.Open(session.connection, nullptr, nullptr, t.c_str(), nullptr, false))
                     continue;
                 while (columns.FetchNext()) {
                     std::wstring column;

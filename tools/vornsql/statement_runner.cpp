@@ -24,8 +24,7 @@ bool Interrupted(const Session& session) {
 
 std::string Elapsed(std::chrono::steady_clock::time_point start) {
     const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     char text[64];
     std::snprintf(text, sizeof text, "time: %.3f ms", ms);
     return text;

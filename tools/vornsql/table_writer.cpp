@@ -24,8 +24,7 @@ constexpr size_t kLongTextPrefix = 40;
 // The rule before a row in line format is at most this wide.
 constexpr size_t kLineRuleWidth = 79;
 
-std::vector<std::string> Shown(const std::vector<Column>& columns,
-                               const std::vector<Cell>& cells) {
+std::vector<std::string> Shown(const std::vector<Column>& columns, const std::vector<Cell>& cells) {
     std::vector<std::string> shown(cells.size());
     for (size_t i = 0; i < cells.size(); ++i)
         shown[i] = DisplayText(columns[i], cells[i]);
