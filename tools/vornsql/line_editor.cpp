@@ -68,12 +68,14 @@ LineEditor::LineEditor(FILE* in, FILE* out, const std::string& historyFile, Comp
     el_set(el_, EL_HIST, ::history, history_);
     // Window size changes and a terminal restored on SIGTERM and the like.
     el_set(el_, EL_SIGNAL, 1);
-    el_set(el_, EL_ADDFN, "vornsql-complete", "complete a table or column name",
-           &LineEditor::Complete);
+    // Functions are added with wide names: libedit keeps the copies it makes of narrow
+    // ones until the process ends.
+    el_wset(el_, EL_ADDFN, L"vornsql-complete", L"complete a table or column name",
+            &LineEditor::Complete);
     el_set(el_, EL_BIND, "^I", "vornsql-complete", nullptr);
     // Ctrl-C reaches the editor as a key while a line is edited (the terminal sends no
     // SIGINT then), and clears the line.
-    el_set(el_, EL_ADDFN, "vornsql-interrupt", "drop the line", &LineEditor::Interrupt);
+    el_wset(el_, EL_ADDFN, L"vornsql-interrupt", L"drop the line", &LineEditor::Interrupt);
     el_set(el_, EL_BIND, "^C", "vornsql-interrupt", nullptr);
     el_set(el_, EL_SETTY, "-d", "-isig", nullptr);
     // The person's own settings in ~/.editrc, as other libedit programs read them.
