@@ -12,7 +12,7 @@
 #include "values/date_text.h"
 #include "values/exact_decimal.h"
 #include "rowset/long_value_stream.h"
-#include "values/utf8_decode.h"
+#include "utf8.h"
 #include "automation.h"
 
 namespace vorn::provider {
