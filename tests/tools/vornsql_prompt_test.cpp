@@ -191,13 +191,13 @@ TEST_F(VornsqlTerminalTest, ArrowKeysEditTheLineAndHistoryRecallsItHereAndInTheN
         ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
         // "SELECT 1 AS x;", six characters back, "2": the arrow keys move the cursor and
         // type nothing (no "^[[D", and no '[' opening a bracketed name).
-        t.Type("SELECT 1 AS x;");
+        t.TypeWhileEditing("SELECT 1 AS x;");
         for (int i = 0; i < 6; ++i)
-            t.Type(kLeft);
+            t.TypeWhileEditing(kLeft);
         t.Type("2\r");
         ASSERT_TRUE(t.WaitFor(" x\r\n----\r\n 12\r\n(1 row)\r\n")) << t.Screen();
         ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
-        t.Type(std::string(kUp) + "\r");  // the same statement again
+        t.TypeWhileEditing(std::string(kUp) + "\r");  // the same statement again
         ASSERT_TRUE(t.WaitFor(" 12\r\n(1 row)\r\n")) << t.Screen();
         ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
         t.Type(".quit\r");
@@ -209,7 +209,7 @@ TEST_F(VornsqlTerminalTest, ArrowKeysEditTheLineAndHistoryRecallsItHereAndInTheN
     EXPECT_EQ(0600u, st.st_mode & 0777u);
     Terminal t({Sample()}, dir.Path());
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
-    t.Type(std::string(kUp) + kUp + "\r");  // .quit, then the statement before it
+    t.TypeWhileEditing(std::string(kUp) + kUp + "\r");  // .quit, then the statement before it
     ASSERT_TRUE(t.WaitFor(" 12\r\n(1 row)\r\n")) << t.Screen();
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
     t.TypeWhileEditing("\x04");
@@ -222,7 +222,7 @@ TEST_F(VornsqlTerminalTest, CtrlCAtThePromptDropsTheStatementTypedAndTheSessionG
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
     t.Type("SELECT 'never\r");  // a string left open over two lines
     ASSERT_TRUE(t.WaitFor("   ...> ")) << t.Screen();
-    t.Type("still open\x03");
+    t.TypeWhileEditing("still open\x03");
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();  // not the continuation prompt
     t.Type("SELECT 'after' AS a;\r");
     ASSERT_TRUE(t.WaitFor(" after\r\n(1 row)")) << t.Screen();
@@ -313,9 +313,9 @@ TEST_F(VornsqlTerminalTest, ResultsTallerThanTheTerminalGoThroughThePager) {
 TEST_F(VornsqlTerminalTest, TabCompletesTableAndColumnNames) {
     Terminal t({Sample()}, dir.Path());
     ASSERT_TRUE(t.WaitFor("vornsql> ")) << t.Screen();
-    t.Type("SELECT COUNT(*) AS n FROM Par\t");
+    t.TypeWhileEditing("SELECT COUNT(*) AS n FROM Par\t");
     // PartID, PartNo and Parts: what they share ("t") is added.
-    t.Type("s WHERE Disc\t");
+    t.TypeWhileEditing("s WHERE Disc\t");
     ASSERT_TRUE(t.WaitFor("ontinued")) << t.Screen();  // the one name that starts so
     t.Type(" = False;\r");
     ASSERT_TRUE(t.WaitFor("(1 row)")) << t.Screen();
