@@ -111,7 +111,7 @@ std::string JetTranslator::ParseDefault(const JetTypeSpec& type, const std::wstr
                                        Previous().kind == TokenKind::Number);
     if (e.isString && type.type == JetType::DateTime) {
         ParsedDate d;
-        if (!ParseDateText(WideToUtf8(e.text), &d, CurrentYear()))
+        if (!ParseJetDateText(WideToUtf8(e.text), &d, CurrentYear()))
             Fail(first, L"the default '" + e.text + L"' of column " + column + L" is not a date");
         return QuoteText(StampText(d.stamp));
     }
