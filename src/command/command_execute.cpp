@@ -63,12 +63,10 @@ IID ChooseStreamInterface(IRowset* rowset) {
                     sequential = isTrue;
                 if (prop.dwPropertyID == DBPROP_IStream)
                     stream = isTrue;
-                VariantClear(&prop.vValue);
             }
-            CoTaskMemFree(sets[s].rgProperties);
         }
     }
-    CoTaskMemFree(sets);
+    vorn::FreePropertySets(SUCCEEDED(hr) ? setCount : 0, sets);
     if (sequential)
         return IID_ISequentialStream;
     if (stream)
