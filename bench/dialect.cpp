@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_sql.h"
-#include "provider/sql/jet_statement_cache.h"
-#include "provider/sqlite_database.h"
+#include "sql/jet_sql.h"
+#include "sql/jet_statement_cache.h"
+#include "sqlite_database.h"
 #include "vornoledb/vornoledb.h"
 
 namespace {

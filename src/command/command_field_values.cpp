@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cwchar>
 
-#include "command/value_text.h"
+#include "value_text.h"
 #include "vornoledb/command.h"
 #include "vornoledb/platform/automation.h"
 #include "vornoledb/platform/format.h"

@@ -1,5 +1,5 @@
 // Text and integer forms of single values: dates, decimals, currency, leading numbers.
-#include "command/value_text.h"
+#include "value_text.h"
 
 #include <cctype>
 #include <charconv>

@@ -7,10 +7,6 @@
 
 #include "vornoledb/platform/automation.h"
 
-// Defined beside the module's start and end hooks; reading it makes a static link include
-// them.
-extern "C" const volatile int vornoledb_module_linked;
-
 std::atomic<VornOleDbConnectionCache*> VornOleDbConnectionCache::m_theCache{nullptr};
 std::atomic<int32_t> VornOleDbConnectionCache::m_refcount{0};
 
@@ -29,7 +25,6 @@ VornOleDbConnectionCache::~VornOleDbConnectionCache() {
 }
 
 VornOleDbConnectionCache* VornOleDbConnectionCache::GetCacheManager() {
-    (void)vornoledb_module_linked;
     return m_theCache.load();
 }
 

@@ -2,11 +2,11 @@
 // library (shared or linked statically) play the part of a framework's application object.
 #include <new>
 
-#include "platform/library_end.h"
+#include "library_end.h"
 #include "vornoledb/connection_cache.h"
 #include "vornoledb/module.h"
 
-// Referenced by the connection cache so that a static link always brings this file, and
+// Referenced by the library's composition so that a static link brings this file, and
 // with it the start and end hooks, into the program.
 extern "C" {
 extern const volatile int vornoledb_module_linked;

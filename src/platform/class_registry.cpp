@@ -1,16 +1,16 @@
-// The class registry behind CoCreateInstance. The library's own classes (the embedded
-// provider's services) are registered on first use; tests replace or add classes.
+// The class registry behind CoCreateInstance. The library's own classes (the providers'
+// services) are registered on first use; tests replace or add classes.
 #include <map>
 #include <mutex>
 
-#include "platform/library_end.h"
-#include "provider/registration.h"
+#include "builtin_classes.h"
+#include "library_end.h"
 #include "vornoledb/platform/com.h"
 
 namespace {
 struct Registry {
     Registry() {
-        for (auto& entry : vorn::provider::BuiltinClasses())
+        for (auto& entry : vorn::platform::BuiltinClasses())
             classes[entry.first] = entry.second;
     }
     std::mutex mutex;

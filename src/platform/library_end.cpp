@@ -1,6 +1,6 @@
 // The list of releases run at library end (see library_end.h). Plain arrays and atomics
 // only: nothing here has a destructor of its own.
-#include "platform/library_end.h"
+#include "library_end.h"
 
 #include <atomic>
 

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform/library_end.h"
+#include "library_end.h"
 
 #include "vornoledb/platform/oledb.h"
 

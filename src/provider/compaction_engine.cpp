@@ -1,5 +1,5 @@
 // The compaction component.
-#include "provider/compaction_engine.h"
+#include "compaction_engine.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -9,12 +9,12 @@
 #include <cerrno>
 #include <string>
 
-#include "provider/data_source_file.h"
-#include "provider/open_file_registry.h"
-#include "provider/provider_errors.h"
-#include "provider/sqlite_database.h"
-#include "provider/sqlite_errors.h"
-#include "provider/store_kind.h"
+#include "data_source_file.h"
+#include "open_file_registry.h"
+#include "provider_errors.h"
+#include "sqlite_database.h"
+#include "sqlite_errors.h"
+#include "store_kind.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -1,5 +1,5 @@
 // The OLE DB connection-string parser and the value syntax of the keys the provider reads.
-#include "provider/connection_string.h"
+#include "connection_string.h"
 
 #include <cwctype>
 

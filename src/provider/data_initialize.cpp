@@ -1,13 +1,13 @@
 // The data-initialisation service.
-#include "provider/data_initialize.h"
+#include "data_initialize.h"
 
 #include <cstring>
 #include <vector>
 
-#include "provider/connection_string.h"
-#include "provider/property_sets.h"
-#include "provider/provider_errors.h"
-#include "provider/provider_names.h"
+#include "connection_string.h"
+#include "property_sets.h"
+#include "provider_errors.h"
+#include "provider_names.h"
 
 namespace vorn::provider {
 namespace {

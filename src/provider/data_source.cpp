@@ -1,5 +1,5 @@
 // The data source object of the embedded provider.
-#include "provider/data_source.h"
+#include "data_source.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -7,13 +7,13 @@
 
 #include <cerrno>
 
-#include "provider/connection_string.h"
-#include "provider/data_source_file.h"
-#include "provider/property_sets.h"
-#include "provider/provider_errors.h"
-#include "provider/provider_names.h"
-#include "provider/session.h"
-#include "provider/sqlite_errors.h"
+#include "connection_string.h"
+#include "data_source_file.h"
+#include "property_sets.h"
+#include "provider_errors.h"
+#include "provider_names.h"
+#include "session.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/database_access.h"
-#include "provider/sqlite_database.h"
+#include "database_access.h"
+#include "sqlite_database.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {

@@ -1,10 +1,10 @@
 // The file a data source names, held open and told by kind.
-#include "provider/data_source_file.h"
+#include "data_source_file.h"
 
 #include <cerrno>
 
-#include "provider/provider_errors.h"
-#include "provider/sqlite_database.h"
+#include "provider_errors.h"
+#include "sqlite_database.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

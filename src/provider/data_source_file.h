@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "provider/open_file_registry.h"
-#include "provider/store_kind.h"
+#include "open_file_registry.h"
+#include "store_kind.h"
 #include "vornoledb/platform/types.h"
 
 namespace vorn::provider {

@@ -1,9 +1,9 @@
 // Ending statements of a database, whichever way they were prepared.
-#include "provider/database.h"
+#include "database.h"
 
 #include <sqlite3.h>
 
-#include "provider/sql/jet_statement_cache.h"
+#include "sql/jet_statement_cache.h"
 
 namespace vorn::provider {
 

@@ -1,5 +1,5 @@
 // The open database behind a provider object.
-#include "provider/database_access.h"
+#include "database_access.h"
 
 namespace vorn::provider {
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "provider/database.h"
+#include "database.h"
 #include "vornoledb/platform/unknown.h"
 
 namespace vorn::provider {

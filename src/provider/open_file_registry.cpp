@@ -1,7 +1,7 @@
 // The process's open database files and their advisory locks.
-#include "provider/open_file_registry.h"
+#include "open_file_registry.h"
 
-#include "platform/library_end.h"
+#include "library_end.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,5 +1,5 @@
 // The bookkeeping of IDBProperties-style calls.
-#include "provider/property_sets.h"
+#include "property_sets.h"
 
 #include <memory>
 

@@ -1,5 +1,5 @@
 // Error records of the embedded provider.
-#include "provider/provider_errors.h"
+#include "provider_errors.h"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
 // Provider names and the classes they create.
-#include "provider/provider_names.h"
+#include "provider_names.h"
 
-#include "platform/library_end.h"
+#include "library_end.h"
 
 #include <mutex>
 #include <vector>
 
-#include "provider/connection_string.h"
+#include "connection_string.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {

@@ -1,11 +1,11 @@
 // The provider's classes, registered in the class registry on first use.
-#include "provider/registration.h"
+#include "registration.h"
 
-#include "provider/command/data_convert.h"
-#include "provider/compaction_engine.h"
-#include "provider/data_initialize.h"
-#include "provider/data_source.h"
-#include "provider/open_file_registry.h"
+#include "values/data_convert.h"
+#include "compaction_engine.h"
+#include "data_initialize.h"
+#include "data_source.h"
+#include "open_file_registry.h"
 
 namespace vorn::provider {
 

@@ -1,13 +1,13 @@
 // The session object of the embedded provider.
-#include "provider/session.h"
+#include "session.h"
 
 #include <sqlite3.h>
 
-#include "provider/command_factory.h"
-#include "provider/provider_errors.h"
-#include "provider/schema/schema_rowsets.h"
-#include "provider/schema/table_definition.h"
-#include "provider/sqlite_errors.h"
+#include "execution/command_factory.h"
+#include "provider_errors.h"
+#include "schema/schema_rowsets.h"
+#include "schema/table_definition.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <memory>
 
-#include "provider/database.h"
-#include "provider/database_access.h"
+#include "database.h"
+#include "database_access.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {

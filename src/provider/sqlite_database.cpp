@@ -1,5 +1,5 @@
 // A SQLite database opened for a data source.
-#include "provider/sqlite_database.h"
+#include "sqlite_database.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -7,9 +7,9 @@
 
 #include <atomic>
 
-#include "provider/provider_errors.h"
-#include "provider/sqlite_errors.h"
-#include "provider/sql/jet_sql.h"
+#include "provider_errors.h"
+#include "sqlite_errors.h"
+#include "sql/jet_sql.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "provider/database.h"
-#include "provider/open_file_registry.h"
-#include "provider/sql/jet_statement_cache.h"
+#include "database.h"
+#include "open_file_registry.h"
+#include "sql/jet_statement_cache.h"
 #include "vornoledb/platform/types.h"
 
 namespace vorn::provider {

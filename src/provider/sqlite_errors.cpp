@@ -1,11 +1,11 @@
 // SQLite failures as error records.
-#include "provider/sqlite_errors.h"
+#include "sqlite_errors.h"
 
 #include <sqlite3.h>
 
 #include <cstring>
 
-#include "provider/provider_errors.h"
+#include "provider_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -1,5 +1,5 @@
 // What kind of file a data source names, told from its first bytes.
-#include "provider/store_kind.h"
+#include "store_kind.h"
 
 #include <unistd.h>
 

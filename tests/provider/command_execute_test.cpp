@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "provider/command/result_codes.h"
+#include "execution/result_codes.h"
 #include "support/provider_command_harness.h"
 
 namespace vorn::test {

@@ -9,7 +9,7 @@
 
 #include <cerrno>
 
-#include "provider/open_file_registry.h"
+#include "open_file_registry.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
 #include "vornoledb/platform/files.h"

@@ -1,5 +1,5 @@
 // The connection-string parser: pairs, quoting, blanks, letter case, errors with positions.
-#include "provider/connection_string.h"
+#include "connection_string.h"
 
 #include <gtest/gtest.h>
 

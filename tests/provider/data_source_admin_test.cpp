@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "provider/open_file_registry.h"
+#include "open_file_registry.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
 

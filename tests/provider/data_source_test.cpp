@@ -4,8 +4,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include "provider/sqlite_errors.h"
-#include "provider/store_kind.h"
+#include "sqlite_errors.h"
+#include "store_kind.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
 

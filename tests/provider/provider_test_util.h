@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/database_access.h"
-#include "provider/provider_errors.h"
+#include "database_access.h"
+#include "provider_errors.h"
 #include "vornoledb/platform/error_records.h"
 #include "vornoledb/platform/oledb.h"
 #include "vornoledb/platform/text.h"

@@ -2,7 +2,7 @@
 // expressions from their first value, nullability, names and ordinals.
 #include <gtest/gtest.h>
 
-#include "provider/types/column_types.h"
+#include "types/column_types.h"
 #include "support/provider_command_harness.h"
 
 namespace vorn::test {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "provider/command/row_store.h"
+#include "rowset/row_store.h"
 #include "support/provider_command_harness.h"
 
 namespace vorn::test {

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "provider/command/utf8_decode.h"
+#include "values/utf8_decode.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::test {

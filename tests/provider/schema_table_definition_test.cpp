@@ -5,7 +5,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "provider/schema/definition_text.h"
+#include "schema/definition_text.h"
 #include "schema_test_util.h"
 #include "support/jet_sql_file.h"
 #include "support/temp_database.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/command/result_codes.h"
-#include "provider/provider_errors.h"
+#include "execution/result_codes.h"
+#include "provider_errors.h"
 #include "provider_test_util.h"
 #include "vornoledb/platform/oledb.h"
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "provider/session.h"
-#include "provider/sqlite_errors.h"
-#include "provider/sqlite_database.h"
+#include "session.h"
+#include "sqlite_errors.h"
+#include "sqlite_database.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
 

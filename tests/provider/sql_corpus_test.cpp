@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_sql.h"
-#include "provider/sql/jet_statement_cache.h"
-#include "provider/sqlite_errors.h"
+#include "sql/jet_sql.h"
+#include "sql/jet_statement_cache.h"
+#include "sqlite_errors.h"
 #include "support/temp_database.h"
 #include "vornoledb/platform/text.h"
 

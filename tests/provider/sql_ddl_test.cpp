@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_sql.h"
 #include "sql_test_util.h"
 
 namespace vorn::provider::sql {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "provider/sql/jet_statement_cache.h"
+#include "sql/jet_statement_cache.h"
 #include "sql_test_util.h"
 
 namespace vorn::provider::sql {

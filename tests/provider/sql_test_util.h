@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_sql.h"
-#include "provider/sql/jet_statement_cache.h"
+#include "sql/jet_sql.h"
+#include "sql/jet_statement_cache.h"
 #include "support/temp_database.h"
 #include "vornoledb/platform/text.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_sql.h"
 #include "sql_test_util.h"
 #include "vornoledb/platform/text.h"
 

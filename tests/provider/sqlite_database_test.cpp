@@ -4,8 +4,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include "provider/open_file_registry.h"
-#include "provider/sqlite_database.h"
+#include "open_file_registry.h"
+#include "sqlite_database.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
 

@@ -1,5 +1,5 @@
 // SQLite failures as error records: SQLSTATE, HRESULT, native error, description.
-#include "provider/sqlite_errors.h"
+#include "sqlite_errors.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

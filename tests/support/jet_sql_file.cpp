@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_sql.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::test {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "provider/command_factory.h"
+#include "execution/command_factory.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::test {

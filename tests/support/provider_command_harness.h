@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/database.h"
+#include "database.h"
 #include "support/temp_database.h"
 #include "vornoledb/platform/oledb.h"
 

@@ -1,5 +1,5 @@
 // Column flags, lengths, precision and scale for the COLUMNS schema rowset.
-#include "provider/schema/column_facts.h"
+#include "schema/column_facts.h"
 
 namespace vorn::provider::schema {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "provider/schema/schema_catalog.h"
+#include "schema/schema_catalog.h"
 
 namespace vorn::provider::schema {
 

@@ -1,12 +1,12 @@
 // CREATE statements kept per version of the schema.
-#include "provider/schema/definition_cache.h"
+#include "schema/definition_cache.h"
 
 #include <sqlite3.h>
 
 #include <mutex>
 #include <vector>
 
-#include "platform/library_end.h"
+#include "library_end.h"
 
 namespace vorn::provider::schema {
 namespace {

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "provider/database.h"
+#include "database.h"
 
 struct sqlite3;
 

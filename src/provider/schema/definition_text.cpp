@@ -1,5 +1,5 @@
 // Constraint names and index conditions out of CREATE statements.
-#include "provider/schema/definition_text.h"
+#include "schema/definition_text.h"
 
 #include <cstring>
 

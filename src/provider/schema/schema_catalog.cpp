@@ -1,12 +1,12 @@
 // Tables, columns and indexes read from SQLite's catalog pragmas.
-#include "provider/schema/schema_catalog.h"
+#include "schema/schema_catalog.h"
 
 #include <sqlite3.h>
 
 #include <cwctype>
 
-#include "provider/schema/definition_text.h"
-#include "provider/sql/jet_sql.h"
+#include "schema/definition_text.h"
+#include "sql/jet_sql.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::schema {

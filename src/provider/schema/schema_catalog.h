@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/schema/definition_cache.h"
-#include "provider/types/column_types.h"
+#include "schema/definition_cache.h"
+#include "types/column_types.h"
 
 struct sqlite3;
 

@@ -1,12 +1,12 @@
 // Schema rowsets over a private temporary database.
-#include "provider/schema/schema_rowset_builder.h"
+#include "schema/schema_rowset_builder.h"
 
 #include <sqlite3.h>
 
-#include "provider/command/rowset.h"
-#include "provider/database.h"
-#include "provider/sqlite_errors.h"
-#include "provider/types/column_types.h"
+#include "rowset/rowset.h"
+#include "database.h"
+#include "sqlite_errors.h"
+#include "types/column_types.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::schema {

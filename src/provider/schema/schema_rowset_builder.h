@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/command/rowset_properties.h"
+#include "rowset/rowset_properties.h"
 #include "vornoledb/platform/oledb.h"
 
 struct sqlite3;

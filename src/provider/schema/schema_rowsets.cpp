@@ -1,5 +1,5 @@
 // The TABLES, COLUMNS and INDEXES schema rowsets.
-#include "provider/schema/schema_rowsets.h"
+#include "schema/schema_rowsets.h"
 
 #include <sqlite3.h>
 
@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "provider/command/rowset_properties.h"
-#include "provider/provider_errors.h"
-#include "provider/schema/column_facts.h"
-#include "provider/schema/schema_catalog.h"
-#include "provider/schema/schema_rowset_builder.h"
-#include "provider/sqlite_errors.h"
+#include "rowset/rowset_properties.h"
+#include "provider_errors.h"
+#include "schema/column_facts.h"
+#include "schema/schema_catalog.h"
+#include "schema/schema_rowset_builder.h"
+#include "sqlite_errors.h"
 
 namespace vorn::provider::schema {
 namespace {

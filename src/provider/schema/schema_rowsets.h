@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "provider/database.h"
+#include "database.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider::schema {

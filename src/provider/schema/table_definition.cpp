@@ -1,5 +1,5 @@
 // Table definitions for ITableCreation.
-#include "provider/schema/table_definition.h"
+#include "schema/table_definition.h"
 
 #include <sqlite3.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "provider/provider_errors.h"
-#include "provider/schema/schema_catalog.h"
-#include "provider/sqlite_errors.h"
+#include "provider_errors.h"
+#include "schema/schema_catalog.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::schema {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_function_support.h"
 
 namespace vorn::provider::sql {
 namespace {

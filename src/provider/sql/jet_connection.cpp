@@ -1,7 +1,7 @@
 // What the Jet dialect keeps per SQLite handle.
-#include "provider/sql/jet_connection.h"
+#include "sql/jet_connection.h"
 
-#include "platform/library_end.h"
+#include "library_end.h"
 
 namespace vorn::provider::sql {
 namespace {

@@ -16,7 +16,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "provider/sql/jet_types.h"
+#include "sql/jet_types.h"
 
 namespace vorn::provider::sql {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_function_support.h"
 
 namespace vorn::provider::sql {
 namespace {

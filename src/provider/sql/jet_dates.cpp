@@ -1,5 +1,5 @@
 // Dates and times of the Jet dialect.
-#include "provider/sql/jet_dates.h"
+#include "sql/jet_dates.h"
 
 #include <cmath>
 #include <cstdio>

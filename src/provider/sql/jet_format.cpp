@@ -1,11 +1,11 @@
 // The Format function of the Jet expression service.
-#include "provider/sql/jet_format.h"
+#include "sql/jet_format.h"
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "provider/sql/jet_dates.h"
+#include "sql/jet_dates.h"
 
 namespace vorn::provider::sql {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "provider/sql/jet_values.h"
+#include "sql/jet_values.h"
 
 namespace vorn::provider::sql {
 

@@ -1,11 +1,11 @@
 // The Jet functions the translator knows.
-#include "provider/sql/jet_function_catalog.h"
+#include "sql/jet_function_catalog.h"
 
 #include <cstring>
 #include <cwctype>
 #include <unordered_map>
 
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_function_support.h"
 
 namespace vorn::provider::sql {
 namespace {

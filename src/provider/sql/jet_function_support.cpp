@@ -1,5 +1,5 @@
 // Shared pieces of the Jet functions registered on SQLite handles.
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_function_support.h"
 
 #include <cmath>
 #include <limits>

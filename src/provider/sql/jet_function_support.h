@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_dates.h"
-#include "provider/sql/jet_values.h"
+#include "sql/jet_dates.h"
+#include "sql/jet_values.h"
 
 namespace vorn::provider::sql {
 

@@ -1,10 +1,10 @@
 // COUNTER columns: set-up, numbering, removal, and the schema's view of them.
-#include "provider/sql/jet_identity.h"
+#include "sql/jet_identity.h"
 
 #include <sqlite3.h>
 
-#include "provider/sql/jet_connection.h"
-#include "provider/sql/jet_translator.h"
+#include "sql/jet_connection.h"
+#include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_sql.h"
 
 namespace vorn::provider::sql {
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_function_support.h"
 
 namespace vorn::provider::sql {
 namespace {

@@ -1,10 +1,10 @@
 // Registration of the Jet functions on a SQLite handle.
 #include <sqlite3.h>
 
-#include "provider/sql/jet_connection.h"
-#include "provider/sql/jet_function_catalog.h"
-#include "provider/sql/jet_function_support.h"
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_connection.h"
+#include "sql/jet_function_catalog.h"
+#include "sql/jet_function_support.h"
+#include "sql/jet_sql.h"
 
 namespace vorn::provider::sql {
 namespace {

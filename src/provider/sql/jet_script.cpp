@@ -2,9 +2,9 @@
 // statement ran (@@IDENTITY, schema changes).
 #include <sqlite3.h>
 
-#include "provider/sql/jet_connection.h"
-#include "provider/sql/jet_sql.h"
-#include "provider/sql/jet_translator.h"
+#include "sql/jet_connection.h"
+#include "sql/jet_sql.h"
+#include "sql/jet_translator.h"
 
 namespace vorn::provider::sql {
 namespace {

@@ -1,9 +1,9 @@
 // Translated, prepared statements of one SQLite handle, kept by the host's text.
-#include "provider/sql/jet_statement_cache.h"
+#include "sql/jet_statement_cache.h"
 
-#include "provider/sql/jet_connection.h"
-#include "provider/sql/jet_translator.h"
-#include "provider/sqlite_errors.h"
+#include "sql/jet_connection.h"
+#include "sql/jet_translator.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

@@ -26,7 +26,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_sql.h"
 
 namespace vorn::provider {
 // What the rowset layer knows of a statement's result columns (provider/command).

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_function_support.h"
 
 namespace vorn::provider::sql {
 namespace {

@@ -3,8 +3,8 @@
 // argument asks for a binary comparison (0), as the engine compares text by default.
 #include <string>
 
-#include "provider/sql/jet_format.h"
-#include "provider/sql/jet_function_support.h"
+#include "sql/jet_format.h"
+#include "sql/jet_function_support.h"
 
 namespace vorn::provider::sql {
 namespace {

@@ -1,5 +1,5 @@
 // Tokens of Jet SQL.
-#include "provider/sql/jet_tokenizer.h"
+#include "sql/jet_tokenizer.h"
 
 #include <cwctype>
 

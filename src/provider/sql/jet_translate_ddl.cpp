@@ -5,9 +5,9 @@
 // triggers that refuse Null, as the engine's indexes WITH DISALLOW NULL refuse it.
 #include <cwctype>
 
-#include "provider/sql/jet_dates.h"
-#include "provider/sql/jet_identity.h"
-#include "provider/sql/jet_translator.h"
+#include "sql/jet_dates.h"
+#include "sql/jet_identity.h"
+#include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

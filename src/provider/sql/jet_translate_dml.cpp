@@ -3,7 +3,7 @@
 // deletes the target's rows by rowid.
 #include <functional>
 
-#include "provider/sql/jet_translator.h"
+#include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

@@ -1,9 +1,9 @@
 // Expressions: Jet's operators, literals, names and function calls.
 #include <cwctype>
 
-#include "provider/sql/jet_dates.h"
-#include "provider/sql/jet_function_catalog.h"
-#include "provider/sql/jet_translator.h"
+#include "sql/jet_dates.h"
+#include "sql/jet_function_catalog.h"
+#include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

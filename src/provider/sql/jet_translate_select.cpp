@@ -1,9 +1,9 @@
 // SELECT: predicates (ALL, DISTINCT, DISTINCTROW, TOP n [PERCENT]), the select list with
 // the engine's names for unnamed expressions (Expr1000, Expr1001 ...), INTO, Jet's joins,
 // WHERE, GROUP BY, HAVING, UNION and ORDER BY.
-#include "provider/sql/jet_translator.h"
-#include "provider/sql/jet_types.h"
-#include "provider/sqlite_errors.h"
+#include "sql/jet_translator.h"
+#include "sql/jet_types.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

@@ -2,8 +2,8 @@
 // point TranslateJetSql.
 #include <cwctype>
 
-#include "provider/sql/jet_translator.h"
-#include "provider/sqlite_errors.h"
+#include "sql/jet_translator.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {

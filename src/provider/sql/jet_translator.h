@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "provider/sql/jet_connection.h"
-#include "provider/sql/jet_sql.h"
-#include "provider/sql/jet_tokenizer.h"
-#include "provider/sql/jet_types.h"
+#include "sql/jet_connection.h"
+#include "sql/jet_sql.h"
+#include "sql/jet_tokenizer.h"
+#include "sql/jet_types.h"
 
 namespace vorn::provider::sql {
 

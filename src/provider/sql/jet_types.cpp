@@ -1,5 +1,5 @@
 // Jet data types in SQLite tables.
-#include "provider/sql/jet_types.h"
+#include "sql/jet_types.h"
 
 #include <cwctype>
 

@@ -1,5 +1,5 @@
 // Values as the Jet expression service sees them.
-#include "provider/sql/jet_values.h"
+#include "sql/jet_values.h"
 
 #include <locale.h>
 #include <wctype.h>

@@ -1,11 +1,11 @@
 // The declared-type table.
-#include "provider/types/column_types.h"
+#include "types/column_types.h"
 
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
-#include "platform/library_end.h"
+#include "library_end.h"
 
 #include <sqlite3.h>
 

@@ -1,5 +1,5 @@
 // Host SQL to SQLite SQL.
-#include "provider/command/prepare_sql_text.h"
+#include "execution/prepare_sql_text.h"
 
 #include "vornoledb/platform/text.h"
 

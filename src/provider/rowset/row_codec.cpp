@@ -1,5 +1,5 @@
 // Row encoding.
-#include "provider/command/row_codec.h"
+#include "rowset/row_codec.h"
 
 #include <sqlite3.h>
 

@@ -1,5 +1,5 @@
 // The row store of a result, spilling to an unlinked temporary file past its memory bound.
-#include "provider/command/row_store.h"
+#include "rowset/row_store.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "provider/provider_errors.h"
+#include "provider_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -1,5 +1,5 @@
 // Held row handles.
-#include "provider/command/held_rows.h"
+#include "rowset/held_rows.h"
 
 namespace vorn::provider {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "provider/command/result_description.h"
+#include "rowset/result_description.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {

@@ -8,15 +8,15 @@
 
 #include <cstring>
 
-#include "provider/command/prepare_sql_text.h"
-#include "provider/command/result_codes.h"
-#include "provider/command/rowset.h"
-#include "provider/command/rowset_properties.h"
-#include "provider/command/statement_text.h"
-#include "provider/command_factory.h"
-#include "provider/provider_errors.h"
-#include "provider/sql/jet_statement_cache.h"
-#include "provider/sqlite_errors.h"
+#include "execution/prepare_sql_text.h"
+#include "execution/result_codes.h"
+#include "rowset/rowset.h"
+#include "rowset/rowset_properties.h"
+#include "execution/statement_text.h"
+#include "execution/command_factory.h"
+#include "provider_errors.h"
+#include "sql/jet_statement_cache.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/error_records.h"
 #include "vornoledb/platform/text.h"
 

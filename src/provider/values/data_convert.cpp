@@ -2,16 +2,16 @@
 // stored in (integer, real, exact text, bytes) and converted to the destination as
 // GetData converts stored values. Exact numbers (NUMERIC, VARNUMERIC, DECIMAL, CY) travel
 // as decimal text, so no digit is lost on the way to text or to another exact type.
-#include "provider/command/data_convert.h"
+#include "values/data_convert.h"
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <string>
 
-#include "provider/command/exact_decimal.h"
-#include "provider/command/result_codes.h"
-#include "provider/command/value_conversion.h"
+#include "values/exact_decimal.h"
+#include "execution/result_codes.h"
+#include "values/value_conversion.h"
 #include "vornoledb/platform/automation.h"
 #include "vornoledb/platform/text.h"
 

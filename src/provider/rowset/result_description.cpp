@@ -1,5 +1,5 @@
 // Descriptions of result columns from SQLite's metadata.
-#include "provider/command/result_description.h"
+#include "rowset/result_description.h"
 
 #include <sqlite3.h>
 

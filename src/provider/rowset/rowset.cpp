@@ -1,5 +1,5 @@
 // Rowsets over SQLite statements.
-#include "provider/command/rowset.h"
+#include "rowset/rowset.h"
 
 #include <sqlite3.h>
 #include <wchar.h>
@@ -7,15 +7,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "provider/command/accessor_set.h"
-#include "provider/command/held_rows.h"
-#include "provider/command/result_codes.h"
-#include "provider/command/row_codec.h"
-#include "provider/command/row_store.h"
-#include "provider/command/statement_text.h"
-#include "provider/command/value_conversion.h"
-#include "provider/provider_errors.h"
-#include "provider/sqlite_errors.h"
+#include "rowset/accessor_set.h"
+#include "rowset/held_rows.h"
+#include "execution/result_codes.h"
+#include "rowset/row_codec.h"
+#include "rowset/row_store.h"
+#include "execution/statement_text.h"
+#include "values/value_conversion.h"
+#include "provider_errors.h"
+#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -1,5 +1,5 @@
 // Stream objects over long values.
-#include "provider/command/long_value_stream.h"
+#include "rowset/long_value_stream.h"
 
 #include <cstdint>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "provider/command/small_array.h"
+#include "rowset/small_array.h"
 
 struct sqlite3_stmt;
 

@@ -3,7 +3,7 @@
 // IDataConvert goes through the same code, so both agree on every conversion.
 #pragma once
 
-#include "provider/command/row_codec.h"
+#include "rowset/row_codec.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {

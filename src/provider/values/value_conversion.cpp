@@ -1,5 +1,5 @@
 // Conversion of stored values into bindings.
-#include "provider/command/value_conversion.h"
+#include "values/value_conversion.h"
 
 #include <cfloat>
 #include <charconv>
@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
-#include "provider/command/date_text.h"
-#include "provider/command/exact_decimal.h"
-#include "provider/command/long_value_stream.h"
-#include "provider/command/utf8_decode.h"
+#include "values/date_text.h"
+#include "values/exact_decimal.h"
+#include "rowset/long_value_stream.h"
+#include "values/utf8_decode.h"
 #include "vornoledb/platform/automation.h"
 
 namespace vorn::provider {

@@ -1,13 +1,13 @@
 // Accessors of rowsets.
-#include "provider/command/accessor_set.h"
+#include "rowset/accessor_set.h"
 
 #include <new>
 #include <string>
 
-#include "provider/command/result_codes.h"
-#include "provider/command/value_conversion.h"
-#include "provider/provider_errors.h"
-#include "provider/types/column_types.h"
+#include "execution/result_codes.h"
+#include "values/value_conversion.h"
+#include "provider_errors.h"
+#include "types/column_types.h"
 
 namespace vorn::provider {
 namespace {

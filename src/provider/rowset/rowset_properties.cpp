@@ -1,10 +1,10 @@
 // Rowset properties of commands and rowsets.
-#include "provider/command/rowset_properties.h"
+#include "rowset/rowset_properties.h"
 
 #include <cstdio>
 #include <string>
 
-#include "provider/provider_errors.h"
+#include "provider_errors.h"
 
 namespace vorn::provider {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "provider/types/column_types.h"
+#include "types/column_types.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,5 +1,5 @@
 // Date text and automation dates.
-#include "provider/command/date_text.h"
+#include "values/date_text.h"
 
 #include "vornoledb/platform/automation.h"
 

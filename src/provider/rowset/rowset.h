@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "provider/command/result_description.h"
-#include "provider/command/rowset_properties.h"
-#include "provider/database.h"
-#include "provider/types/column_types.h"
+#include "rowset/result_description.h"
+#include "rowset/rowset_properties.h"
+#include "database.h"
+#include "types/column_types.h"
 
 struct sqlite3_stmt;
 

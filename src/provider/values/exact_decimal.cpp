@@ -1,5 +1,5 @@
 // Exact decimals.
-#include "provider/command/exact_decimal.h"
+#include "values/exact_decimal.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,5 @@
 // Lexical helpers over SQL text.
-#include "provider/command/statement_text.h"
+#include "execution/statement_text.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // UTF-8 decoding into caller buffers.
-#include "provider/command/utf8_decode.h"
+#include "values/utf8_decode.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "provider/database.h"
+#include "database.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {
