@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "provider/sqlite_database.h"
+#include "sqlite_database.h"
 #include "support/child_process.h"
 #include "support/temp_database.h"
 #include "vornoledb/command.h"

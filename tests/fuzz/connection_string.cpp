@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "provider/connection_string.h"
+#include "connection_string.h"
 #include "vornoledb/platform/text.h"
 
 using namespace vorn::provider;

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "provider/sql/jet_sql.h"
+#include "sql/jet_sql.h"
 #include "vornoledb/platform/text.h"
 
 using namespace vorn::provider::sql;
