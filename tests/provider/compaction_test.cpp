@@ -12,7 +12,7 @@
 #include "open_file_registry.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
-#include "vornoledb/platform/files.h"
+#include "files.h"
 
 namespace vorn::provider {
 namespace {
@@ -173,7 +173,7 @@ TEST_F(CompactionTest, MissingSourceExistingDestinationAndForeignFilesAreRefused
     EXPECT_EQ(QueryText(source_, "SELECT count(*) || ',' || sum(id) FROM t"), "2000,20010000");
     EXPECT_EQ(SizeOf(copy_), -1);
 
-    const std::string access = kTestData + "/access/jackcess/V2003/testV2003.mdb";
+    const std::string access = kTestData + "/access/jackcess/delTestV2003.mdb";
     EXPECT_EQ(Compact(access, copy_), DB_E_NOTSUPPORTED);
     const PostedError e = TakeError();
     EXPECT_TRUE(Contains(e.description, L"an Access database (Jet 4)")) << e.description;
