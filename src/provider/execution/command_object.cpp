@@ -196,6 +196,8 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
         // would otherwise abort them.
         if (!readOnly || StartsWithKeyword(p, tail, "ROLLBACK"))
             db_->DrainResults();
+        if (!readOnly)
+            db_->BeforeWrite();
 
         if (last && hasColumns && wantRowset)
             return CreateRowset(db_, stmt, statement, properties_, static_cast<ICommandText*>(this),
@@ -259,8 +261,10 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const bool isQuery = kind == sql::JetStatementKind::Select && sqlite3_column_count(stmt) > 0;
     // Open results read to their end before anything changes under them (a rollback would
     // otherwise abort them).
-    if (!isQuery || !sqlite3_stmt_readonly(stmt))
+    if (!isQuery || !sqlite3_stmt_readonly(stmt)) {
         db_->DrainResults();
+        db_->BeforeWrite();
+    }
 
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     if (isQuery && wantRowset)
