@@ -28,3 +28,109 @@ TEST_F(TextQueryTest, ReadsTypedColumnsAndRunsJetSql) {
 
 }  // namespace
 }  // namespace vorn::test
+
+namespace vorn::test {
+namespace {
+
+std::string Rows26(const std::string& last) {
+    std::string text = "id,amount\n";
+    for (int i = 1; i <= 25; ++i)
+        text += std::to_string(i) + "," + std::to_string(i * 10) + "\n";
+    return text + "26," + last + "\n";
+}
+
+TEST_F(TextQueryTest, MisfitPastTheScannedRowsIsNullOrTextWithImex) {
+    Write("m.csv", Rows26("n/a"));
+    ASSERT_TRUE(Open());
+    EXPECT_EQ((Rows{{L"250"}, {L"<null>"}}),
+              Query(L"SELECT amount FROM [m#csv] WHERE id >= 25 ORDER BY id"));
+    // Import mode reads every guessed column as its text.
+    ASSERT_TRUE(Open(L"text;HDR=Yes;FMT=Delimited;IMEX=1"));
+    EXPECT_EQ((Rows{{L"250"}, {L"n/a"}}),
+              Query(L"SELECT amount FROM [m#csv] WHERE Val(id) >= 25 ORDER BY Val(id)"));
+    // Scanning every row makes the column text from the start.
+    ASSERT_TRUE(Open(L"text;HDR=Yes;MaxScanRows=0"));
+    EXPECT_EQ((Rows{{L"n/a"}}), Query(L"SELECT amount FROM [m#csv] WHERE id = 26"));
+}
+
+TEST_F(TextQueryTest, NamesColumnsWithoutAHeaderAndSkipsBlankLines) {
+    Write("plain.txt", "1,a,\n\n2,b,x\r\n\r\n");
+    Write("half.csv", "a,,c\n1,2,3\n");
+    ASSERT_TRUE(Open(L"text;HDR=No"));
+    EXPECT_EQ((Rows{{L"1", L"a", L"<null>"}, {L"2", L"b", L"x"}}),
+              Query(L"SELECT F1, F2, F3 FROM [plain#txt]"));
+    ASSERT_TRUE(Open());
+    EXPECT_EQ((Rows{{L"1", L"2", L"3"}}), Query(L"SELECT a, F2, c FROM [half#csv]"));
+    EXPECT_EQ(L"F2", command.GetColumnName(2));
+}
+
+TEST_F(TextQueryTest, ReadsOtherDelimitersLineEndsAndMarks) {
+    Write("t.tab", "x\ty\n1\tone\n");
+    Write("s.txt", "x|y\r1|\"a|b\"\r2|c\r");
+    Write("bom.csv", "\xEF\xBB\xBFname,n\n\xC3\xA9t\xC3\xA9,1\n");
+    ASSERT_TRUE(Open(L"text;HDR=Yes;FMT=TabDelimited"));
+    EXPECT_EQ((Rows{{L"1", L"one"}}), Query(L"SELECT x, y FROM [t#tab]"));
+    ASSERT_TRUE(Open(L"text;HDR=Yes;FMT=Delimited(|)"));
+    EXPECT_EQ((Rows{{L"1", L"a|b"}, {L"2", L"c"}}), Query(L"SELECT x, y FROM [s#txt]"));
+    ASSERT_TRUE(Open());
+    EXPECT_EQ((Rows{{L"\u00e9t\u00e9", L"1"}}), Query(L"SELECT name, n FROM [bom#csv]"));
+}
+
+TEST_F(TextQueryTest, GuessesLongDoubleDateTimeTextAndMemo) {
+    std::string memo(300, 'm');
+    Write("g.csv",
+          "i,d,t,s,m\n1,1.5,2024-05-06,x,short\n-7,2,2024-05-07 08:09:10,7," + memo + "\n");
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Run(L"SELECT * FROM [g#csv]"));
+    EXPECT_EQ(DBTYPE_I4, command.GetRawType(1));
+    EXPECT_EQ(DBTYPE_R8, command.GetRawType(2));
+    EXPECT_EQ(DBTYPE_DATE, command.GetRawType(3));
+    EXPECT_EQ(DBTYPE_WSTR, command.GetRawType(4));
+    EXPECT_EQ(VornOleDbCommand::dbOK, command.IsBlob(5));
+    EXPECT_EQ((Rows{{L"-6", L"3.500000", L"2"}}),
+              Query(L"SELECT SUM(i), SUM(d), COUNT(*) FROM [g#csv] WHERE Len(m) > 0"));
+}
+
+TEST_F(TextQueryTest, BadInputNamesTheFileAndTheLine) {
+    Write("open.csv", "a,b\n1,\"never closed\n2,3\n");
+    Write("wide.csv", "a,b\n1,2\n3,4,5\n");
+    Write("latin.csv", "a\ncaf\xE9\n");
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(Run(L"SELECT COUNT(*) FROM [open#csv]"));
+    EXPECT_NE(std::wstring::npos, error.find(L"line 2 of 'open.csv'")) << Narrow(error);
+    EXPECT_FALSE(Run(L"SELECT * FROM [wide#csv]"));
+    EXPECT_NE(std::wstring::npos, error.find(L"line 3 of 'wide.csv' has 3 fields"))
+        << Narrow(error);
+    EXPECT_FALSE(Run(L"SELECT a FROM [latin#csv]"));
+    EXPECT_NE(std::wstring::npos, error.find(L"line 2 of 'latin.csv', column 'a'"))
+        << Narrow(error);
+    // The good tables of the folder still answer.
+    Write("good.csv", "a\n1\n");
+    ASSERT_TRUE(Open());
+    EXPECT_EQ((Rows{{L"1"}}), Query(L"SELECT a FROM [good#csv]"));
+}
+
+TEST_F(TextQueryTest, OpensTheFolderOfAFileAndMissingFoldersFail) {
+    Write("one.csv", "a\n1\n");
+    Write("notes.dat", "a\n2\n");
+    const std::wstring path(folder.Path().begin(), folder.Path().end());
+    ASSERT_EQ(S_OK, connection.OpenFromInitializationString(
+                        (L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
+                         L"/notes.dat;Extended Properties='text;HDR=Yes';")
+                            .c_str(),
+                        false));
+    command.SetConnection(&connection);
+    EXPECT_EQ((Rows{{L"2"}, {L"1"}}),
+              Query(L"SELECT a FROM [notes#dat] UNION ALL SELECT a FROM [one.csv]"));
+    connection.Close();
+    EXPECT_NE(S_OK, connection.OpenFromInitializationString(
+                        (L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
+                         L"/missing;Extended Properties='text';")
+                            .c_str(),
+                        false));
+    EXPECT_NE(std::wstring::npos, connection.GetErrorText().find(L"could not find the folder"))
+        << Narrow(connection.GetErrorText());
+}
+
+}  // namespace
+}  // namespace vorn::test

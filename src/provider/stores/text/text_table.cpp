@@ -388,7 +388,7 @@ bool TextTable::Load(StoreError* error) {
         for (size_t i = 0; i < guesses.size(); ++i) {
             StoreColumn c;
             c.name = i < names.size() ? names[i] : L"";
-            c.type = guesses[i].Result();
+            c.type = guesses[i].Result(format_.imex);
             columns_.push_back(std::move(c));
         }
     }

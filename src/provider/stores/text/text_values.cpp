@@ -262,13 +262,15 @@ void TypeGuess::Add(std::string_view field, const TextFormat& format) {
         isDate_ = false;
 }
 
-sql::JetTypeSpec TypeGuess::Result() const {
+sql::JetTypeSpec TypeGuess::Result(bool imex) const {
     sql::JetTypeSpec spec;
     spec.type = sql::JetType::Text;
     spec.size = 255;
     if (!any_)
         return spec;
-    if (isLong_)
+    if (imex)
+        spec.type = longest_ > 255 ? sql::JetType::Memo : sql::JetType::Text;
+    else if (isLong_)
         spec.type = sql::JetType::Long;
     else if (isNumber_)
         spec.type = sql::JetType::Double;

@@ -31,7 +31,8 @@ size_t CharacterCount(std::string_view text, Charset charset);
 class TypeGuess {
   public:
     void Add(std::string_view field, const TextFormat& format);
-    sql::JetTypeSpec Result() const;
+    // The column's type; with imex (import mode) every column is text.
+    sql::JetTypeSpec Result(bool imex = false) const;
 
   private:
     bool any_ = false;
