@@ -374,6 +374,11 @@ bool TextTable::Load(StoreError* error) {
                 guesses[i].Add(fields[i], format_);
         }
     }
+    // Rows written later end as the file's lines end.
+    if (why.empty() && reader.LineEnd().empty()) {
+        std::wstring ignored;
+        reader.Next(&ignored);
+    }
     if (!reader.LineEnd().empty())
         lineEnd_ = reader.LineEnd();
     ::close(fd);
