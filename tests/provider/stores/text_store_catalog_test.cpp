@@ -15,7 +15,8 @@ TEST_F(TextCatalogTest, TablesColumnsAndIndexes) {
     Write("parts.csv", "id,name,price\n1,bolt,0.5\n");
     Write("notes.TXT", "a\nx\n");
     Write("data.dat", "a\n1\n");
-    Write("schema.ini", "[parts.csv]\nCol1=id Long\nCol2=name Text Width 30\nCol3=price Currency\n");
+    Write("schema.ini",
+          "[parts.csv]\nCol1=id Long\nCol2=name Text Width 30\nCol3=price Currency\n");
     ASSERT_TRUE(Open());
     VornOleDbTables tables;
     ASSERT_TRUE(tables.Open(&connection, nullptr, nullptr, nullptr, L"TABLE"));

@@ -23,15 +23,16 @@ class ExternalSourceTest : public TextFolderTest {
 };
 
 TEST_F(ExternalSourceTest, JoinsADatabaseTableWithACsvFile) {
-    EXPECT_EQ((Rows{{L"bolt", L"13"}, {L"nut", L"5"}}),
-              Query(L"SELECT p.name, SUM(o.qty) FROM orders AS o INNER JOIN [Text;Database=" + path +
-                    L";HDR=Yes].[parts#csv] AS p ON o.part = p.id GROUP BY p.name ORDER BY p.name"));
+    EXPECT_EQ(
+        (Rows{{L"bolt", L"13"}, {L"nut", L"5"}}),
+        Query(L"SELECT p.name, SUM(o.qty) FROM orders AS o INNER JOIN [Text;Database=" + path +
+              L";HDR=Yes].[parts#csv] AS p ON o.part = p.id GROUP BY p.name ORDER BY p.name"));
     EXPECT_EQ((Rows{{L"washer"}}),
               Query(L"SELECT name FROM [parts#csv] IN '" + path +
                     L"' [Text;HDR=Yes] WHERE id NOT IN (SELECT part FROM orders)"));
     // Columns are qualified by the table's own name.
-    EXPECT_EQ((Rows{{L"3"}}), Query(L"SELECT COUNT([parts.csv].id) FROM [parts.csv] IN '" + path +
-                                    L"' [Text;]"));
+    EXPECT_EQ((Rows{{L"3"}}),
+              Query(L"SELECT COUNT([parts.csv].id) FROM [parts.csv] IN '" + path + L"' [Text;]"));
 }
 
 TEST_F(ExternalSourceTest, UnknownKindsAndMissingTablesAreNamed) {

@@ -28,7 +28,8 @@ TEST_F(SchemaIniTest, ColumnsFormatAndSymbols) {
 
 TEST_F(SchemaIniTest, CharacterSets) {
     Write("schema.ini",
-          "[ansi.csv]\nCharacterSet=ANSI\n[oem.csv]\nCharacterSet=OEM\n[utf.csv]\nCharacterSet=65001\n");
+          "[ansi.csv]\nCharacterSet=ANSI\n[oem.csv]\nCharacterSet=OEM\n[utf.csv]\nCharacterSet="
+          "65001\n");
     Write("ansi.csv", "w\ncaf\xE9 \x80\n");
     Write("oem.csv", "w\n\x82t\x82\n");
     Write("utf.csv", "w\ncaf\xC3\xA9\n");
@@ -38,7 +39,10 @@ TEST_F(SchemaIniTest, CharacterSets) {
     EXPECT_EQ((Rows{{L"caf\u00e9"}}), Query(L"SELECT w FROM [utf#csv]"));
     // Rows written go in the file's own set; a character it lacks is refused.
     ASSERT_TRUE(Run(L"INSERT INTO [ansi#csv] VALUES ('\u00fcber \u20ac')")) << Narrow(error);
-    EXPECT_EQ("w\ncaf\xE9 \x80\n\xFC" "ber \x80\n", ReadFile("ansi.csv"));
+    EXPECT_EQ(
+        "w\ncaf\xE9 \x80\n\xFC"
+        "ber \x80\n",
+        ReadFile("ansi.csv"));
     EXPECT_FALSE(Run(L"INSERT INTO [ansi#csv] VALUES ('\u0416')"));
     EXPECT_NE(std::wstring::npos, error.find(L"U+0416")) << Narrow(error);
 }
