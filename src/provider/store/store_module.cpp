@@ -155,7 +155,7 @@ struct VCursor : sqlite3_vtab_cursor {
 int Fail(sqlite3_vtab* vtab, const StoreError& error) {
     sqlite3_free(vtab->zErrMsg);
     vtab->zErrMsg = Message(error.message);
-    return error.refused ? SQLITE_CONSTRAINT : SQLITE_ERROR;
+    return SQLITE_ERROR;
 }
 
 std::string DeclareSql(const StoreTable& table) {
