@@ -34,8 +34,9 @@ long Generate(const std::string& path, double megabytes) {
     char line[160];
     while (written < target) {
         ++rows;
-        const int n = std::snprintf(line, sizeof line, "%ld,P-%08ld,part number %ld,%ld.%02ld,%ld\n",
-                                    rows, rows, rows, rows % 5000, rows % 100, rows % 997);
+        const int n =
+            std::snprintf(line, sizeof line, "%ld,P-%08ld,part number %ld,%ld.%02ld,%ld\n", rows,
+                          rows, rows, rows % 5000, rows % 100, rows % 997);
         std::fwrite(line, 1, static_cast<size_t>(n), out);
         written += n;
     }
@@ -112,9 +113,9 @@ int main(int argc, char** argv) {
 
     std::wstring init;
     std::wstring folderW(folder.begin(), folder.end());
-    VornOleDbHelper::FormatConnectString(init, folderW.c_str(), nullptr, nullptr,
-                                         L"Microsoft.ACE.OLEDB.12.0",
-                                         L"Extended Properties='text;HDR=Yes;FMT=Delimited'", nullptr);
+    VornOleDbHelper::FormatConnectString(
+        init, folderW.c_str(), nullptr, nullptr, L"Microsoft.ACE.OLEDB.12.0",
+        L"Extended Properties='text;HDR=Yes;FMT=Delimited'", nullptr);
     VornOleDbConnection connection;
     if (connection.OpenFromInitializationString(init, false) != S_OK) {
         std::fprintf(stderr, "could not open %s\n", folder.c_str());
@@ -126,7 +127,8 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     command.SetCommandText(L"SELECT COUNT(*) FROM [bench#csv]");
     long counted = -1;
-    if (command.Execute() == VornOleDbCommand::dbOK && command.FetchNext() == VornOleDbCommand::dbOK)
+    if (command.Execute() == VornOleDbCommand::dbOK &&
+        command.FetchNext() == VornOleDbCommand::dbOK)
         counted = command.FieldAsLong(1);
     const double countSeconds = Seconds(start);
     command.Close();
@@ -164,12 +166,14 @@ int main(int argc, char** argv) {
             importSeconds = 0;
     }
     if (importSeconds == 0)
-        std::printf("sqlite3 .import: the sqlite3 shell is not installed (apt-get install sqlite3)\n");
+        std::printf(
+            "sqlite3 .import: the sqlite3 shell is not installed (apt-get install sqlite3)\n");
 
     std::printf("\nCOUNT(*) %.1f MB/s (target 300), %.2f of the split loop (target 0.5)\n",
                 size / countSeconds, floorSeconds / countSeconds);
     if (importSeconds > 0)
-        std::printf("every field: %.2f x the rows/s of sqlite3 .import\n", importSeconds / fieldSeconds);
+        std::printf("every field: %.2f x the rows/s of sqlite3 .import\n",
+                    importSeconds / fieldSeconds);
     std::printf("(%zu characters read)\n", characters);
     if (argc <= 2) {
         ::unlink(file.c_str());

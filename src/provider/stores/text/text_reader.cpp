@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -32,7 +33,9 @@ TextReader::TextReader(int fd, uint64_t limit, char delimiter, std::wstring name
       delimiter_(delimiter),
       name_(std::move(name)),
       widths_(std::move(widths)) {
-    buffer_.resize(kWindowBytes);
+    // A small file needs no more than its own size (and many tables open small files).
+    buffer_.resize(
+        static_cast<size_t>(std::min<uint64_t>(kWindowBytes, std::max<uint64_t>(limit, 256))));
 }
 
 bool TextReader::Fill(std::wstring* error) {
