@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 
 std::atomic<VornOleDbConnectionCache*> VornOleDbConnectionCache::m_theCache{nullptr};
 std::atomic<int32_t> VornOleDbConnectionCache::m_refcount{0};

@@ -8,7 +8,7 @@
 
 #include "support/temp_database.h"
 #include "vornoledb/connection_cache.h"
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 #include "vornoledb/platform/text.h"
 
 using vorn::test::ConnectionString;

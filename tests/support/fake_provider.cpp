@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 namespace vorn::test::fake {
 

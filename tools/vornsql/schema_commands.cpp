@@ -7,6 +7,7 @@
 #include <vornoledb/indexes.h>
 #include <vornoledb/platform/text.h>
 #include <vornoledb/tables.h>
+#include <vornoledb/windows_names.h>
 
 #include "commands.h"
 #include "messages.h"
