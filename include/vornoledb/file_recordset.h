@@ -6,12 +6,12 @@
 #include "vornoledb/recordset.h"
 
 // The provider every file recordset names.
-VORNOLEDB_API extern const wchar_t kVornOleDbFileProvider[];
+VORNOLEDB_API extern const wchar_t VornOleDbFileProvider[];
 // The properties each kind of file adds to its connection string.
-VORNOLEDB_API extern const wchar_t kVornOleDbMdbProperties[];
-VORNOLEDB_API extern const wchar_t kVornOleDbExcelProperties[];
-VORNOLEDB_API extern const wchar_t kVornOleDbTextProperties[];
-VORNOLEDB_API extern const wchar_t kVornOleDbExcelReadOnlyProperties[];
+VORNOLEDB_API extern const wchar_t VornOleDbMdbProperties[];
+VORNOLEDB_API extern const wchar_t VornOleDbExcelProperties[];
+VORNOLEDB_API extern const wchar_t VornOleDbTextProperties[];
+VORNOLEDB_API extern const wchar_t VornOleDbExcelReadOnlyProperties[];
 
 class VORNOLEDB_API VornOleDbFileRecordset : public VornOleDbRecordset {
   public:

@@ -6,11 +6,11 @@
 
 #include "vornoledb/helper.h"
 
-const wchar_t kVornOleDbFileProvider[] = L"Microsoft.ACE.OLEDB.12.0";
-const wchar_t kVornOleDbMdbProperties[] = L"Jet OLEDB:Engine Type=5";
-const wchar_t kVornOleDbExcelProperties[] = L"Extended Properties='Excel 8.0;HDR=YES;IMEX=0'";
-const wchar_t kVornOleDbTextProperties[] = L"Extended Properties='text;HDR=YES;FMT=Delimited'";
-const wchar_t kVornOleDbExcelReadOnlyProperties[] =
+const wchar_t VornOleDbFileProvider[] = L"Microsoft.ACE.OLEDB.12.0";
+const wchar_t VornOleDbMdbProperties[] = L"Jet OLEDB:Engine Type=5";
+const wchar_t VornOleDbExcelProperties[] = L"Extended Properties='Excel 8.0;HDR=YES;IMEX=0'";
+const wchar_t VornOleDbTextProperties[] = L"Extended Properties='text;HDR=YES;FMT=Delimited'";
+const wchar_t VornOleDbExcelReadOnlyProperties[] =
     L"Extended Properties='Excel 8.0;HDR=YES;IMEX=0;ReadOnly=True'";
 
 VornOleDbFileRecordset::VornOleDbFileRecordset(FileType fileType)
@@ -33,16 +33,16 @@ bool VornOleDbFileRecordset::Open(const wchar_t* file, const wchar_t* userId,
     const wchar_t* kindProperties = nullptr;
     switch (m_fileType) {
         case ftMdb:
-            kindProperties = kVornOleDbMdbProperties;
+            kindProperties = VornOleDbMdbProperties;
             break;
         case ftExcel:
-            kindProperties = kVornOleDbExcelProperties;
+            kindProperties = VornOleDbExcelProperties;
             break;
         case ftText:
-            kindProperties = kVornOleDbTextProperties;
+            kindProperties = VornOleDbTextProperties;
             break;
         case ftExcelReadOnly:
-            kindProperties = kVornOleDbExcelReadOnlyProperties;
+            kindProperties = VornOleDbExcelReadOnlyProperties;
             break;
         default:
             return false;
@@ -62,7 +62,7 @@ bool VornOleDbFileRecordset::Open(const wchar_t* file, const wchar_t* userId,
     }
     std::wstring init;
     if (!VornOleDbHelper::FormatConnectString(init, dataSource.c_str(), userId, password,
-                                              kVornOleDbFileProvider, kindProperties, properties))
+                                              VornOleDbFileProvider, kindProperties, properties))
         return false;
     return VornOleDbRecordset::Open(init, prompt);
 }

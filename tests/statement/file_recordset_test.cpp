@@ -32,12 +32,12 @@ class FileRecordsetTest : public ::testing::Test {
 };
 
 TEST_F(FileRecordsetTest, ModuleConstantsAreTheKindsProperties) {
-    EXPECT_STREQ(L"Microsoft.ACE.OLEDB.12.0", kVornOleDbFileProvider);
-    EXPECT_STREQ(L"Jet OLEDB:Engine Type=5", kVornOleDbMdbProperties);
-    EXPECT_STREQ(L"Extended Properties='Excel 8.0;HDR=YES;IMEX=0'", kVornOleDbExcelProperties);
-    EXPECT_STREQ(L"Extended Properties='text;HDR=YES;FMT=Delimited'", kVornOleDbTextProperties);
+    EXPECT_STREQ(L"Microsoft.ACE.OLEDB.12.0", VornOleDbFileProvider);
+    EXPECT_STREQ(L"Jet OLEDB:Engine Type=5", VornOleDbMdbProperties);
+    EXPECT_STREQ(L"Extended Properties='Excel 8.0;HDR=YES;IMEX=0'", VornOleDbExcelProperties);
+    EXPECT_STREQ(L"Extended Properties='text;HDR=YES;FMT=Delimited'", VornOleDbTextProperties);
     EXPECT_STREQ(L"Extended Properties='Excel 8.0;HDR=YES;IMEX=0;ReadOnly=True'",
-                 kVornOleDbExcelReadOnlyProperties);
+                 VornOleDbExcelReadOnlyProperties);
 }
 
 TEST_F(FileRecordsetTest, CsvFileIsReachedThroughItsFolder) {

@@ -110,7 +110,7 @@ class SpectrumTest : public TextFolderTest, public ::testing::WithParamInterface
 
 TEST_P(SpectrumTest, ReadsEveryFieldAsItsJsonSays) {
     const std::string name = GetParam();
-    const std::string source = std::string(VORN_REPO_TESTDATA_DIR) + "/csv/csv-spectrum/" + name;
+    const std::string source = std::string(VORN_TESTDATA_DIR) + "/csv/csv-spectrum/" + name;
     SpectrumJson json(ReadAll(source + ".json"));
     const auto expected = json.Rows();
     ASSERT_FALSE(expected.empty());
