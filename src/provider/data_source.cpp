@@ -534,7 +534,8 @@ HRESULT DataSource::CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySe
     hr = CheckProviderString(iid);
     if (FAILED(hr))
         return hr;
-    if (store::KindOfOptions(ParseConnectionString(init_.providerString, BareItems::Allow), nullptr))
+    if (store::KindOfOptions(ParseConnectionString(init_.providerString, BareItems::Allow),
+                             nullptr))
         return PostProviderError(DB_E_NOTSUPPORTED, iid,
                                  L"a new data source is always a database file; " +
                                      Quoted(init_.dataSource) +

@@ -84,33 +84,6 @@ bool ColumnType(const std::string& name, int width, sql::JetTypeSpec* spec) {
     return true;
 }
 
-const char* TypeName(const sql::JetTypeSpec& spec) {
-    switch (spec.type) {
-        case sql::JetType::Memo:
-            return "Memo";
-        case sql::JetType::Byte:
-            return "Byte";
-        case sql::JetType::Short:
-            return "Short";
-        case sql::JetType::Long:
-        case sql::JetType::Counter:
-            return "Long";
-        case sql::JetType::Single:
-            return "Single";
-        case sql::JetType::Double:
-        case sql::JetType::Decimal:
-            return "Double";
-        case sql::JetType::Currency:
-            return "Currency";
-        case sql::JetType::DateTime:
-            return "DateTime";
-        case sql::JetType::YesNo:
-            return "Bit";
-        default:
-            return "Text";
-    }
-}
-
 // "Name Type [Width n]" or "\"Name with spaces\" Type [Width n]".
 bool ParseColumnEntry(const std::string& value, TextColumnSpec* column, std::string* error) {
     std::string v = Trim(value);
@@ -173,6 +146,33 @@ bool ParseColumnEntry(const std::string& value, TextColumnSpec* column, std::str
 }
 
 }  // namespace
+
+const char* TextTypeName(const sql::JetTypeSpec& spec) {
+    switch (spec.type) {
+        case sql::JetType::Memo:
+            return "Memo";
+        case sql::JetType::Byte:
+            return "Byte";
+        case sql::JetType::Short:
+            return "Short";
+        case sql::JetType::Long:
+        case sql::JetType::Counter:
+            return "Long";
+        case sql::JetType::Single:
+            return "Single";
+        case sql::JetType::Double:
+        case sql::JetType::Decimal:
+            return "Double";
+        case sql::JetType::Currency:
+            return "Currency";
+        case sql::JetType::DateTime:
+            return "DateTime";
+        case sql::JetType::YesNo:
+            return "Bit";
+        default:
+            return "Text";
+    }
+}
 
 bool ParseFormatValue(const std::string& value, TextFormat* format) {
     const std::string v = Trim(value);
@@ -354,7 +354,7 @@ std::string FormatSection(const std::string& fileName, const TextFormat& format)
         const std::string name = WideToUtf8(c.name);
         const bool quote = name.find_first_of(" \t") != std::string::npos;
         s += "Col" + std::to_string(i + 1) + "=" + (quote ? "\"" + name + "\"" : name) + " " +
-             TypeName(c.type);
+             TextTypeName(c.type);
         if (c.type.type == sql::JetType::Text)
             s += " Width " + std::to_string(c.type.size);
         s += "\r\n";

@@ -71,6 +71,9 @@ bool ApplySection(const SchemaIniSection& section, TextFormat* format, std::wstr
 // A section describing a file written by CREATE TABLE, as schema.ini lines (CRLF).
 std::string FormatSection(const std::string& fileName, const TextFormat& format);
 
+// The text driver's name of a column type, as schema.ini writes it ("Long", "Text" ...).
+const char* TextTypeName(const sql::JetTypeSpec& spec);
+
 // Reads a FMT / Format value: Delimited (comma), CSVDelimited, Delimited(x),
 // TabDelimited, FixedLength. False for anything else.
 bool ParseFormatValue(const std::string& value, TextFormat* format);

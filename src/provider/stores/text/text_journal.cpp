@@ -23,20 +23,6 @@ std::wstring Why(int error) {
     return Utf8ToWide(std::strerror(error));
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool ReadAll(int fd, std::string* out) {
     out->clear();
     char buffer[65536];
@@ -70,6 +56,21 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
+bool WriteAt(int fd, const char* data, size_t size, uint64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
 bool ReplaceFileText(const std::string& path, const std::string& text, std::wstring* error) {
     const std::string temp = path + ".vorn-tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -77,7 +78,7 @@ bool ReplaceFileText(const std::string& path, const std::string& text, std::wstr
         *error = L"could not write '" + Utf8ToWide(temp) + L"': " + Why(errno);
         return false;
     }
-    const bool ok = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+    const bool ok = WriteAt(fd, text.data(), text.size(), 0) && ::fsync(fd) == 0;
     const int saved = errno;
     ::close(fd);
     if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
@@ -118,8 +119,8 @@ int WriteJournal(const std::string& file, const JournalRecord& record, std::wstr
         *error = L"could not write the journal '" + Utf8ToWide(path) + L"': " + Why(errno);
         return -1;
     }
-    if (::flock(fd, LOCK_EX) != 0 || !WriteAll(fd, text.data(), text.size()) || ::fsync(fd) != 0 ||
-        ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::flock(fd, LOCK_EX) != 0 || !WriteAt(fd, text.data(), text.size(), 0) ||
+        ::fsync(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
         *error = L"could not write the journal '" + Utf8ToWide(path) + L"': " + Why(errno);
         ::unlink(temp.c_str());
         ::close(fd);

@@ -39,6 +39,9 @@ bool PlayBack(const std::string& file, const std::string& schemaPath, const Jour
 // Ends a transaction: removes the journal (the commit point), then closes it.
 void RemoveJournal(const std::string& file, int fd);
 
+// Writes all of data at offset of fd (retrying short writes). False with errno set.
+bool WriteAt(int fd, const char* data, size_t size, uint64_t offset);
+
 // Replaces path with text through a synced temporary file renamed into place. False
 // with *error filled.
 bool ReplaceFileText(const std::string& path, const std::string& text, std::wstring* error);

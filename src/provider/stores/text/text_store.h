@@ -5,8 +5,9 @@
 // the folder (never schema.ini), and the file the data source named when it has another
 // extension. Columns come from the folder's schema.ini section for the file, else from
 // the header line (HDR=Yes) or as F1, F2 ... with types guessed from the first rows
-// (MaxScanRows, 25 unless changed; 0 reads every row). A value that does not fit its
-// column's type reads as NULL, or as its text with IMEX=1. An empty field is NULL.
+// (MaxScanRows, 25 unless changed; 0 reads every row). A later value that does not fit its
+// column's type reads as NULL. With IMEX=1 (import mode) every guessed column is text, so
+// every value reads as its text. An empty field is NULL.
 //
 // Writes: INSERT appends rows (quoted where needed), CREATE TABLE makes a new file with its
 // header line and a schema.ini section; UPDATE and DELETE are refused with the text

@@ -41,19 +41,15 @@ bool Fail(StoreError* error, std::wstring message) {
     return false;
 }
 
-bool WriteAt(int fd, const char* data, size_t size, uint64_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
+// A field between double quotes, its quotes doubled.
+std::string Quote(const std::string& field) {
+    std::string quoted = "\"";
+    for (char ch : field) {
+        quoted += ch;
+        if (ch == '"')
+            quoted += '"';
     }
-    return true;
+    return quoted + "\"";
 }
 
 // Text of the file's set as UTF-8: a view of bytes, or of scratch.
@@ -68,33 +64,6 @@ bool Decode(std::string_view bytes, Charset charset, std::string* scratch, std::
     SingleByteToUtf8(charset, bytes, scratch);
     *out = *scratch;
     return true;
-}
-
-const wchar_t* JetTypeName(JetType t) {
-    switch (t) {
-        case JetType::Byte:
-            return L"Byte";
-        case JetType::Short:
-            return L"Short";
-        case JetType::Long:
-        case JetType::Counter:
-            return L"Long";
-        case JetType::Single:
-            return L"Single";
-        case JetType::Double:
-        case JetType::Decimal:
-            return L"Double";
-        case JetType::Currency:
-            return L"Currency";
-        case JetType::DateTime:
-            return L"DateTime";
-        case JetType::YesNo:
-            return L"Bit";
-        case JetType::Memo:
-            return L"Memo";
-        default:
-            return L"Text";
-    }
 }
 
 // Locks fd exclusively, waiting as long as a statement waits for a database lock.
@@ -258,9 +227,8 @@ class TextCursor final : public store::StoreCursor {
             default:
                 return ReadText(c, field, value, error);
         }
-        // A value that does not fit its column: NULL, or its text with IMEX=1.
-        if (format.imex)
-            return ReadText(c, field, value, error);
+        // A value that does not fit its column reads as NULL (import mode makes guessed
+        // columns text, where every value fits).
         return true;
     }
 
@@ -458,7 +426,8 @@ bool TextTable::AppendField(const StoreValue& value, size_t column, std::string*
     const JetType type = c.type.type;
     auto misfit = [&](const std::string& shown) {
         return Fail(error, L"the value '" + Utf8ToWide(shown) + L"' does not fit the column '" +
-                               c.name + L"' (" + JetTypeName(type) + L") of '" + FileName() + L"'");
+                               c.name + L"' (" + Utf8ToWide(TextTypeName(c.type)) + L") of '" +
+                               FileName() + L"'");
     };
     if (value.kind == StoreValue::Null)
         return true;
@@ -535,15 +504,8 @@ bool TextTable::AppendField(const StoreValue& value, size_t column, std::string*
             const bool quote =
                 out.empty() ||
                 out.find_first_of(std::string("\"\r\n") + format_.delimiter) != std::string::npos;
-            if (quote && !format_.fixedLength) {
-                std::string quoted = "\"";
-                for (char ch : out) {
-                    quoted += ch;
-                    if (ch == '"')
-                        quoted += '"';
-                }
-                out = quoted + "\"";
-            }
+            if (quote && !format_.fixedLength)
+                out = Quote(out);
             break;
         }
     }
@@ -728,11 +690,9 @@ bool TextTable::RollbackTo(int n, StoreError* error) {
         savepoints_.pop_back();
     if (savepoints_.empty() || savepoints_.back().first != n || fd_ < 0)
         return true;
-    const uint64_t size = savepoints_.back().second == UINT64_MAX ? before_ + (created_ ? 0 : 0)
-                                                                  : savepoints_.back().second;
-    if (created_ && savepoints_.back().second == UINT64_MAX)
-        return true;  // nothing to undo beyond the new file's header
-    return CutTo(size, error);
+    // A savepoint taken before the transaction's first write goes back to its start.
+    const uint64_t mark = savepoints_.back().second;
+    return CutTo(mark == UINT64_MAX ? before_ : mark, error);
 }
 
 bool TextTable::CreateFile(const std::vector<StoreColumn>& columns, StoreError* error) {
@@ -780,16 +740,8 @@ bool TextTable::CreateFile(const std::vector<StoreColumn>& columns, StoreError* 
             return Fail(error, L"the column name '" + columns[i].name +
                                    L"' has a character outside the file's character set");
         }
-        if (encoded.find_first_of(std::string("\"\r\n ") + format_.delimiter) !=
-            std::string::npos) {
-            std::string quoted = "\"";
-            for (char ch : encoded) {
-                quoted += ch;
-                if (ch == '"')
-                    quoted += '"';
-            }
-            encoded = quoted + "\"";
-        }
+        if (encoded.find_first_of(std::string("\"\r\n ") + format_.delimiter) != std::string::npos)
+            encoded = Quote(encoded);
         header += encoded;
     }
     pending_ = header + lineEnd_;
