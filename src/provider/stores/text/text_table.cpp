@@ -41,6 +41,15 @@ bool Fail(StoreError* error, std::wstring message) {
     return false;
 }
 
+// Whether v lies in the range of an integer column of type (Byte, Short, Long).
+bool FitsInteger(JetType type, int64_t v) {
+    if (type == JetType::Byte)
+        return v >= 0 && v <= 255;
+    if (type == JetType::Short)
+        return v >= -32768 && v <= 32767;
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
 // A field between double quotes, its quotes doubled.
 std::string Quote(const std::string& field) {
     std::string quoted = "\"";
@@ -179,9 +188,7 @@ class TextCursor final : public store::StoreCursor {
             case JetType::Long:
             case JetType::Counter: {
                 int64_t v = 0;
-                if (ParseInt32(field, &v) &&
-                    (type != JetType::Short || (v >= -32768 && v <= 32767)) &&
-                    (type != JetType::Byte || (v >= 0 && v <= 255))) {
+                if (ParseInt32(field, &v) && FitsInteger(type, v)) {
                     value->kind = StoreValue::Integer;
                     value->integer = v;
                     return true;
@@ -450,8 +457,7 @@ bool TextTable::AppendField(const StoreValue& value, size_t column, std::string*
                 v = static_cast<int64_t>(value.real);
             else if (!ParseInt32(asText, &v))
                 return misfit(asText);
-            if ((type == JetType::Short && (v < -32768 || v > 32767)) ||
-                (type == JetType::Byte && (v < 0 || v > 255)) || v < INT32_MIN || v > INT32_MAX)
+            if (!FitsInteger(type, v))
                 return misfit(asText);
             out = std::to_string(v);
             break;
