@@ -23,7 +23,7 @@ bool JetTranslator::ParseExternalTable(const std::vector<std::wstring>& parts, s
             connect = Next().value;
         if (parts.size() != 1)
             Fail(Previous(), L"a table in another source is named by its name alone");
-    } else if (parts.size() == 1 && StoreTableName(parts[0]) != parts[0]) {
+    } else if (parts.size() == 1 && ReachStoreTable(parts[0]) != parts[0]) {
         // A file name with its dot on a foreign store's data source.
         node->table = parts[0];
         node->sql = QuoteName(StoreTableName(parts[0]));
@@ -51,6 +51,13 @@ std::wstring JetTranslator::StoreTableName(const std::wstring& name) const {
         return name;
     std::wstring mapped = name;
     mapped[dot] = L'#';
+    return mapped;
+}
+
+std::wstring JetTranslator::ReachStoreTable(const std::wstring& name) {
+    const std::wstring mapped = StoreTableName(name);
+    if (db_)
+        store::ReachMainTable(db_, mapped);
     return mapped;
 }
 

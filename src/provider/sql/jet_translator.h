@@ -192,6 +192,9 @@ class JetTranslator {
     // table "parts#csv" of a text folder. Other names (and every name on a SQLite
     // database) come back unchanged.
     std::wstring StoreTableName(const std::wstring& name) const;
+    // StoreTableName, after making sure the engine has the store's table when the store
+    // has it (a file added to the folder since the data source opened).
+    std::wstring ReachStoreTable(const std::wstring& name);
     struct StoreColumnDef {
         std::wstring name;
         JetTypeSpec type;

@@ -542,6 +542,28 @@ bool AttachMainStore(sqlite3* db, std::shared_ptr<Store> store, StoreError* erro
     return true;
 }
 
+void ReachMainTable(sqlite3* db, const std::wstring& name) {
+    HandleStores* stores = db ? StoresOf(db) : nullptr;
+    if (!stores || !stores->main)
+        return;
+    const std::string utf8 = WideToUtf8(name);
+    sqlite3_stmt* stmt = nullptr;
+    bool exists = true;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM main.sqlite_schema WHERE name = ?1 COLLATE NOCASE",
+                           -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(stmt, 1, utf8.c_str(), -1, SQLITE_TRANSIENT);
+        exists = sqlite3_step(stmt) == SQLITE_ROW;
+    }
+    sqlite3_finalize(stmt);
+    StoreError error;
+    if (exists || !stores->main->OpenTable(name, &error))
+        return;
+    Exec(db,
+         "CREATE VIRTUAL TABLE main." + QuoteIdentifier(utf8) + " USING " + kModuleName +
+             "(main, " + QuoteLiteral(utf8) + ")",
+         nullptr);
+}
+
 std::shared_ptr<Store> MainStoreOf(sqlite3* db) {
     HandleStores* stores = db ? StoresOf(db) : nullptr;
     return stores ? stores->main : nullptr;

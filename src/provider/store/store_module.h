@@ -30,6 +30,12 @@ int RegisterStoreModule(sqlite3* db);
 // with *error filled when a table cannot be opened.
 bool AttachMainStore(sqlite3* db, std::shared_ptr<Store> store, StoreError* error);
 
+// Makes a virtual table for a table of db's main store that has none yet (a file added to
+// the folder after the data source opened, or one whose extension TABLES does not list).
+// Nothing happens when there is no main store, the table exists, or the store has no such
+// table (the statement then reports the missing table as usual).
+void ReachMainTable(sqlite3* db, const std::wstring& name);
+
 // db's main store, or null (a SQLite database, or a handle without the module).
 std::shared_ptr<Store> MainStoreOf(sqlite3* db);
 

@@ -122,6 +122,12 @@ TEST_F(TextQueryTest, OpensTheFolderOfAFileAndMissingFoldersFail) {
     command.SetConnection(&connection);
     EXPECT_EQ((Rows{{L"2"}, {L"1"}}),
               Query(L"SELECT a FROM [notes#dat] UNION ALL SELECT a FROM [one.csv]"));
+    // A file added after the data source opened is a table all the same.
+    Write("later.csv", "b\n3\n");
+    EXPECT_EQ((Rows{{L"3"}}), Query(L"SELECT b FROM [later.csv]"));
+    ASSERT_TRUE(Run(L"INSERT INTO [later#csv] VALUES (4)")) << Narrow(error);
+    EXPECT_EQ((Rows{{L"2"}}), Query(L"SELECT COUNT(*) FROM later#csv"));
+    command.Close();
     connection.Close();
     EXPECT_NE(S_OK, connection.OpenFromInitializationString(
                         (L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
