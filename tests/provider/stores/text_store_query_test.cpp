@@ -95,6 +95,9 @@ TEST_F(TextQueryTest, BadInputNamesTheFileAndTheLine) {
     Write("open.csv", "a,b\n1,\"never closed\n2,3\n");
     Write("wide.csv", "a,b\n1,2\n3,4,5\n");
     Write("latin.csv", "a\ncaf\xE9\n");
+    Write("wide16.csv", std::string("\xFF\xFE"
+                                    "a\0\n\0",
+                                    6));
     ASSERT_TRUE(Open());
     EXPECT_FALSE(Run(L"SELECT COUNT(*) FROM [open#csv]"));
     EXPECT_NE(std::wstring::npos, error.find(L"line 2 of 'open.csv'")) << Narrow(error);
@@ -104,6 +107,8 @@ TEST_F(TextQueryTest, BadInputNamesTheFileAndTheLine) {
     EXPECT_FALSE(Run(L"SELECT a FROM [latin#csv]"));
     EXPECT_NE(std::wstring::npos, error.find(L"line 2 of 'latin.csv', column 'a'"))
         << Narrow(error);
+    EXPECT_FALSE(Run(L"SELECT * FROM [wide16#csv]"));
+    EXPECT_NE(std::wstring::npos, error.find(L"'wide16.csv' is UTF-16 text")) << Narrow(error);
     // The good tables of the folder still answer.
     Write("good.csv", "a\n1\n");
     ASSERT_TRUE(Open());

@@ -307,6 +307,15 @@ bool TextTable::Load(StoreError* error) {
     JournalRecord pending;
     if (PendingJournal(path_, &pending))
         limit = pending.created ? 0 : std::min(limit, pending.size);
+    unsigned char mark[2] = {0, 0};
+    if (::pread(fd, mark, 2, 0) == 2 &&
+        ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF))) {
+        ::close(fd);
+        return Fail(error, L"'" + FileName() +
+                               L"' is UTF-16 text (it starts with a UTF-16 byte-order mark); text "
+                               L"files are read as UTF-8, Windows-1252 or code page 437: save it "
+                               L"as UTF-8");
+    }
     TextReader reader(fd, limit, format_.delimiter, FileName(), {});
     std::wstring why;
     std::vector<std::wstring> names;
