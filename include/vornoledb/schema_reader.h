@@ -44,6 +44,9 @@ protected:
     // reader holds no rowset; otherwise *status is the status of a failed restart or of
     // the move, S_OK when a row is current.
     bool MoveNext(vornoledb::HRESULT* status);
+    // A move for readers that record nothing: true only when it ended with S_OK; otherwise
+    // the error records the provider left on the thread are discarded with it.
+    bool MoveNextUnrecorded();
     // Releases the rowset, its accessor and row, and the restriction values.
     void CloseSchema();
     void RequestRestart() { m_restartPending = true; }

@@ -29,7 +29,13 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
         : db_(std::move(db)), session_(session) {}
 
     // ICommand
-    HRESULT Cancel() override { return S_OK; }  // execution is synchronous: nothing runs
+    // May come from another thread while this command's statement, or a rowset it made,
+    // runs: SQLite stops what runs on the handle at its next step, with SQLITE_INTERRUPT.
+    HRESULT Cancel() override {
+        if (sqlite3* h = db_->Handle())
+            sqlite3_interrupt(h);
+        return S_OK;
+    }
     HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams, DBROWCOUNT* pcRowsAffected,
                     IUnknown** ppRowset) override;
     HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
