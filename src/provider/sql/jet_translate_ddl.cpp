@@ -329,6 +329,11 @@ void JetTranslator::TranslateCreateTable(TranslationResult* r) {
         for (const std::wstring& k : keyColumns)
             if (Upper(k) == Upper(c.name))
                 c.notNull = true;
+    std::vector<StoreColumnDef> storeColumns;
+    for (const ColumnDef& c : columns)
+        storeColumns.push_back({c.name, c.type, c.notNull});
+    if (TranslateStoreTable(table, storeColumns, r))
+        return;
     std::string sql = "CREATE TABLE " + QuoteName(table) + " (";
     for (size_t i = 0; i < columns.size(); ++i)
         sql += (i ? ", " : "") + EmitColumnDef(columns[i], false);
