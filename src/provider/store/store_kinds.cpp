@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "stores/text/text_store.h"
+#include "stores/workbook/workbook_store.h"
 
 namespace vorn::provider::store {
 namespace {
@@ -12,6 +13,8 @@ namespace {
 const std::vector<StoreKindEntry>& StoreKinds() {
     static const std::vector<StoreKindEntry> kinds = {
         {L"Text", stores::text::NamesTextKind, nullptr, stores::text::OpenTextStore},
+        {L"Excel", stores::workbook::NamesWorkbookKind, stores::workbook::IsWorkbookContent,
+         stores::workbook::OpenWorkbookStore},
     };
     return kinds;
 }
