@@ -85,7 +85,8 @@ class WorkbookHandler final : public XmlHandler {
             sheets.push_back(s);
         } else if (local == "workbookPr") {
             const char* d = Attribute(attributes, "date1904");
-            date1904 = d && (std::strcmp(d, "1") == 0 || std::strcmp(d, "true") == 0);
+            if (d)
+                date1904 = std::strcmp(d, "1") == 0 || std::strcmp(d, "true") == 0;
         } else if (local == "definedName") {
             const char* name = Attribute(attributes, "name");
             if (!name)

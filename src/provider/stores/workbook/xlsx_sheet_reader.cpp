@@ -153,8 +153,10 @@ class XlsxSheetReader final : public SheetSource {
     }
     static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
         auto* self = static_cast<XlsxSheetReader*>(data);
-        if (self->collect_ != Collect::None)
+        if (self->collect_ == Collect::Value)
             self->value_.append(text, static_cast<size_t>(length));
+        else if (self->collect_ == Collect::InlineText)
+            self->inline_.append(text, static_cast<size_t>(length));
     }
 
     void Fail(std::wstring message) {
@@ -269,6 +271,7 @@ class XlsxSheetReader final : public SheetSource {
         }
         inCell_ = true;
         value_.clear();
+        inline_.clear();
         collect_ = Collect::None;
         inInline_ = false;
         phonetic_ = 0;
@@ -369,8 +372,10 @@ class XlsxSheetReader final : public SheetSource {
                 break;
             }
             case 'f':
-            case 'i':
                 PushText(value_, true);
+                break;
+            case 'i':
+                PushText(inline_, true);
                 break;
             case 'b':
                 if (!value_.empty())
@@ -434,6 +439,7 @@ class XlsxSheetReader final : public SheetSource {
     uint32_t rowNumber_ = 0;
     uint32_t lastRow_ = 0;
     std::string value_;
+    std::string inline_;
     std::string text_;
     std::vector<Cell> cells_;
     std::vector<std::pair<uint32_t, uint32_t>> spans_;
