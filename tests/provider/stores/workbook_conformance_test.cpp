@@ -87,7 +87,8 @@ bool Same(std::wstring ours, std::wstring theirs) {
         return true;
     double a = 0, b = 0;
     // A percent format: LibreOffice shows the number times 100.
-    if (!theirs.empty() && theirs.back() == L'%' && Number(theirs.substr(0, theirs.size() - 1), &b)) {
+    if (!theirs.empty() && theirs.back() == L'%' &&
+        Number(theirs.substr(0, theirs.size() - 1), &b)) {
         theirs = std::to_wstring(b / 100);
         return Number(ours, &a) && std::fabs(a - b / 100) < 1e-9;
     }
@@ -109,8 +110,9 @@ bool IsElapsedTime(const std::wstring& s) {
 }
 
 bool IsErrorText(const std::wstring& s) {
-    return s == L"#N/A" || s.compare(0, 4, L"Err:") == 0 || (s.size() > 2 && s.front() == L'#' &&
-                            (s.back() == L'!' || s.back() == L'?' || s == L"#NULL!"));
+    return s == L"#N/A" || s.compare(0, 4, L"Err:") == 0 ||
+           (s.size() > 2 && s.front() == L'#' &&
+            (s.back() == L'!' || s.back() == L'?' || s == L"#NULL!"));
 }
 
 std::vector<std::string> Workbooks() {
@@ -119,8 +121,8 @@ std::vector<std::string> Workbooks() {
         DIR* dir = ::opendir((kExcelData + "/" + folder).c_str());
         while (dirent* e = dir ? ::readdir(dir) : nullptr) {
             const std::string name = e->d_name;
-            if (name.size() > 4 && (name.substr(name.size() - 4) == ".xls" ||
-                                    name.substr(name.size() - 5) == ".xlsx"))
+            if (name.size() > 4 &&
+                (name.substr(name.size() - 4) == ".xls" || name.substr(name.size() - 5) == ".xlsx"))
                 books.push_back(std::string(folder) + "/" + name);
         }
         if (dir)
@@ -146,9 +148,9 @@ std::vector<std::string> SheetsExported(const std::string& prefix) {
     return sheets;
 }
 
-const std::vector<std::string> kRefused = {
-    "calamine/biff5_write.xls", "calamine/issue_385.xls", "calamine/too_small.xls",
-    "calamine/pass_protected.xlsx", "excelize/encryptAES.xlsx"};
+const std::vector<std::string> kRefused = {"calamine/biff5_write.xls", "calamine/issue_385.xls",
+                                           "calamine/too_small.xls", "calamine/pass_protected.xlsx",
+                                           "excelize/encryptAES.xlsx"};
 
 class WorkbookConformanceTest : public WorkbookTest {};
 
@@ -162,8 +164,8 @@ TEST_F(WorkbookConformanceTest, EverySheetReadsAsLibreOfficeExportsIt) {
         const size_t slash = book.find('/');
         const std::string ext = book.substr(book.rfind('.') + 1);
         const std::string stem = book.substr(slash + 1, book.rfind('.') - slash - 1);
-        const std::string expected = kExcelData + "/expected/libreoffice/" +
-                                     book.substr(0, slash) + "/" + ext + "/" + stem + "-";
+        const std::string expected = kExcelData + "/expected/libreoffice/" + book.substr(0, slash) +
+                                     "/" + ext + "/" + stem + "-";
         for (const std::string& sheet : SheetsExported(expected)) {
             Grid want = ReadCsv(expected + sheet + ".csv");
             // LibreOffice starts at A1; the table starts where the values do.
@@ -202,8 +204,9 @@ TEST_F(WorkbookConformanceTest, EverySheetReadsAsLibreOfficeExportsIt) {
             }
             command.Close();
             // A row of empty strings only is in the area, and in no export.
-            while (got.size() > want.size() && std::all_of(got.back().begin(), got.back().end(),
-                                               [](const std::wstring& f) { return f == L"<null>"; }))
+            while (got.size() > want.size() &&
+                   std::all_of(got.back().begin(), got.back().end(),
+                               [](const std::wstring& f) { return f == L"<null>"; }))
                 got.pop_back();
             ++sheets;
             if (want.empty()) {
@@ -224,8 +227,8 @@ TEST_F(WorkbookConformanceTest, EverySheetReadsAsLibreOfficeExportsIt) {
                         const bool uncached = book == "excelize/Book1.xlsx" && r == 10;
                         EXPECT_TRUE(theirs.empty() || IsErrorText(theirs) || uncached ||
                                     (k < text.size() && !text[k]))
-                            << sheet << " row " << r << " column " << c << ": '"
-                            << Utf8(theirs) << "' read as NULL";
+                            << sheet << " row " << r << " column " << c << ": '" << Utf8(theirs)
+                            << "' read as NULL";
                         continue;
                     }
                     ++cells;
@@ -253,10 +256,8 @@ TEST_F(WorkbookConformanceTest, DamagedEncryptedAndOldBooksAreRefusedByName) {
         std::string book;
         std::wstring why;
     } cases[] = {
-        {"calamine/biff5_write.xls", L"Excel 5.0/95"},
-        {"calamine/issue_385.xls", L"encrypted"},
-        {"calamine/pass_protected.xlsx", L"encrypted"},
-        {"excelize/encryptAES.xlsx", L"encrypted"},
+        {"calamine/biff5_write.xls", L"Excel 5.0/95"},  {"calamine/issue_385.xls", L"encrypted"},
+        {"calamine/pass_protected.xlsx", L"encrypted"}, {"excelize/encryptAES.xlsx", L"encrypted"},
         {"calamine/too_small.xls", L"not a workbook"},
     };
     for (const auto& c : cases) {
@@ -279,7 +280,8 @@ TEST_F(WorkbookConformanceTest, DamagedEncryptedAndOldBooksAreRefusedByName) {
     std::ofstream(folder.File("cut.xlsx"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
     EXPECT_FALSE(Open(folder.File("cut.xlsx")));
     EXPECT_NE(error.find(L"cut.xlsx"), std::wstring::npos) << Utf8(error);
-    MakeXlsx(folder.File("bad.xlsx"), {{"Sheet1", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row"}});
+    MakeXlsx(folder.File("bad.xlsx"),
+             {{"Sheet1", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row"}});
     ASSERT_TRUE(Open(folder.File("bad.xlsx")));
     EXPECT_FALSE(Run(L"SELECT * FROM [Sheet1$]"));
     EXPECT_NE(error.find(L"not well-formed"), std::wstring::npos) << Utf8(error);

@@ -49,21 +49,21 @@ inline void MakeXlsx(const std::string& path,
         "ContentType=\"application/xml\"/><Override PartName=\"/xl/workbook.xml\" "
         "ContentType=\"application/"
         "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>";
-    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
-                       "relationships\">";
+    std::string rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "relationships\">";
     std::string list;
     for (size_t i = 0; i < sheets.size(); ++i) {
         const std::string n = std::to_string(i + 1);
-        add("xl/worksheets/sheet" + n + ".xml",
-            "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheets[i].second +
-                "</sheetData></worksheet>");
+        add("xl/worksheets/sheet" + n + ".xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" +
+                                                    sheets[i].second + "</sheetData></worksheet>");
         types += "<Override PartName=\"/xl/worksheets/sheet" + n +
                  ".xml\" ContentType=\"application/"
                  "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
         rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + rel +
                 "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
-        list += "<sheet name=\"" + sheets[i].first + "\" sheetId=\"" + n + "\" r:id=\"rId" + n +
-                "\"/>";
+        list +=
+            "<sheet name=\"" + sheets[i].first + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
     }
     if (!sharedStrings.empty()) {
         add("xl/sharedStrings.xml", "<sst xmlns=\"" + main + "\">" + sharedStrings + "</sst>");
@@ -110,8 +110,8 @@ class WorkbookTest : public ::testing::Test {
     bool Open(const std::string& path, const std::wstring& properties = L"Excel 12.0 Xml;HDR=Yes",
               const std::wstring& more = L"") {
         connection.Close();
-        if (connection.OpenFromInitializationString(ConnectionTo(path, properties) + more,
-                                                    false) != S_OK) {
+        if (connection.OpenFromInitializationString(ConnectionTo(path, properties) + more, false) !=
+            S_OK) {
             error = connection.GetErrorInfo(true);
             return false;
         }

@@ -28,8 +28,9 @@ TEST_F(WorkbookWriteTest, InsertUpdateKeepEveryOtherEntryAndCell) {
     const std::string book = Copy("csvkit/test.xlsx");
     const auto before = ZipEntries(book);
     ASSERT_TRUE(Open(book));
-    ASSERT_TRUE(Run(L"INSERT INTO [Sheet1$] (text, [date], [integer], [boolean], [float]) "
-                    L"VALUES ('new & <row>', #2024-02-29 10:11:12#, 7, True, 2.5)"))
+    ASSERT_TRUE(
+        Run(L"INSERT INTO [Sheet1$] (text, [date], [integer], [boolean], [float]) "
+            L"VALUES ('new & <row>', #2024-02-29 10:11:12#, 7, True, 2.5)"))
         << Utf8(error);
     ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET [integer] = 99 WHERE text = 'Chicago Tribune'"))
         << Utf8(error);
@@ -42,11 +43,12 @@ TEST_F(WorkbookWriteTest, InsertUpdateKeepEveryOtherEntryAndCell) {
             EXPECT_EQ(after.at(name), entry) << name;
         }
     ASSERT_TRUE(Open(book));
-    EXPECT_EQ(Query(L"SELECT text, [date], [integer], [boolean], [float], F8 FROM [Sheet1$] "
-                    L"WHERE [integer] IN (99, 7) ORDER BY [integer]"),
-              (Grid{{L"new & <row>", L"2024-02-29 10:11:12", L"7.000000", L"-1", L"2.500000", L"<null>"},
-                    {L"Chicago Tribune", L"1920-01-01", L"99.000000", L"0", L"41800000.010000",
-                     L"<null>"}}));
+    EXPECT_EQ(
+        Query(L"SELECT text, [date], [integer], [boolean], [float], F8 FROM [Sheet1$] "
+              L"WHERE [integer] IN (99, 7) ORDER BY [integer]"),
+        (Grid{{L"new & <row>", L"2024-02-29 10:11:12", L"7.000000", L"-1", L"2.500000", L"<null>"},
+              {L"Chicago Tribune", L"1920-01-01", L"99.000000", L"0", L"41800000.010000",
+               L"<null>"}}));
     // The formula cells of the untouched rows are still formulas.
     int error = 0;
     zip_t* z = zip_open(book.c_str(), ZIP_RDONLY, &error);
@@ -62,12 +64,13 @@ TEST_F(WorkbookWriteTest, InsertUpdateKeepEveryOtherEntryAndCell) {
 
 TEST_F(WorkbookWriteTest, UpdateKeepsCellsOfAnotherTypeThatReadAsNull) {
     MakeXlsx(folder.File("mixed.xlsx"),
-             {{"S", "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>n</t></is></c><c r=\"B1\" "
-                    "t=\"inlineStr\"><is><t>k</t></is></c></row>"
-                    "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><v>1</v></c></row>"
-                    "<row r=\"3\"><c r=\"A3\"><v>2</v></c><c r=\"B3\"><v>2</v></c></row>"
-                    "<row r=\"4\"><c r=\"A4\" t=\"inlineStr\"><is><t>word</t></is></c><c "
-                    "r=\"B4\"><v>3</v></c></row>"}});
+             {{"S",
+               "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>n</t></is></c><c r=\"B1\" "
+               "t=\"inlineStr\"><is><t>k</t></is></c></row>"
+               "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><v>1</v></c></row>"
+               "<row r=\"3\"><c r=\"A3\"><v>2</v></c><c r=\"B3\"><v>2</v></c></row>"
+               "<row r=\"4\"><c r=\"A4\" t=\"inlineStr\"><is><t>word</t></is></c><c "
+               "r=\"B4\"><v>3</v></c></row>"}});
     ASSERT_TRUE(Open(folder.File("mixed.xlsx")));
     EXPECT_EQ(Query(L"SELECT n FROM [S$] WHERE k = 3"), (Grid{{L"<null>"}}));
     ASSERT_TRUE(Run(L"UPDATE [S$] SET k = k * 10")) << Utf8(error);
@@ -116,7 +119,8 @@ TEST_F(WorkbookWriteTest, CreateTableMakesSheetsAndWorkbooks) {
 TEST_F(WorkbookWriteTest, RefusalsRollbackAndAKilledWriterLeaveTheFile) {
     const std::string book = Copy("csvkit/dummy.xlsx");
     std::ifstream in(book, std::ios::binary);
-    const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string original((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     auto unchanged = [&] {
         std::ifstream now(book, std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(now)),
@@ -135,7 +139,8 @@ TEST_F(WorkbookWriteTest, RefusalsRollbackAndAKilledWriterLeaveTheFile) {
     EXPECT_TRUE(unchanged());
     for (const std::wstring& properties :
          {std::wstring(L"Excel 8.0;HDR=YES;ReadOnly=True"), std::wstring(L"Excel 12.0 Xml")}) {
-        ASSERT_TRUE(Open(book, properties, properties.find(L"ReadOnly") != std::wstring::npos ? L"" : L"Mode=Read;"));
+        ASSERT_TRUE(Open(book, properties,
+                         properties.find(L"ReadOnly") != std::wstring::npos ? L"" : L"Mode=Read;"));
         EXPECT_FALSE(Run(L"INSERT INTO [Sheet1$] VALUES (4, 5, 6)"));
         EXPECT_NE(error.find(L"read-only"), std::wstring::npos) << Utf8(error);
     }
@@ -176,15 +181,17 @@ TEST_F(WorkbookWriteTest, LibreOfficeReadsTheWrittenWorkbook) {
         GTEST_SKIP() << "LibreOffice (libreoffice-calc-nogui) is not installed";
     const std::string book = Copy("csvkit/test.xlsx");
     ASSERT_TRUE(Open(book));
-    ASSERT_TRUE(Run(L"INSERT INTO [Sheet1$] (text, [date], [integer], [boolean]) VALUES "
-                    L"('added', #2024-02-29#, 12, False)"));
+    ASSERT_TRUE(
+        Run(L"INSERT INTO [Sheet1$] (text, [date], [integer], [boolean]) VALUES "
+            L"('added', #2024-02-29#, 12, False)"));
     ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET [float] = 3.25 WHERE text = 'Chicago Reader'"));
     connection.Close();
     const std::string out = folder.File("csv");
     const std::string command = "HOME='" + folder.File("home") +
                                 "' soffice --headless --convert-to 'csv:Text - txt - csv "
                                 "(StarCalc):44,34,76,1,,1033,false,true,false,false,false,-1' "
-                                "--outdir '" + out + "' '" + book + "' > /dev/null 2>&1";
+                                "--outdir '" +
+                                out + "' '" + book + "' > /dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ifstream csv(out + "/test-Sheet1.csv");
     std::string all((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());

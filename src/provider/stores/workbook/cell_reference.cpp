@@ -84,7 +84,8 @@ bool ParseCellReference(std::string_view text, uint32_t* row, uint32_t* column) 
 bool ParseArea(std::string_view text, CellArea* area) {
     const size_t colon = text.find(':');
     const std::string_view first = text.substr(0, colon);
-    const std::string_view second = colon == std::string_view::npos ? first : text.substr(colon + 1);
+    const std::string_view second =
+        colon == std::string_view::npos ? first : text.substr(colon + 1);
     uint32_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
     bool hasRow1 = false, hasColumn1 = false, hasRow2 = false, hasColumn2 = false;
     if (!ReadEnd(first, &r1, &c1, &hasRow1, &hasColumn1) ||

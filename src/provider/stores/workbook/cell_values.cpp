@@ -78,8 +78,8 @@ bool IsDateFormat(int formatId, std::string_view code) {
                 if (l == 'd' || l == 'm' || l == 'y' || l == 'h' || l == 's' || l == 'e' ||
                     l == 'g' || l == 'b') {
                     // "General" is no date; 'e' and 'b' count only in years (ee, bb).
-                    if (l == 'g' && code.size() - i >= 7 &&
-                        Lower(code[i + 1]) == 'e' && Lower(code[i + 2]) == 'n')
+                    if (l == 'g' && code.size() - i >= 7 && Lower(code[i + 1]) == 'e' &&
+                        Lower(code[i + 2]) == 'n')
                         return false;
                     if (l == 'g' || ((l == 'e' || l == 'b') &&
                                      (i + 1 >= code.size() || Lower(code[i + 1]) != l)))

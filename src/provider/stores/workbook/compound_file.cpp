@@ -33,9 +33,8 @@ int ReadChild(GsfInfile* infile, const char* name, std::string* out) {
 }  // namespace
 
 CompoundContent ReadCompoundFile(std::string_view bytes, std::string* stream, std::string* error) {
-    GsfInput* input =
-        gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
-                             static_cast<gsf_off_t>(bytes.size()), FALSE);
+    GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
+                                           static_cast<gsf_off_t>(bytes.size()), FALSE);
     if (!input) {
         *error = "out of memory";
         return CompoundContent::Damaged;

@@ -17,8 +17,9 @@ const CellValue* SheetEdits::Find(uint32_t row, uint32_t column) const {
 
 void SheetEdits::Set(uint32_t row, CellValue value) {
     std::vector<CellValue>& cells = rows[row];
-    auto at = std::lower_bound(cells.begin(), cells.end(), value.column,
-                               [](const CellValue& c, uint32_t column) { return c.column < column; });
+    auto at =
+        std::lower_bound(cells.begin(), cells.end(), value.column,
+                         [](const CellValue& c, uint32_t column) { return c.column < column; });
     if (at != cells.end() && at->column == value.column)
         *at = std::move(value);
     else

@@ -22,8 +22,7 @@ bool Put(std::FILE* out, std::string_view bytes) {
 std::string PrefixOf(const XmlTag& tag) {
     const size_t start = tag.kind == XmlTag::End ? 2 : 1;
     const size_t colon = tag.raw.find(':', start);
-    const size_t local =
-        static_cast<size_t>(tag.local.data() - tag.raw.data());
+    const size_t local = static_cast<size_t>(tag.local.data() - tag.raw.data());
     if (colon == std::string_view::npos || colon + 1 != local)
         return "";
     return std::string(tag.raw.substr(start, colon + 1 - start));
@@ -46,8 +45,8 @@ std::string RowStartTag(const XmlTag& tag, uint32_t row) {
     }
     std::string_view r;
     if (!tag.Attribute("r", &r)) {
-        const size_t name = static_cast<size_t>(tag.local.data() - tag.raw.data()) +
-                            tag.local.size();
+        const size_t name =
+            static_cast<size_t>(tag.local.data() - tag.raw.data()) + tag.local.size();
         raw.insert(name, " r=\"" + std::to_string(row) + "\"");
     }
     if (tag.kind == XmlTag::Empty) {
@@ -61,8 +60,8 @@ std::string RowStartTag(const XmlTag& tag, uint32_t row) {
 // A cell of an old row: its bytes and column.
 struct OldCell {
     uint32_t column;
-    std::string raw;      // with r added when it had none
-    std::string style;    // its s attribute, "" for none
+    std::string raw;    // with r added when it had none
+    std::string style;  // its s attribute, "" for none
 };
 
 // The edits' final dimension: the old one widened to every written cell.
@@ -145,8 +144,8 @@ class Splicer {
                     return false;
                 Skip(tag);
                 const std::string prefix = PrefixOf(tag);
-                return Put(out_, "<" + prefix + "dimension ref=\"" + NewDimension(ref, edits_) +
-                                     "\"/>");
+                return Put(out_,
+                           "<" + prefix + "dimension ref=\"" + NewDimension(ref, edits_) + "\"/>");
             }
             if (tag.local == "sheetData" && tag.kind != XmlTag::End) {
                 *sawSheetData = true;
@@ -247,8 +246,8 @@ class Splicer {
         std::string_view r;
         if (t.Attribute("r", &r))
             return;
-        cell->raw.insert(name, " r=\"" + ColumnLetters(cell->column) + std::to_string(rowNumber_) +
-                                   "\"");
+        cell->raw.insert(name,
+                         " r=\"" + ColumnLetters(cell->column) + std::to_string(rowNumber_) + "\"");
     }
 
     bool FinishRow() {
@@ -335,8 +334,9 @@ std::string EscapeCellText(std::string_view text) {
                 // A literal "_xHHHH_" would read back as an escape: its underscore is one.
                 if (i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_' &&
                     std::all_of(text.begin() + static_cast<long>(i) + 2,
-                                text.begin() + static_cast<long>(i) + 6,
-                                [](char h) { return std::isxdigit(static_cast<unsigned char>(h)); }))
+                                text.begin() + static_cast<long>(i) + 6, [](char h) {
+                                    return std::isxdigit(static_cast<unsigned char>(h));
+                                }))
                     out += "_x005F_";
                 else
                     out += '_';
@@ -396,8 +396,8 @@ std::string CellXml(const CellValue& value, const std::string& ref, const std::s
             // A cleared cell keeps its style (its formatting), and nothing else.
             return keptStyle.empty() ? std::string() : head + styleAttribute + "/>";
         case CellKind::Number:
-            return head + styleAttribute + "><" + prefix + "v>" + NumberText(value.number) +
-                   "</" + prefix + "v></" + prefix + "c>";
+            return head + styleAttribute + "><" + prefix + "v>" + NumberText(value.number) + "</" +
+                   prefix + "v></" + prefix + "c>";
         case CellKind::Date: {
             if (style.dateStyle >= 0)
                 styleAttribute = " s=\"" + std::to_string(style.dateStyle) + "\"";

@@ -37,8 +37,7 @@ struct FileIdentity {
     off_t size = 0;
     int64_t modified = 0;  // nanoseconds
     bool operator==(const FileIdentity& o) const {
-        return device == o.device && inode == o.inode && size == o.size &&
-               modified == o.modified;
+        return device == o.device && inode == o.inode && size == o.size && modified == o.modified;
     }
 };
 

@@ -67,8 +67,8 @@ std::shared_ptr<WorkbookFile> WorkbookSession::Current(std::wstring* error) {
     } else if (kind.kind == StoreKind::Ole2) {
         book = XlsBook::Open(fd, shown_, error);
     } else {
-        *error = L"'" + shown_ + L"' is " + DescribeFileKind(kind) +
-                 L", not a workbook (.xlsx or .xls)";
+        *error =
+            L"'" + shown_ + L"' is " + DescribeFileKind(kind) + L", not a workbook (.xlsx or .xls)";
     }
     ::close(fd);
     if (book)
@@ -111,8 +111,8 @@ bool WorkbookSession::Begin(std::wstring* error) {
             return false;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            *error = L"the workbook '" + shown_ +
-                     L"' is being written by another connection or process";
+            *error =
+                L"the workbook '" + shown_ + L"' is being written by another connection or process";
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -103,7 +103,8 @@ class WorkbookStore final : public store::Store {
         for (const NameInfo& n : book->Names()) {
             std::wstring name = Utf8ToWide(n.name);
             if (n.localSheet >= 0) {
-                std::wstring sheet = ListedSheetName(book->Sheets()[static_cast<size_t>(n.localSheet)].name);
+                std::wstring sheet =
+                    ListedSheetName(book->Sheets()[static_cast<size_t>(n.localSheet)].name);
                 if (sheet.front() == L'\'')
                     sheet = sheet.substr(1, sheet.size() - 2);
                 name = sheet + name;
@@ -272,8 +273,7 @@ class WorkbookStore final : public store::Store {
 
 bool NamesWorkbookKind(const std::wstring& item) {
     const std::wstring lower = Lower(item);
-    return lower.compare(0, 5, L"excel") == 0 &&
-           (lower.size() == 5 || lower[5] == L' ');
+    return lower.compare(0, 5, L"excel") == 0 && (lower.size() == 5 || lower[5] == L' ');
 }
 
 bool IsWorkbookContent(const FileKind& kind) {
@@ -311,8 +311,9 @@ std::shared_ptr<store::Store> OpenWorkbookStore(const store::StoreOpenRequest& r
     if (!exists) {
         // A new workbook: CREATE TABLE makes it, in a folder that must be there.
         const size_t slash = path.rfind('/');
-        const std::string folder =
-            slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : path.substr(0, slash);
         struct stat f;
         if (readOnly || ::stat(folder.c_str(), &f) != 0 || !S_ISDIR(f.st_mode)) {
             error->message = L"could not find file '" + request.database + L"'";

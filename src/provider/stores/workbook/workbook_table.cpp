@@ -62,8 +62,7 @@ bool ParseNumber(std::string_view s, double* out) {
     if (!s.empty() && s.front() == '+')
         s.remove_prefix(1);
     const auto r = std::from_chars(s.data(), s.data() + s.size(), *out);
-    return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size() &&
-           std::isfinite(*out);
+    return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(*out);
 }
 
 const char* TypeWords(ColumnKind kind) {
@@ -258,8 +257,8 @@ bool WorkbookTable::Load(WorkbookFile& book, std::wstring* error) {
         lastColumn = target_.range.lastColumn;
         // A range of whole rows takes the columns that hold values.
         if (lastColumn == kMaxColumns)
-            lastColumn = area.Empty() || area.lastColumn < firstColumn_ ? firstColumn_
-                                                                       : area.lastColumn;
+            lastColumn =
+                area.Empty() || area.lastColumn < firstColumn_ ? firstColumn_ : area.lastColumn;
     }
     if (lastColumn - firstColumn_ + 1 > kMaxTableColumns) {
         *error = What() + L" spans " + std::to_wstring(lastColumn - firstColumn_ + 1) +
@@ -392,14 +391,13 @@ bool WorkbookTable::ToCell(const StoreValue& value, size_t column, CellValue* ce
     const StoreColumn& c = columns_[column];
     const ColumnKind kind = kinds_[column];
     if (value.kind == StoreValue::Blob)
-        return Fail(error, L"the column '" + c.name + L"' of " + What() +
-                               L" cannot hold binary data");
-    const std::string text = value.kind == StoreValue::Text ? std::string(value.bytes)
-                             : value.kind == StoreValue::Integer
-                                 ? std::to_string(value.integer)
-                                 : NumberText(value.real);
-    const double number = value.kind == StoreValue::Integer ? static_cast<double>(value.integer)
-                                                            : value.real;
+        return Fail(error,
+                    L"the column '" + c.name + L"' of " + What() + L" cannot hold binary data");
+    const std::string text = value.kind == StoreValue::Text      ? std::string(value.bytes)
+                             : value.kind == StoreValue::Integer ? std::to_string(value.integer)
+                                                                 : NumberText(value.real);
+    const double number =
+        value.kind == StoreValue::Integer ? static_cast<double>(value.integer) : value.real;
     auto misfit = [&]() {
         return Fail(error, L"the value '" + Utf8ToWide(text) + L"' does not fit the column '" +
                                c.name + L"' (" + Utf8ToWide(TypeWords(kind)) + L") of " + What());
@@ -469,8 +467,9 @@ bool WorkbookTable::Insert(const std::vector<StoreValue>& row, StoreError* error
     if (!Locate(&place, &why))
         return Fail(error, why);
     if (target_.wholeSheet && headerRow_ == 0 && options_.header)
-        return Fail(error, What() + L" is an empty sheet without a header row to add rows "
-                                    L"under; CREATE TABLE makes a sheet with one");
+        return Fail(error, What() +
+                               L" is an empty sheet without a header row to add rows "
+                               L"under; CREATE TABLE makes a sheet with one");
     std::vector<CellValue> cells;
     for (size_t i = 0; i < columns_.size(); ++i) {
         CellValue cell;

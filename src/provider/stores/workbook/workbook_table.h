@@ -66,7 +66,7 @@ class WorkbookTable final : public store::StoreTable {
     // last row of values and the table's last row. False with *error filled.
     struct Place {
         std::shared_ptr<WorkbookFile> book;
-        int sheet = -1;    // -1: a sheet this transaction made
+        int sheet = -1;  // -1: a sheet this transaction made
         std::string key;
         uint32_t sheetLastRow = 0;
     };

@@ -342,8 +342,9 @@ bool XlsBook::ReadGlobals(std::wstring* error) {
     Records records(stream_);
     Record r;
     if (!records.Next(&r) || r.id != kBof || r.size < 4) {
-        *error = L"'" + shown_ + L"' is not an .xls workbook: its workbook stream does not "
-                                 L"start with a BOF record";
+        *error = L"'" + shown_ +
+                 L"' is not an .xls workbook: its workbook stream does not "
+                 L"start with a BOF record";
         return false;
     }
     const uint16_t version = U16(r.data);
@@ -504,7 +505,8 @@ bool XlsBook::ReadGlobals(std::wstring* error) {
         if (raw.externIndex < 0 || static_cast<size_t>(raw.externIndex) >= externSheets.size())
             continue;
         const int all = externSheets[static_cast<size_t>(raw.externIndex)].first;
-        if (all < 0 || static_cast<size_t>(all) >= kept.size() || kept[static_cast<size_t>(all)] < 0)
+        if (all < 0 || static_cast<size_t>(all) >= kept.size() ||
+            kept[static_cast<size_t>(all)] < 0)
             continue;
         NameInfo info;
         info.name = raw.name;
@@ -544,8 +546,12 @@ bool XlsBook::ReadSheet(size_t sheet, std::wstring* error) {
         }
         if (kind == CellKind::Text && text.empty())
             return;
-        StoredCell c{row + 1, column + 1, kind, number,
-                     static_cast<uint32_t>(cells->text.size()), static_cast<uint32_t>(text.size())};
+        StoredCell c{row + 1,
+                     column + 1,
+                     kind,
+                     number,
+                     static_cast<uint32_t>(cells->text.size()),
+                     static_cast<uint32_t>(text.size())};
         cells->text.append(text.data(), text.size());
         cells->cells.push_back(c);
         cells->area.Add(c.row, c.column);
@@ -587,17 +593,16 @@ bool XlsBook::ReadSheet(size_t sheet, std::wstring* error) {
                     break;
                 const uint32_t index = U32(d + 6);
                 if (index >= stringCount) {
-                    *error = what + L", cell " +
-                             Utf8ToWide(ColumnLetters(U16(d + 2) + 1u) +
-                                        std::to_string(U16(d) + 1u)) +
-                             L": the shared string " + std::to_wstring(index) +
-                             L" is not in the workbook's shared strings";
+                    *error =
+                        what + L", cell " +
+                        Utf8ToWide(ColumnLetters(U16(d + 2) + 1u) + std::to_string(U16(d) + 1u)) +
+                        L": the shared string " + std::to_wstring(index) +
+                        L" is not in the workbook's shared strings";
                     return false;
                 }
                 add(U16(d), U16(d + 2), U16(d + 4), CellKind::Text, 0,
-                    std::string_view(strings_).substr(stringStarts_[index],
-                                                      stringStarts_[index + 1] -
-                                                          stringStarts_[index]));
+                    std::string_view(strings_).substr(
+                        stringStarts_[index], stringStarts_[index + 1] - stringStarts_[index]));
                 break;
             }
             case kLabel:

@@ -49,9 +49,9 @@ class XlsBook final : public WorkbookFile {
 
     std::wstring shown_;
     std::string stream_;
-    std::string strings_;                // the shared strings, one after another
+    std::string strings_;                 // the shared strings, one after another
     std::vector<uint32_t> stringStarts_;  // where each starts; one more at the end
-    std::vector<bool> dateStyles_;       // by XF index
+    std::vector<bool> dateStyles_;        // by XF index
     std::vector<std::shared_ptr<const SheetCells>> cells_;
 };
 

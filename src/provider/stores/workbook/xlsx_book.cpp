@@ -97,7 +97,8 @@ class WorkbookHandler final : public XmlHandler {
             if (const char* l = Attribute(attributes, "localSheetId"))
                 n.localSheet = std::atoi(l);
             const char* hidden = Attribute(attributes, "hidden");
-            n.hidden = hidden && (std::strcmp(hidden, "1") == 0 || std::strcmp(hidden, "true") == 0);
+            n.hidden =
+                hidden && (std::strcmp(hidden, "1") == 0 || std::strcmp(hidden, "true") == 0);
             names.push_back(n);
         }
     }

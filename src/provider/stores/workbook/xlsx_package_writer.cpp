@@ -48,8 +48,7 @@ std::string NewStyles() {
 
 std::string NewSheetXml() {
     return std::string(kXmlHead) + "<worksheet xmlns=\"" + kMain + "\" xmlns:r=\"" +
-           kRelationshipsNamespace +
-           "\"><dimension ref=\"A1\"/><sheetData/></worksheet>";
+           kRelationshipsNamespace + "\"><dimension ref=\"A1\"/><sheetData/></worksheet>";
 }
 
 std::wstring Why() {
@@ -210,8 +209,9 @@ bool SyncFile(const std::string& path) {
 
 bool SyncFolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -422,9 +422,9 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
     };
     auto addContentType = [&](const std::string& part, const char* type) {
         typesChanged = true;
-        return AppendChildren(&contentTypes, "Types",
-                              "<Override PartName=\"/" + EscapeAttribute(part) +
-                                  "\" ContentType=\"" + type + "\"/>");
+        return AppendChildren(
+            &contentTypes, "Types",
+            "<Override PartName=\"/" + EscapeAttribute(part) + "\" ContentType=\"" + type + "\"/>");
     };
 
     // A date style for written dates, when the book has none.
@@ -478,17 +478,16 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
             if (id.empty() || !addContentType(created.part, kWorksheetType))
                 return abandon(L"its relationships or content types cannot be read");
             const std::string attribute =
-                relationPrefix.empty()
-                    ? " xmlns:vr=\"" + std::string(kRelationshipsNamespace) + "\" vr:id=\"" + id +
-                          "\""
-                    : " " + relationPrefix + ":id=\"" + id + "\"";
+                relationPrefix.empty() ? " xmlns:vr=\"" + std::string(kRelationshipsNamespace) +
+                                             "\" vr:id=\"" + id + "\""
+                                       : " " + relationPrefix + ":id=\"" + id + "\"";
             ElementEnd end;
             if (!FindElementEnd(workbookXml, "sheets", &end))
                 return abandon(L"its workbook part lists no sheets");
             if (!AppendChildren(&workbookXml, "sheets",
-                                "<" + end.prefix + "sheet name=\"" +
-                                    EscapeAttribute(created.name) + "\" sheetId=\"" +
-                                    std::to_string(++sheetId) + "\"" + attribute + "/>"))
+                                "<" + end.prefix + "sheet name=\"" + EscapeAttribute(created.name) +
+                                    "\" sheetId=\"" + std::to_string(++sheetId) + "\"" + attribute +
+                                    "/>"))
                 return abandon(L"its workbook part lists no sheets");
             workbookChanged = true;
             std::FILE* out = std::tmpfile();

@@ -28,8 +28,8 @@ bool ParseUnsigned(const char* s, uint64_t* out) {
 }
 
 bool ParseDouble(std::string_view s, double* out) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' ||
-                          s.front() == '\r'))
+    while (!s.empty() &&
+           (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
         s.remove_prefix(1);
     while (!s.empty() &&
            (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
@@ -131,9 +131,8 @@ class XlsxSheetReader final : public SheetSource {
             if (rc == XML_STATUS_ERROR) {
                 if (error_.empty())
                     error_ = context_.what + L" is not well-formed XML: " +
-                             Utf8ToWide(XML_ErrorString(XML_GetErrorCode(parser_))) +
-                             L" at line " + std::to_wstring(XML_GetCurrentLineNumber(parser_)) +
-                             L", column " +
+                             Utf8ToWide(XML_ErrorString(XML_GetErrorCode(parser_))) + L" at line " +
+                             std::to_wstring(XML_GetCurrentLineNumber(parser_)) + L", column " +
                              std::to_wstring(XML_GetCurrentColumnNumber(parser_) + 1);
                 *error = error_;
                 return false;
@@ -218,9 +217,8 @@ class XlsxSheetReader final : public SheetSource {
                             L"', which is no row number");
         }
         if (number <= lastRow_)
-            return Fail(context_.what + L" lists row " + std::to_wstring(number) +
-                        L" after row " + std::to_wstring(lastRow_) +
-                        L": rows out of order cannot be read");
+            return Fail(context_.what + L" lists row " + std::to_wstring(number) + L" after row " +
+                        std::to_wstring(lastRow_) + L": rows out of order cannot be read");
         rowNumber_ = static_cast<uint32_t>(number);
         inRow_ = true;
         cells_.clear();

@@ -148,7 +148,8 @@ std::string ResolvePartName(const std::string& fromPart, const std::string& targ
         joined = target.substr(1);
     } else {
         const size_t slash = fromPart.rfind('/');
-        joined = (slash == std::string::npos ? std::string() : fromPart.substr(0, slash + 1)) + target;
+        joined =
+            (slash == std::string::npos ? std::string() : fromPart.substr(0, slash + 1)) + target;
     }
     std::vector<std::string> parts;
     size_t start = 0;
