@@ -233,8 +233,10 @@ class XlsxSheetReader final : public SheetSource {
         lastRow_ = rowNumber_;
         if (cells_.empty())
             return;
-        for (size_t i = 0; i < cells_.size(); ++i)
-            if (spans_[i].first != UINT32_MAX)
+        // Spans stay inside the row's text even when a malformed sheet broke the row up.
+        for (size_t i = 0; i < cells_.size() && i < spans_.size(); ++i)
+            if (spans_[i].first != UINT32_MAX && spans_[i].first <= text_.size() &&
+                spans_[i].second <= text_.size() - spans_[i].first)
                 cells_[i].text = std::string_view(text_).substr(spans_[i].first, spans_[i].second);
         if (!sorted_) {
             // Cells out of column order: in order, the last of a repeated column kept.
