@@ -9,6 +9,7 @@
 #include "sql/jet_sql.h"
 #include "store/store_module.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::schema {
 namespace {
@@ -33,18 +34,6 @@ struct Statement {
     bool IsNull(int column) const { return sqlite3_column_type(stmt, column) == SQLITE_NULL; }
     int Int(int column) const { return sqlite3_column_int(stmt, column); }
 };
-
-// A name between double quotes for SQL text.
-std::string QuotedName(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted.push_back(c);
-        if (c == '"')
-            quoted.push_back('"');
-    }
-    quoted.push_back('"');
-    return quoted;
-}
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     size_t i = 0;
@@ -288,7 +277,7 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
     // Columns without a usable declaration: the type of the first value of SELECT *.
     Statement first;
     rc = first.Prepare(
-        db, "SELECT * FROM " + QuotedName(table.database) + "." + QuotedName(name) + " LIMIT 1");
+        db, "SELECT * FROM " + QuotedSqlName(table.database) + "." + QuotedSqlName(name) + " LIMIT 1");
     if (rc != SQLITE_OK)
         return rc;
     rc = sqlite3_step(first.stmt);
