@@ -7,10 +7,10 @@
 namespace vorn {
 namespace {
 
-constexpr double kMinDateWhole = static_cast<double>(DaysFromCivil(kMinDateYear, 1, 1) -
-                                                     kAutomationDayZero);  // -657434
-constexpr double kMaxDateWhole = static_cast<double>(DaysFromCivil(kMaxDateYear, 12, 31) -
-                                                     kAutomationDayZero);  // 2958465
+constexpr double kMinDateWhole =
+    static_cast<double>(DaysFromCivil(kMinDateYear, 1, 1) - kAutomationDayZero);  // -657434
+constexpr double kMaxDateWhole =
+    static_cast<double>(DaysFromCivil(kMaxDateYear, 12, 31) - kAutomationDayZero);  // 2958465
 static_assert(kMinDateWhole == -657434.0 && kMaxDateWhole == 2958465.0, "automation date range");
 
 bool RealDay(int year, int month, int day) {
@@ -153,8 +153,8 @@ bool DatePartsToAutomation(const DateParts& parts, double* out) {
         return false;
     const int64_t day = DaysFromCivil(parts.year, static_cast<unsigned>(parts.month),
                                       static_cast<unsigned>(parts.day));
-    *out = AutomationDateOf(day, parts.hour * 3600.0 + parts.minute * 60.0 + parts.second +
-                                     parts.nanoseconds / 1e9);
+    *out = AutomationDateOf(
+        day, parts.hour * 3600.0 + parts.minute * 60.0 + parts.second + parts.nanoseconds / 1e9);
     return true;
 }
 

@@ -115,11 +115,11 @@ int DefinitionTexts::Find(const std::string& database, const char* type, const s
         return SQLITE_OK;
     }
     sqlite3_stmt* s = nullptr;
-    int rc = sqlite3_prepare_v2(
-        db_,
-        ("SELECT sql FROM " + QuotedSqlName(database) + ".sqlite_schema WHERE type = ?1 AND name = ?2")
-            .c_str(),
-        -1, &s, nullptr);
+    int rc = sqlite3_prepare_v2(db_,
+                                ("SELECT sql FROM " + QuotedSqlName(database) +
+                                 ".sqlite_schema WHERE type = ?1 AND name = ?2")
+                                    .c_str(),
+                                -1, &s, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_bind_text(s, 1, type, -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);

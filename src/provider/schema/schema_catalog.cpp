@@ -108,7 +108,8 @@ struct RawIndex {
 // of an existing table (CREATE INDEX ... WITH PRIMARY, ALTER TABLE ... ADD PRIMARY KEY).
 bool EndsWithPrimaryKeyMark(const std::string& sql) {
     static const std::string kMark = "/* PRIMARY KEY */";
-    return sql.size() >= kMark.size() && sql.compare(sql.size() - kMark.size(), kMark.size(), kMark) == 0;
+    return sql.size() >= kMark.size() &&
+           sql.compare(sql.size() - kMark.size(), kMark.size(), kMark) == 0;
 }
 
 }  // namespace
@@ -276,8 +277,8 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
 
     // Columns without a usable declaration: the type of the first value of SELECT *.
     Statement first;
-    rc = first.Prepare(
-        db, "SELECT * FROM " + QuotedSqlName(table.database) + "." + QuotedSqlName(name) + " LIMIT 1");
+    rc = first.Prepare(db, "SELECT * FROM " + QuotedSqlName(table.database) + "." +
+                               QuotedSqlName(name) + " LIMIT 1");
     if (rc != SQLITE_OK)
         return rc;
     rc = sqlite3_step(first.stmt);
@@ -345,7 +346,8 @@ int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& t
             r.origin = s.Text(2);
             r.partial = s.Int(3) != 0;
             std::string indexSql;
-            if (r.origin == "c" && texts.Find(table.database, "index", r.name, &indexSql) == SQLITE_OK)
+            if (r.origin == "c" &&
+                texts.Find(table.database, "index", r.name, &indexSql) == SQLITE_OK)
                 r.markedPrimaryKey = EndsWithPrimaryKeyMark(indexSql);
             raw.push_back(std::move(r));
         }

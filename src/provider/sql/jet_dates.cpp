@@ -110,8 +110,8 @@ bool IsAmPm(const Piece& p, bool* pm) {
 bool MakeStamp(const DateParts& p, JetStamp* out) {
     if (!IsValidDate(p))
         return false;
-    const int64_t days = DaysFromCivil(p.year, unsigned(p.month), unsigned(p.day)) -
-                         kAutomationDayZero;
+    const int64_t days =
+        DaysFromCivil(p.year, unsigned(p.month), unsigned(p.day)) - kAutomationDayZero;
     *out = days * kSecondsPerDay + p.hour * 3600 + p.minute * 60 + p.second;
     return true;
 }

@@ -615,8 +615,9 @@ bool ExternalTableName(sqlite3* db, const std::wstring& connect, const std::wstr
     const std::string key =
         WideToUtf8(std::wstring(kind->name) + L"\n" + request.database + L"\n" + connect);
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx",
-                  static_cast<unsigned long long>(Fnv1a(key + "\n" + WideToUtf8(WideLower(table)))));
+    std::snprintf(
+        hex, sizeof hex, "%016llx",
+        static_cast<unsigned long long>(Fnv1a(key + "\n" + WideToUtf8(WideLower(table)))));
     const std::string name = std::string(kExternalPrefix) + hex;
     auto found = stores->external.find(key);
     if (found == stores->external.end()) {

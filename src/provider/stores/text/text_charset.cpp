@@ -114,9 +114,9 @@ bool Utf8ToCharset(Charset charset, std::string_view utf8, std::string* out, cha
             continue;
         }
         int found = -1;
-        for (int i = 0; i < 128; ++i)
-            if (table[i] == c) {
-                found = i;
+        for (int k = 0; k < 128; ++k)
+            if (table[k] == c) {
+                found = k;
                 break;
             }
         if (found < 0) {

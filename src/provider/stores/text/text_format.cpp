@@ -193,15 +193,16 @@ std::vector<SchemaIniSection> ParseSchemaIni(std::string_view text) {
         if (line[0] == '[') {
             const size_t close = line.rfind(']');
             SchemaIniSection s;
-            s.name =
-                TrimSpaces(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            s.name = TrimSpaces(
+                line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             sections.push_back(std::move(s));
             continue;
         }
         const size_t eq = line.find('=');
         if (eq == std::string::npos || sections.empty())
             continue;
-        sections.back().entries.emplace_back(TrimSpaces(line.substr(0, eq)), TrimSpaces(line.substr(eq + 1)));
+        sections.back().entries.emplace_back(TrimSpaces(line.substr(0, eq)),
+                                             TrimSpaces(line.substr(eq + 1)));
     }
     return sections;
 }
