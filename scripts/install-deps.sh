@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libedit-dev libgtest-dev
           libgmock-dev googletest libbenchmark-dev python3 libglib2.0-dev unixodbc-dev clang
-          libclang-rt-dev libzip-dev libexpat1-dev libgsf-1-dev python3-openpyxl
+          libclang-rt-dev clang-format libzip-dev libexpat1-dev libgsf-1-dev python3-openpyxl
           libreoffice-calc-nogui)
 missing=()
 for p in "${packages[@]}"; do

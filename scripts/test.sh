@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 bash scripts/install-deps.sh
+bash scripts/check-format.sh
 
 cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

@@ -20,15 +20,15 @@ class JetStatementCache;
 // database, every open rowset reads the rest of its rows into its own store, so that a
 // result is a snapshot that never shows the connection's later writes.
 class LazyResult {
-public:
+  public:
     virtual void ReadToEnd() = 0;
 
-protected:
+  protected:
     ~LazyResult() = default;
 };
 
 class Database {
-public:
+  public:
     virtual ~Database() = default;
 
     virtual sqlite3* Handle() const = 0;
@@ -77,10 +77,11 @@ public:
             copy = results_;
         }
         for (LazyResult* r : copy)
-            if (r != except) r->ReadToEnd();
+            if (r != except)
+                r->ReadToEnd();
     }
 
-private:
+  private:
     std::mutex resultsMutex_;
     std::set<LazyResult*> results_;
 };

@@ -210,7 +210,8 @@ TEST(SqlDdl, IndexesThatRefuseNullLetCountersThrough) {
 TEST(SqlDdl, ASecondPrimaryKeyIsRefused) {
     JetDatabase d;
     d.Run("CREATE TABLE Declared (Code TEXT(5) PRIMARY KEY, Other TEXT(5))");
-    std::vector<std::string> refused = d.Run("CREATE INDEX Second ON Declared (Other) WITH PRIMARY");
+    std::vector<std::string> refused =
+        d.Run("CREATE INDEX Second ON Declared (Other) WITH PRIMARY");
     ASSERT_EQ(refused.size(), 1u);
     EXPECT_NE(refused[0].find("primary key already exists on table 'Declared'"), std::string::npos)
         << refused[0];

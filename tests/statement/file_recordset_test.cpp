@@ -117,7 +117,8 @@ TEST_F(FileRecordsetTest, WorkbooksReadAndWriteOrReadOnly) {
     EXPECT_EQ(2, ro.FieldAsLong(1));
     ro.SetCommandText(L"INSERT INTO [Sheet1$] VALUES (7, 8, 9)");
     EXPECT_NE(VornOleDbCommand::dbOK, ro.Execute());
-    EXPECT_NE(std::wstring::npos, ro.GetErrorText().find(L"read-only")) << Narrow(ro.GetErrorText());
+    EXPECT_NE(std::wstring::npos, ro.GetErrorText().find(L"read-only"))
+        << Narrow(ro.GetErrorText());
 }
 
 TEST_F(FileRecordsetTest, FileTypeOutsideTheKindsAndSetFileType) {

@@ -33,14 +33,16 @@ TEST_F(VornsqlSchemaTest, TablesListsTheTablesAndTheView) {
 }
 
 TEST_F(VornsqlSchemaTest, ListingAndQueryingLeaveAFileInRollbackJournalModeByteIdentical) {
-    TempFolder dir;
-    const std::string db = sample_->CopyTo(dir, "plant.db");
+    TempFolder own;
+    const std::string db = sample_->CopyTo(own, "plant.db");
     RunSql(db, "PRAGMA journal_mode=DELETE");
     const std::string before = ReadWholeFile(db);
     ASSERT_EQ(1, before[18]);  // the rollback journal
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{db, "tables"}, {db, "columns", "Parts"}, {db, "indexes"},
-          {db, "SELECT COUNT(*) FROM OrderItems"}, {db, "export", "Suppliers"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{db, "tables"},
+                                                 {db, "columns", "Parts"},
+                                                 {db, "indexes"},
+                                                 {db, "SELECT COUNT(*) FROM OrderItems"},
+                                                 {db, "export", "Suppliers"}}) {
         ProcessResult r = RunVornsql(args);
         EXPECT_EQ(0, r.status) << args[1] << ": " << r.err;
         EXPECT_EQ(before, ReadWholeFile(db)) << args[1];

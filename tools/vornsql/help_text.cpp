@@ -22,7 +22,7 @@ std::string HelpText() {
   vornsql compact FILE                        compact a database file in place
 
 SOURCE is what to open:
-  a database file (SQLite 3; Access .mdb/.accdb files are read-only),
+  a database file (SQLite 3; Access .mdb/.accdb files are not read yet),
   a workbook (.xlsx, .xlsm read and written, .xls read; the first row holds the
   column names; each sheet is a table [Name$]),
   a delimited text file (.csv, .txt; .tsv, .tab for tab-separated) or a folder of

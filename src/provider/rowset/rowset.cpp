@@ -577,8 +577,8 @@ HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
 
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
-                     IUnknown* creator, const std::vector<ColumnType>* columnTypes,
-                     REFIID riid, IUnknown** ppRowset,
+                     IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
+                     IUnknown** ppRowset,
                      std::shared_ptr<const ResultDescription>* keptDescription) {
     if (!ppRowset) {
         db->FinishStatement(stmt);

@@ -5,16 +5,10 @@
 #include "sql/jet_function_catalog.h"
 #include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
-
-std::string Lower(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towlower(wint_t(c))));
-    return WideToUtf8(out);
-}
 
 bool IsPlainIdentifier(const std::wstring& s) {
     if (s.empty())
@@ -448,7 +442,7 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
         std::wstring name = nameToken.value;
         if (!name.empty() && name.back() == L'$')
             name.pop_back();
-        if (!IsPlainIdentifier(name) || (conn_ && !conn_->HasFunction(Lower(name))))
+        if (!IsPlainIdentifier(name) || (conn_ && !conn_->HasFunction(WideToUtf8(WideLower(name)))))
             throw SyntaxFailure{nameToken.begin, nameToken.end,
                                 L"undefined function '" + nameToken.value + L"' in expression",
                                 true};

@@ -12,6 +12,7 @@
 #include "connection_string.h"
 #include "store/store_kinds.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::store {
 namespace {
@@ -50,15 +51,8 @@ void DestroyHandleStores(void* p) {
     delete stores;
 }
 
-std::wstring Lower(const std::wstring& s) {
-    std::wstring out(s);
-    for (wchar_t& c : out)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return out;
-}
-
 std::string TableKey(const std::string& database, const std::wstring& name) {
-    return database + '\n' + WideToUtf8(Lower(name));
+    return database + '\n' + WideToUtf8(WideLower(name));
 }
 
 std::string QuoteIdentifier(const std::string& name) {
@@ -628,8 +622,9 @@ bool ExternalTableName(sqlite3* db, const std::wstring& connect, const std::wstr
     const std::string key =
         WideToUtf8(std::wstring(kind->name) + L"\n" + request.database + L"\n" + connect);
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx",
-                  static_cast<unsigned long long>(Fnv1a(key + "\n" + WideToUtf8(Lower(table)))));
+    std::snprintf(
+        hex, sizeof hex, "%016llx",
+        static_cast<unsigned long long>(Fnv1a(key + "\n" + WideToUtf8(WideLower(table)))));
     const std::string name = std::string(kExternalPrefix) + hex;
     auto found = stores->external.find(key);
     if (found == stores->external.end()) {

@@ -50,8 +50,8 @@ TEST_F(WorkbookWriteTest, InsertUpdateKeepEveryOtherEntryAndCell) {
               {L"Chicago Tribune", L"1920-01-01", L"99.000000", L"0", L"41800000.010000",
                L"<null>"}}));
     // The formula cells of the untouched rows are still formulas.
-    int error = 0;
-    zip_t* z = zip_open(book.c_str(), ZIP_RDONLY, &error);
+    int zipError = 0;
+    zip_t* z = zip_open(book.c_str(), ZIP_RDONLY, &zipError);
     ASSERT_NE(z, nullptr);
     zip_file_t* f = zip_fopen(z, "xl/worksheets/sheet1.xml", 0);
     std::string xml(1 << 16, '\0');
@@ -187,12 +187,12 @@ TEST_F(WorkbookWriteTest, LibreOfficeReadsTheWrittenWorkbook) {
     ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET [float] = 3.25 WHERE text = 'Chicago Reader'"));
     connection.Close();
     const std::string out = folder.File("csv");
-    const std::string command = "HOME='" + folder.File("home") +
+    const std::string convert = "HOME='" + folder.File("home") +
                                 "' soffice --headless --convert-to 'csv:Text - txt - csv "
                                 "(StarCalc):44,34,76,1,,1033,false,true,false,false,false,-1' "
                                 "--outdir '" +
                                 out + "' '" + book + "' > /dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(std::system(convert.c_str()), 0);
     std::ifstream csv(out + "/test-Sheet1.csv");
     std::string all((std::istreambuf_iterator<char>(csv)), std::istreambuf_iterator<char>());
     std::ifstream old(kExcelData + "/expected/libreoffice/csvkit/xlsx/test-Sheet1.csv");
