@@ -27,6 +27,39 @@ bool ParseUnsigned(const char* s, uint64_t* out) {
     return r.ec == std::errc() && r.ptr == end;
 }
 
+// The common cell value: an optional '-', at most 15 digits and a decimal point, no
+// exponent. The digits as an integer and the power of ten are both exact doubles, so one
+// division rounds correctly and gives what from_chars gives, several times faster.
+bool ParseShortDecimal(std::string_view s, double* out) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    size_t i = 0;
+    const bool negative = s[0] == '-';
+    if (negative)
+        i = 1;
+    uint64_t digits = 0;
+    int count = 0, fraction = -1;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++count > 15)
+                return false;
+            digits = digits * 10 + static_cast<uint64_t>(c - '0');
+            if (fraction >= 0)
+                ++fraction;
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0)
+        return false;
+    const double value = static_cast<double>(digits) / kPowers[fraction > 0 ? fraction : 0];
+    *out = negative ? -value : value;
+    return true;
+}
+
 bool ParseDouble(std::string_view s, double* out) {
     while (!s.empty() &&
            (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
@@ -38,6 +71,8 @@ bool ParseDouble(std::string_view s, double* out) {
         s.remove_prefix(1);
     if (s.empty())
         return false;
+    if (ParseShortDecimal(s, out))
+        return true;
     const auto r = std::from_chars(s.data(), s.data() + s.size(), *out);
     return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(*out);
 }
@@ -471,18 +506,18 @@ bool ScanValueArea(ByteSource& source, const std::wstring& what, CellArea* area,
                    std::wstring* error) {
     *area = CellArea();
     XmlTagScanner scanner;
-    std::string chunk(kChunk, '\0');
     bool inSheetData = false, inCell = false, hasValue = false, done = false;
     uint64_t row = 0, lastRow = 0;
     uint32_t column = 0;
     uint64_t valueStart = 0;
     while (!done) {
-        const long n = source.Read(chunk.data(), chunk.size(), error);
+        // Inflated straight into the scanner's buffer.
+        const long n = source.Read(scanner.Reserve(kChunk), kChunk, error);
+        scanner.Commit(n > 0 ? static_cast<size_t>(n) : 0);
         if (n < 0)
             return false;
         if (n == 0)
             break;
-        scanner.Feed(chunk.data(), static_cast<size_t>(n));
         XmlTag tag;
         bool truncated = false;
         while (!done && scanner.Next(&tag, &truncated)) {

@@ -24,10 +24,15 @@ bool ParseXml(ByteSource& source, XmlHandler& handler, const std::wstring& what,
               std::wstring* error);
 
 // The name after a prefix: "x:row" gives "row".
+// One pass over the name: element names are short, and a call per tag to find the end
+// and then the colon showed in profiles of large sheets.
 inline std::string_view LocalName(const char* name) {
-    std::string_view n(name);
-    const size_t colon = n.rfind(':');
-    return colon == std::string_view::npos ? n : n.substr(colon + 1);
+    const char* local = name;
+    const char* p = name;
+    for (; *p; ++p)
+        if (*p == ':')
+            local = p + 1;
+    return std::string_view(local, static_cast<size_t>(p - local));
 }
 
 // The value of an attribute without prefix ("r", "t"), or null.

@@ -10,6 +10,17 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// The bytes that end the walk through a tag: its end, or a quote that opens a value.
+struct TagStops {
+    bool of[256];
+    constexpr TagStops() : of() {
+        of[static_cast<int>('>')] = true;
+        of[static_cast<int>('"')] = true;
+        of[static_cast<int>('\'')] = true;
+    }
+};
+constexpr TagStops kTagStop;
+
 }  // namespace
 
 bool XmlTag::Attribute(std::string_view name, std::string_view* value) const {
@@ -73,13 +84,13 @@ bool XmlTagScanner::Next(XmlTag* tag, bool* truncated) {
     }
     const char first = data[start + 1];
     if (first == '!') {
-        if (size - start < 9) {
+        const size_t held = size - start;
+        bool found = false;
+        if (held >= 4 && std::memcmp(data + start, "<!--", 4) == 0) {
+            found = findText("-->", start + 4);
+        } else if (held < 9) {
             *truncated = true;
             return false;
-        }
-        bool found = false;
-        if (std::memcmp(data + start, "<!--", 4) == 0) {
-            found = findText("-->", start + 4);
         } else if (std::memcmp(data + start, "<![CDATA[", 9) == 0) {
             found = findText("]]>", start + 9);
         } else {
@@ -106,22 +117,23 @@ bool XmlTagScanner::Next(XmlTag* tag, bool* truncated) {
             return false;
         }
     } else {
-        char quote = 0;
+        // The '>' that is not inside an attribute value's quotes.
         size_t i = start + 1;
-        for (; i < size; ++i) {
-            const char c = data[i];
-            if (quote) {
-                if (c == quote)
-                    quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                break;
+        while (true) {
+            while (i < size && !kTagStop.of[static_cast<unsigned char>(data[i])])
+                ++i;
+            if (i >= size) {
+                *truncated = true;
+                return false;
             }
-        }
-        if (i >= size) {
-            *truncated = true;
-            return false;
+            if (data[i] == '>')
+                break;
+            const void* close = std::memchr(data + i + 1, data[i], size - i - 1);
+            if (!close) {
+                *truncated = true;
+                return false;
+            }
+            i = static_cast<size_t>(static_cast<const char*>(close) - data) + 1;
         }
         end = i + 1;
         size_t nameStart = start + 1;
@@ -147,6 +159,16 @@ bool XmlTagScanner::Next(XmlTag* tag, bool* truncated) {
     tag->offset = base_ + start;
     pos_ = end;
     return true;
+}
+
+char* XmlTagScanner::Reserve(size_t size) {
+    reserved_ = buffer_.size();
+    buffer_.resize(reserved_ + size);
+    return buffer_.data() + reserved_;
+}
+
+void XmlTagScanner::Commit(size_t used) {
+    buffer_.resize(reserved_ + used);
 }
 
 std::string_view XmlTagScanner::Since(uint64_t offset) const {

@@ -24,6 +24,10 @@ class XmlTagScanner {
   public:
     // Appends the next piece of the document.
     void Feed(const char* data, size_t size) { buffer_.append(data, size); }
+    // Room for up to size more bytes of the document, to be filled in place; Commit then
+    // keeps the first used of them. Both invalidate the views tags hold.
+    char* Reserve(size_t size);
+    void Commit(size_t used);
     // The next tag. False when the bytes fed so far hold no further complete tag (feed
     // more, or at the end of the document: *truncated tells whether a tag was left open).
     bool Next(XmlTag* tag, bool* truncated);
@@ -39,8 +43,9 @@ class XmlTagScanner {
 
   private:
     std::string buffer_;
-    uint64_t base_ = 0;  // document offset of buffer_[0]
-    size_t pos_ = 0;     // scan position in buffer_
+    uint64_t base_ = 0;    // document offset of buffer_[0]
+    size_t pos_ = 0;       // scan position in buffer_
+    size_t reserved_ = 0;  // buffer_'s size before Reserve
 };
 
 }  // namespace vorn::provider::stores::workbook
