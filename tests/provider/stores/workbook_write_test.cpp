@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -60,6 +61,66 @@ TEST_F(WorkbookWriteTest, InsertUpdateKeepEveryOtherEntryAndCell) {
     zip_discard(z);
     EXPECT_NE(xml.find("<f>"), std::string::npos);
     EXPECT_NE(xml.find("t=\"inlineStr\""), std::string::npos);
+}
+
+// The entry's bytes, empty when the zip has no such entry.
+std::string ZipEntryText(const std::string& path, const char* name) {
+    int zipError = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &zipError);
+    if (!z)
+        return "";
+    std::string text;
+    if (zip_file_t* f = zip_fopen(z, name, 0)) {
+        text.resize(1 << 16);
+        text.resize(
+            static_cast<size_t>(std::max<zip_int64_t>(0, zip_fread(f, text.data(), text.size()))));
+        zip_fclose(f);
+    }
+    zip_discard(z);
+    return text;
+}
+
+TEST_F(WorkbookWriteTest, OverwritingAFormulaDropsTheCalculationChainAndNothingElse) {
+    const std::string book = Copy("csvkit/test.xlsx");
+    const auto before = ZipEntries(book);
+    ASSERT_EQ(before.count("xl/calcChain.xml"), 1u);
+    // A write that leaves every formula alone keeps the chain (and every other entry).
+    ASSERT_TRUE(Open(book));
+    ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET [float] = 3 WHERE text = 'Chicago Reader'"))
+        << Utf8(error);
+    connection.Close();
+    auto after = ZipEntries(book);
+    EXPECT_EQ(after.at("xl/calcChain.xml"), before.at("xl/calcChain.xml"));
+    EXPECT_EQ(after.at("xl/_rels/workbook.xml.rels"), before.at("xl/_rels/workbook.xml.rels"));
+    EXPECT_EQ(after.at("[Content_Types].xml"), before.at("[Content_Types].xml"));
+
+    // D2 holds =TRUE(): overwriting it makes the chain name a cell without a formula.
+    ASSERT_TRUE(Open(book));
+    ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET [boolean] = False WHERE text = 'Chicago Reader'"))
+        << Utf8(error);
+    connection.Close();
+    after = ZipEntries(book);
+    EXPECT_EQ(after.count("xl/calcChain.xml"), 0u);
+    for (const auto& [name, entry] : before)
+        if (name != "xl/worksheets/sheet1.xml" && name != "xl/calcChain.xml" &&
+            name != "xl/_rels/workbook.xml.rels" && name != "[Content_Types].xml") {
+            EXPECT_EQ(after.at(name), entry) << name;
+        }
+    const std::string relations = ZipEntryText(book, "xl/_rels/workbook.xml.rels");
+    EXPECT_EQ(relations.find("calcChain"), std::string::npos) << relations;
+    EXPECT_NE(relations.find("Target=\"sharedStrings.xml\""), std::string::npos) << relations;
+    const std::string types = ZipEntryText(book, "[Content_Types].xml");
+    EXPECT_EQ(types.find("calcChain"), std::string::npos) << types;
+    EXPECT_NE(types.find("/xl/worksheets/sheet1.xml"), std::string::npos) << types;
+    const std::string sheet = ZipEntryText(book, "xl/worksheets/sheet1.xml");
+    EXPECT_EQ(sheet.find("<c r=\"D2\" s=\"3\" t=\"b\"><f>"), std::string::npos);
+    EXPECT_NE(sheet.find("<f>FALSE()</f>"), std::string::npos);  // D4's formula stays
+
+    ASSERT_TRUE(Open(book));
+    EXPECT_EQ(
+        Query(L"SELECT text, [boolean], [float] FROM [Sheet1$] WHERE [integer] < 100 "
+              L"ORDER BY [integer]"),
+        (Grid{{L"Chicago Reader", L"0", L"3.000000"}, {L"Chicago Sun-Times", L"-1", L"1.270000"}}));
 }
 
 TEST_F(WorkbookWriteTest, UpdateKeepsCellsOfAnotherTypeThatReadAsNull) {

@@ -62,6 +62,7 @@ struct OldCell {
     uint32_t column;
     std::string raw;    // with r added when it had none
     std::string style;  // its s attribute, "" for none
+    bool formula = false;
 };
 
 // The edits' final dimension: the old one widened to every written cell.
@@ -114,6 +115,9 @@ class Splicer {
             return Fail(what, error);
         return true;
     }
+
+    // Whether a written cell took the place of one that held a formula.
+    bool ReplacedFormula() const { return replacedFormula_; }
 
   private:
     bool Fail(const std::wstring& what, std::wstring* error) {
@@ -202,6 +206,10 @@ class Splicer {
             inRow_ = false;
             return FinishRow();
         }
+        if (tag.local == "f" && cellOpen_ && tag.kind != XmlTag::End) {
+            oldCells_.back().formula = true;
+            return true;
+        }
         if (tag.local != "c")
             return true;
         if (tag.kind == XmlTag::End) {
@@ -263,8 +271,10 @@ class Splicer {
             }
             const CellValue& v = written[w++];
             std::string style;
-            if (o < oldCells_.size() && oldCells_[o].column == v.column)
+            if (o < oldCells_.size() && oldCells_[o].column == v.column) {
+                replacedFormula_ = replacedFormula_ || oldCells_[o].formula;
                 style = oldCells_[o++].style;
+            }
             const std::string ref = ColumnLetters(v.column) + std::to_string(rowNumber_);
             row += CellXml(v, ref, rowPrefix_, style, style_);
         }
@@ -303,6 +313,7 @@ class Splicer {
     bool inSheetData_ = false;
     bool inRow_ = false;
     bool cellOpen_ = false;
+    bool replacedFormula_ = false;
     uint64_t cellStart_ = 0;
     uint32_t lastRow_ = 0;
     uint32_t rowNumber_ = 0;
@@ -417,9 +428,12 @@ std::string CellXml(const CellValue& value, const std::string& ref, const std::s
 }
 
 bool WriteEditedSheet(ByteSource& source, const SheetEdits& edits, const SheetWriteStyle& style,
-                      const std::wstring& what, std::FILE* out, std::wstring* error) {
+                      const std::wstring& what, std::FILE* out, bool* replacedFormula,
+                      std::wstring* error) {
     Splicer splicer(edits, style, out);
-    return splicer.Run(source, what, error);
+    const bool ok = splicer.Run(source, what, error);
+    *replacedFormula = splicer.ReplacedFormula();
+    return ok;
 }
 
 }  // namespace vorn::provider::stores::workbook

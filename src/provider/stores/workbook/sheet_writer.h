@@ -18,9 +18,11 @@ struct SheetWriteStyle {
     bool date1904 = false;
 };
 
-// Copies the sheet from source to out with edits applied. False with *error filled.
+// Copies the sheet from source to out with edits applied; *replacedFormula tells whether a
+// written cell took the place of a cell that held a formula. False with *error filled.
 bool WriteEditedSheet(ByteSource& source, const SheetEdits& edits, const SheetWriteStyle& style,
-                      const std::wstring& what, std::FILE* out, std::wstring* error);
+                      const std::wstring& what, std::FILE* out, bool* replacedFormula,
+                      std::wstring* error);
 
 // The XML of a cell holding value at the reference ref, with prefix before each element
 // name ("" or "x:") and keptStyle the s attribute to keep ("" for none).

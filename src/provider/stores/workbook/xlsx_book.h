@@ -20,6 +20,8 @@ inline constexpr char kWorksheetRelation[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet";
 inline constexpr char kStylesRelation[] =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
+inline constexpr char kCalcChainRelation[] =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain";
 
 class XlsxBook final : public WorkbookFile {
   public:

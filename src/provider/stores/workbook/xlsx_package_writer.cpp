@@ -99,9 +99,18 @@ bool AppendChildren(std::string* text, std::string_view local, const std::string
     return true;
 }
 
-// Every value of an attribute in the text's tags of one element name.
+// Whether a tag's attribute has this value (any value when name is empty).
+bool AttributeIs(const XmlTag& tag, std::string_view name, std::string_view value) {
+    std::string_view v;
+    return name.empty() || (tag.Attribute(name, &v) && v == value);
+}
+
+// Every value of an attribute in the text's tags of one element name; only of the tags
+// whose attribute whereName is whereValue, when whereName is given.
 std::vector<std::string> AttributeValues(const std::string& text, std::string_view local,
-                                         std::string_view attribute) {
+                                         std::string_view attribute,
+                                         std::string_view whereName = {},
+                                         std::string_view whereValue = {}) {
     std::vector<std::string> values;
     XmlTagScanner scanner;
     scanner.Feed(text.data(), text.size());
@@ -109,10 +118,43 @@ std::vector<std::string> AttributeValues(const std::string& text, std::string_vi
     bool truncated = false;
     while (scanner.Next(&tag, &truncated)) {
         std::string_view v;
-        if (tag.local == local && tag.kind != XmlTag::End && tag.Attribute(attribute, &v))
+        if (tag.local == local && tag.kind != XmlTag::End &&
+            AttributeIs(tag, whereName, whereValue) && tag.Attribute(attribute, &v))
             values.emplace_back(v);
     }
     return values;
+}
+
+// Removes the elements local whose attribute name is value (empty elements, as
+// relationships and content-type overrides are, or an element with its end tag).
+void RemoveElements(std::string* text, std::string_view local, std::string_view name,
+                    std::string_view value) {
+    std::string kept;
+    XmlTagScanner scanner;
+    scanner.Feed(text->data(), text->size());
+    XmlTag tag;
+    bool truncated = false;
+    size_t copied = 0;
+    bool removing = false;
+    while (scanner.Next(&tag, &truncated)) {
+        if (tag.local != local)
+            continue;
+        const size_t at = static_cast<size_t>(tag.offset);
+        if (removing) {
+            if (tag.kind == XmlTag::End) {
+                copied = at + tag.raw.size();
+                removing = false;
+            }
+        } else if (tag.kind != XmlTag::End && AttributeIs(tag, name, value)) {
+            kept.append(*text, copied, at - copied);
+            copied = at + tag.raw.size();
+            removing = tag.kind == XmlTag::Start;
+        }
+    }
+    if (removing)
+        return;  // an element left open: the text is kept as it was
+    kept.append(*text, copied, std::string::npos);
+    *text = std::move(kept);
 }
 
 // How many child elements named child the first element parent has.
@@ -495,9 +537,10 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
                 return abandon(L"a scratch file cannot be made: " + Why());
             const std::string baseText = NewSheetXml();
             MemorySource source(baseText);
+            bool replacedFormula = false;
             if (!WriteEditedSheet(source, *created.edits, style,
                                   L"the new sheet '" + Utf8ToWide(created.name) + L"'", out,
-                                  error) ||
+                                  &replacedFormula, error) ||
                 std::fflush(out) != 0 || std::fseek(out, 0, SEEK_SET) != 0) {
                 std::fclose(out);
                 return abandon(*error);
@@ -508,6 +551,7 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
     }
 
     // Changed sheets of the book.
+    bool replacedFormula = false;
     for (const auto& [part, edits] : changes.sheets) {
         const int64_t index = book->Archive().Find(part);
         if (index < 0)
@@ -518,15 +562,33 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
         std::FILE* out = std::tmpfile();
         if (!out)
             return abandon(L"a scratch file cannot be made: " + Why());
+        bool replaced = false;
         if (!WriteEditedSheet(*stream, *edits, style,
                               L"the part '" + Utf8ToWide(part) + L"' of '" + shown + L"'", out,
-                              error) ||
+                              &replaced, error) ||
             std::fflush(out) != 0 || std::fseek(out, 0, SEEK_SET) != 0) {
             std::fclose(out);
             return abandon(*error);
         }
+        replacedFormula = replacedFormula || replaced;
         if (!parts.PutFile(book->Archive().Name(index), out))
             return abandon(L"");
+    }
+    // The calculation chain lists the cells that hold formulas; one that names a cell whose
+    // formula was overwritten makes Excel repair the book. It is derived data that Excel
+    // rebuilds when it is missing, so it goes (with its relationship and content type)
+    // whenever a write replaces a formula, and stays byte for byte otherwise.
+    if (replacedFormula) {
+        for (const std::string& target : AttributeValues(workbookRelations, "Relationship",
+                                                         "Target", "Type", kCalcChainRelation)) {
+            const std::string part = ResolvePartName(workbookPart, target);
+            RemoveElements(&workbookRelations, "Relationship", "Target", target);
+            RemoveElements(&contentTypes, "Override", "PartName", "/" + part);
+            relationsChanged = typesChanged = true;
+            const zip_int64_t index = zip_name_locate(archive, part.c_str(), 0);
+            if (index >= 0 && zip_delete(archive, static_cast<zip_uint64_t>(index)) != 0)
+                return abandon(L"");
+        }
     }
     if ((workbookChanged && !parts.Put(workbookPart, workbookXml)) ||
         (relationsChanged && !parts.Put(relationsPart, workbookRelations)) ||
