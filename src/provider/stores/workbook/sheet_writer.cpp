@@ -324,6 +324,23 @@ class Splicer {
     std::vector<OldCell> oldCells_;
 };
 
+// Appends the entity of '&', '<' or '>'; false for any other character.
+bool AppendMarkupEntity(char c, std::string* out) {
+    switch (c) {
+        case '&':
+            *out += "&amp;";
+            return true;
+        case '<':
+            *out += "&lt;";
+            return true;
+        case '>':
+            *out += "&gt;";
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::string EscapeCellText(std::string_view text) {
@@ -331,16 +348,9 @@ std::string EscapeCellText(std::string_view text) {
     out.reserve(text.size() + 8);
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (AppendMarkupEntity(static_cast<char>(c), &out))
+            continue;
         switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
             case '_':
                 // A literal "_xHHHH_" would read back as an escape: its underscore is one.
                 if (i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_' &&
@@ -368,16 +378,9 @@ std::string EscapeCellText(std::string_view text) {
 std::string EscapeAttribute(std::string_view text) {
     std::string out;
     for (char c : text) {
+        if (AppendMarkupEntity(c, &out))
+            continue;
         switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
             case '"':
                 out += "&quot;";
                 break;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "text_helpers.h"
 #include "utf8.h"
 #include "vornoledb/platform/text.h"
 
@@ -21,16 +22,6 @@ void XMLCALL OnEnd(void* data, const XML_Char* name) {
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
     static_cast<XmlHandler*>(data)->Text(text, length);
-}
-
-int Hex(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -101,7 +92,7 @@ void UnescapeSpreadsheetText(std::string* text) {
             int value = 0;
             bool hex = true;
             for (size_t k = at + 2; k < at + 6 && hex; ++k) {
-                const int h = Hex((*text)[k]);
+                const int h = AsciiHexValue((*text)[k]);
                 hex = h >= 0;
                 value = value * 16 + h;
             }
