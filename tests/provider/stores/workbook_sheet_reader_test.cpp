@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,15 +22,25 @@ std::string Sheet(const std::string& sheetData) {
            sheetData + "</sheetData></worksheet>";
 }
 
-std::vector<SheetRow> ReadAll(const std::string& xml, std::wstring* error) {
+// Every row of a sheet, the cells' text kept beyond the reader (which reuses its buffer
+// from one row to the next).
+struct ReadSheet {
+    std::vector<SheetRow> rows;
+    std::deque<std::string> texts;
+};
+
+ReadSheet ReadAll(const std::string& xml, std::wstring* error) {
     SheetContext context;
     context.what = L"the test sheet";
     auto reader = NewXlsxSheetReader(std::make_unique<MemorySource>(xml), context);
-    std::vector<SheetRow> rows;
+    ReadSheet sheet;
     SheetRow row;
-    while (reader->Next(&row, error))
-        rows.push_back(row);
-    return rows;
+    while (reader->Next(&row, error)) {
+        for (Cell& c : row.cells)
+            c.text = sheet.texts.emplace_back(c.text);
+        sheet.rows.push_back(row);
+    }
+    return sheet;
 }
 
 TEST(XlsxSheetReaderTest, NumbersReadBitForBitAsAFullDecimalConversionReadsThem) {
@@ -63,7 +74,7 @@ TEST(XlsxSheetReaderTest, NumbersReadBitForBitAsAFullDecimalConversionReadsThem)
         data += "<row r=\"" + std::to_string(i + 1) + "\"><c r=\"A" + std::to_string(i + 1) +
                 "\"><v>" + values[i] + "</v></c></row>";
     std::wstring error;
-    const std::vector<SheetRow> rows = ReadAll(Sheet(data), &error);
+    const std::vector<SheetRow> rows = ReadAll(Sheet(data), &error).rows;
     ASSERT_EQ(error, L"");
     ASSERT_EQ(rows.size(), values.size());
     for (size_t i = 0; i < values.size(); ++i) {
@@ -78,11 +89,12 @@ TEST(XlsxSheetReaderTest, NumbersReadBitForBitAsAFullDecimalConversionReadsThem)
 
 TEST(XlsxSheetReaderTest, TextThatIsNoNumberStaysText) {
     std::wstring error;
-    const std::vector<SheetRow> rows =
+    const ReadSheet sheet =
         ReadAll(Sheet("<row r=\"1\"><c r=\"A1\"><v>1.2.3</v></c><c r=\"B1\"><v>-</v></c>"
                       "<c r=\"C1\"><v>12a</v></c><c r=\"D1\"><v> 42 </v></c></row>"),
                 &error);
     ASSERT_EQ(error, L"");
+    const std::vector<SheetRow>& rows = sheet.rows;
     ASSERT_EQ(rows.size(), 1u);
     ASSERT_EQ(rows[0].cells.size(), 4u);
     EXPECT_EQ(rows[0].cells[0].kind, CellKind::Text);
