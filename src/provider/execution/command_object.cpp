@@ -10,7 +10,7 @@
 
 #include "execution/prepare_sql_text.h"
 #include "execution/result_codes.h"
-#include "rowset/rowset.h"
+#include "rowset/sqlite_rowset.h"
 #include "rowset/rowset_properties.h"
 #include "execution/statement_text.h"
 #include "execution/command_factory.h"

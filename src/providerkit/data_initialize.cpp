@@ -94,7 +94,7 @@ HRESULT DataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
     // last value). One pass, so that long strings cost linear time.
     static const wchar_t* const kKeys[] = {
         L"Data Source", L"Extended Properties", L"User ID", L"Password", L"Location", L"Mode",
-        L"Prompt"};
+        L"Prompt",      L"Initial Catalog"};
     constexpr size_t kKeyCount = sizeof kKeys / sizeof kKeys[0];
     const ConnectionStringItem* last[kKeyCount] = {};
     for (const ConnectionStringItem& item : parsed.items) {
@@ -113,6 +113,8 @@ HRESULT DataInitialize::GetDataSource(IUnknown* pUnkOuter, DWORD dwClsCtx,
         props.AddText(DBPROP_AUTH_PASSWORD, last[3]->value, DBPROPOPTIONS_OPTIONAL);
     if (last[4])
         props.AddText(DBPROP_INIT_LOCATION, last[4]->value, DBPROPOPTIONS_OPTIONAL);
+    if (last[7])
+        props.AddText(DBPROP_INIT_CATALOG, last[7]->value, DBPROPOPTIONS_OPTIONAL);
     if (last[5]) {
         LONG mode = 0;
         if (!ParseModeValue(last[5]->value, &mode))
@@ -268,6 +270,10 @@ HRESULT DataInitialize::GetInitializationString(IUnknown* pDataSource, bool fInc
                 case DBPROP_INIT_LOCATION:
                     if (p.vValue.vt == VT_BSTR)
                         add(L"Location", TextOf(p.vValue));
+                    break;
+                case DBPROP_INIT_CATALOG:
+                    if (p.vValue.vt == VT_BSTR)
+                        add(L"Initial Catalog", TextOf(p.vValue));
                     break;
                 default:
                     break;

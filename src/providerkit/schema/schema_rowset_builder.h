@@ -1,22 +1,21 @@
-// Makes a schema rowset out of rows computed by the provider, on the provider's own rowset
-// machinery: the rows go into a table of a private temporary SQLite database (kept in
-// memory while small, spilled to a temporary file by SQLite when large, deleted when the
-// rowset is released), and the rowset is the result of a SELECT over that table with the
-// OLE DB types of the schema rowset's columns.
+// Makes a schema rowset out of rows computed by a provider, on the shared rowset machinery:
+// the rows go into a row store of their own (kept in memory while small, spilled to an
+// unlinked temporary file when large), are sorted through an index of row numbers, and the
+// rowset reads them in that order with the OLE DB types of the schema rowset's columns.
 //
 // The schema rowset is therefore a snapshot taken when it is made: later changes to the
 // database do not show in it, and it never holds a lock on the user's database.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "rowset/row_codec.h"
+#include "rowset/row_store.h"
 #include "rowset/rowset_properties.h"
 #include "vornoledb/platform/oledb.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace vorn::provider::schema {
 
@@ -25,8 +24,6 @@ struct SchemaColumn {
     const char* name;
     DBTYPE type;
 };
-
-class ScratchDatabase;
 
 class SchemaRowsetBuilder {
   public:
@@ -37,7 +34,7 @@ class SchemaRowsetBuilder {
     SchemaRowsetBuilder(const SchemaRowsetBuilder&) = delete;
     SchemaRowsetBuilder& operator=(const SchemaRowsetBuilder&) = delete;
 
-    // Opens the scratch database and its table. Posts an error record on failure.
+    // Prepares the store of the rows. Posts an error record on failure.
     HRESULT Begin();
 
     // The values of the next row, in column order. Booleans are stored as -1 and 0.
@@ -50,21 +47,23 @@ class SchemaRowsetBuilder {
     // Ends the row begun by the values above and stores it.
     HRESULT EndRow();
 
-    // The rowset over the stored rows, sorted by orderBy (a list of the columns' names,
-    // SQL ORDER BY syntax), answering riid.
+    // The rowset over the stored rows, sorted by orderBy (the columns' names separated by
+    // commas, a name optionally in double quotes and followed by COLLATE NOCASE for a
+    // comparison of text without regard to ASCII letter case; NULL sorts first, numbers
+    // before text), answering riid.
     HRESULT Finish(const std::string& orderBy, const RowsetProperties& properties,
                    IUnknown* creator, REFIID riid, IUnknown** ppRowset);
 
   private:
-    HRESULT Fail(int rc, const std::wstring& doing);
+    void Add();
 
     std::vector<SchemaColumn> columns_;
     std::wstring what_;
     IID iid_;
-    std::shared_ptr<ScratchDatabase> db_;
-    sqlite3_stmt* insert_ = nullptr;
-    int next_ = 1;  // the parameter the next value binds
-    bool inTransaction_ = false;
+    std::unique_ptr<RowStore> store_;
+    RowEncoder encoder_;
+    std::vector<std::string> texts_;  // the UTF-8 text of the row being built
+    size_t added_ = 0;                // values of the row being built
 };
 
 }  // namespace vorn::provider::schema

@@ -1,4 +1,4 @@
-// Error records of the embedded provider.
+// Error records of the providers.
 #include "provider_errors.h"
 
 #include <cstring>
@@ -6,12 +6,27 @@
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
+namespace {
+thread_local const wchar_t* tCurrentSource = nullptr;
+}  // namespace
+
+const wchar_t* CurrentErrorSource() {
+    return tCurrentSource ? tCurrentSource : kProviderErrorSource;
+}
+
+ErrorSourceScope::ErrorSourceScope(const wchar_t* source) : previous_(tCurrentSource) {
+    tCurrentSource = source;
+}
+
+ErrorSourceScope::~ErrorSourceScope() {
+    tCurrentSource = previous_;
+}
 
 ErrorRecord MakeProviderRecord(HRESULT hr, REFIID iid, const std::wstring& description) {
     ErrorRecord record;
     record.hr = hr;
     record.description = description;
-    record.source = kProviderErrorSource;
+    record.source = CurrentErrorSource();
     record.guid = iid;
     return record;
 }

@@ -1,14 +1,12 @@
 // The compact form of a row in the row store: for each column a tag byte and the value's
 // bytes. Integers take 1, 2, 4 or 8 bytes by magnitude, reals 8, text and blobs a
-// variable-length count and their bytes (text as UTF-8, as SQLite gives it).
+// variable-length count and their bytes (text as UTF-8).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "rowset/small_array.h"
-
-struct sqlite3_stmt;
 
 namespace vorn::provider {
 
@@ -23,23 +21,38 @@ struct Cell {
     size_t size = 0;
 };
 
-// Encodes rows stepped from a statement. Reused from row to row without allocating.
+// Encodes rows: a row source adds the values of one row in column order, then asks for
+// the encoded size and writes the row into the store. Reused from row to row without
+// allocating; text and blob bytes must stay valid until Write.
 class RowEncoder {
   public:
-    // Reads the current row of stmt (columns 0 to columns-1) and gives the size of its
-    // encoded form; Write then writes it.
-    size_t Measure(sqlite3_stmt* stmt, int columns);
+    void Begin(size_t columns) {
+        pending_.resize(columns);
+        next_ = 0;
+        size_ = 0;
+    }
+    void Null();
+    void Integer(int64_t value);
+    void Real(double value);
+    void Text(const void* bytes, size_t size);
+    void Blob(const void* bytes, size_t size);
+
+    // The encoded size of the values added since Begin.
+    size_t Size() const { return size_; }
     void Write(char* out) const;
 
   private:
     struct Pending {
-        int kind;  // SQLite storage class
+        CellKind kind;
         int64_t integer;
         double real;
         const void* bytes;
         size_t size;
     };
+    Pending& Next() { return pending_[next_++]; }
     SmallArray<Pending, 4> pending_;
+    size_t next_ = 0;
+    size_t size_ = 0;
 };
 
 // Decodes an encoded row into cells[0] to cells[count - 1]. Returns false when the bytes

@@ -1,7 +1,6 @@
-// Rowsets over SQLite statements.
+// Rowsets over the rows of a row source.
 #include "rowset/rowset.h"
 
-#include <sqlite3.h>
 #include <wchar.h>
 
 #include <algorithm>
@@ -15,7 +14,6 @@
 #include "execution/statement_text.h"
 #include "values/value_conversion.h"
 #include "provider_errors.h"
-#include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
@@ -24,21 +22,6 @@ namespace {
 constexpr uint64_t kAllRows = UINT64_MAX;
 // Rows stepped ahead of the one asked for, in one batch.
 constexpr uint64_t kReadAhead = 32;
-
-int StorageClassOf(CellKind kind) {
-    switch (kind) {
-        case CellKind::Integer:
-            return SQLITE_INTEGER;
-        case CellKind::Real:
-            return SQLITE_FLOAT;
-        case CellKind::Text:
-            return SQLITE_TEXT;
-        case CellKind::Blob:
-            return SQLITE_BLOB;
-        default:
-            return SQLITE_NULL;
-    }
-}
 
 // A short rendering of a stored value for messages.
 std::wstring ValueForMessage(const Cell& c) {
@@ -79,18 +62,13 @@ std::wstring ConversionProblem(DBSTATUS status, DBTYPE target) {
 class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInfo, IRowsetChange>,
                      public LazyResult {
   public:
-    Rowset(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const RowsetProperties& properties,
+    Rowset(std::unique_ptr<RowSource> source, const RowsetProperties& properties,
            IUnknown* creator)
-        : db_(std::move(db)),
-          stmt_(stmt),
-          readOnly_(sqlite3_stmt_readonly(stmt) != 0),
-          properties_(properties),
-          creator_(creator) {}
+        : source_(std::move(source)), properties_(properties), creator_(creator) {}
 
     ~Rowset() override { Finish(); }
 
-    HRESULT Init(const std::wstring& statementText, const std::vector<ColumnType>* columnTypes,
-                 std::shared_ptr<const ResultDescription>* kept);
+    HRESULT Init();
 
     // IRowset
     HRESULT AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
@@ -109,6 +87,7 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     HRESULT CreateAccessor(DBACCESSORFLAGS dwAccessorFlags, DBCOUNTITEM cBindings,
                            const DBBINDING rgBindings[], DBLENGTH cbRowSize, HACCESSOR* phAccessor,
                            DBBINDSTATUS rgStatus[]) override {
+        ErrorSourceScope scope(errorSource_);
         return accessors_.Create(dwAccessorFlags, cBindings, rgBindings, cbRowSize, phAccessor,
                                  rgStatus);
     }
@@ -161,8 +140,14 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
         return ChangesNotSupported(L"Inserting a row");
     }
 
-    // LazyResult: called before a statement that writes runs on the same database.
-    void ReadToEnd() override { Fill(kAllRows); }
+    // LazyResult: called before a statement runs on the same connection that would
+    // disturb the result.
+    void ReadToEnd() override {
+        ErrorSourceScope scope(errorSource_);
+        Fill(kAllRows);
+    }
+
+    const std::wstring& StatementText() const { return Text(); }
 
   private:
     bool Fill(uint64_t wanted);
@@ -181,32 +166,22 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     const std::wstring& Text() const { return description_->statement; }
     const std::vector<ResultColumn>& Columns() const { return description_->columns; }
 
-    std::shared_ptr<Database> db_;
-    sqlite3_stmt* stmt_;
-    const bool readOnly_;
+    std::unique_ptr<RowSource> source_;  // null once every row is read or reading failed
     RowsetProperties properties_;
     // The command or session that made the rowset, kept alive as long as the rowset.
     ComPtr<IUnknown> creator_;
 
-    // The statement and its columns: shared with the statement cache and other rowsets of
-    // the same statement, or this rowset's own when a column is typed by its first value.
-    std::shared_ptr<const ResultDescription> description_;
-    // Set by Init over the first step only: what describing the columns again needs.
-    struct FirstStep {
-        bool pending = false;
-        const std::vector<ColumnType>* columnTypes = nullptr;
-        std::shared_ptr<const ResultDescription>* kept = nullptr;
-    };
-    FirstStep firstStep_;
+    // The statement and its columns, as the source describes them (possibly shared with
+    // other rowsets of the same statement).
+    std::shared_ptr<const RowsetDescription> description_;
+    const wchar_t* errorSource_ = nullptr;
     AccessorSet accessors_;
 
     RowStore store_;
-    RowEncoder encoder_;
     SmallArray<Cell, 4> cells_;
     bool done_ = false;                     // every row of the statement is in the store
     bool failed_ = false;                   // stepping stopped at failure_
     std::unique_ptr<ErrorRecord> failure_;  // made only when stepping fails
-    bool registered_ = false;               // listed with the database as a lazily read result
 
     // The cursor: on row current_ (-1 before the first, RowCount() past the last), or at
     // the start, where forward fetches begin at the first row and backward ones at the last.
@@ -216,52 +191,18 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     HeldRows held_;
 };
 
-HRESULT Rowset::Init(const std::wstring& statementText, const std::vector<ColumnType>* columnTypes,
-                     std::shared_ptr<const ResultDescription>* kept) {
-    // The description kept with the statement serves while SQLite has not re-prepared it.
-    if (kept && *kept && !columnTypes && DescribesCurrently(**kept, stmt_, statementText)) {
-        description_ = *kept;
-    } else {
-        description_ = DescribeResult(db_->Handle(), stmt_, statementText, columnTypes);
-        if (kept && !columnTypes)
-            *kept = description_;
-    }
-    cells_.resize(Columns().size());
-
-    // SQLite re-prepares a statement whose schema changed in its first step, and only then
-    // do its columns say what the result holds: the first step describes them again then.
-    firstStep_ = FirstStep{true, columnTypes, columnTypes ? nullptr : kept};
+HRESULT Rowset::Init() {
+    errorSource_ = source_->ErrorSource();
+    ErrorSourceScope scope(errorSource_);
     const bool filled = Fill(1);
-    firstStep_ = FirstStep();
+    description_ = source_ ? source_->Description() : description_;
     if (!filled)
         return PostFailure();
-    if (description_->typedByValue) {
-        // Columns without a usable declaration take the type of their first value, in a
-        // description of this result's own.
-        auto own = std::make_shared<ResultDescription>(*description_);
-        const char* first = nullptr;
-        size_t firstSize = 0;
-        const bool haveFirst = store_.RowCount() > 0 && store_.Row(0, &first, &firstSize) &&
-                               DecodeRow(first, firstSize, cells_.data(), cells_.size());
-        for (size_t i = 0; i < own->columns.size(); ++i) {
-            ResultColumn& c = own->columns[i];
-            if (!c.type.fromValue)
-                continue;
-            c.type = haveFirst
-                         ? TypeFromStorageClass(StorageClassOf(cells_[i].kind), cells_[i].size)
-                         : TypeFromStorageClass(SQLITE_NULL, 0);
-            c.flags |= c.type.flags;
-        }
-        own->typedByValue = false;
-        description_ = std::move(own);
-    }
-    // A statement that writes finishes now, so that it holds no lock once Execute returns.
-    if (!readOnly_ && !Fill(kAllRows))
+    cells_.resize(Columns().size());
+    if (source_ && source_->ReadAllAtOnce() && !Fill(kAllRows))
         return PostFailure();
-    if (!done_) {
-        db_->RegisterResult(this);
-        registered_ = true;
-    }
+    if (source_)
+        source_->Pending(this);
     accessors_.SetColumns(&description_->columns);
     return S_OK;
 }
@@ -271,62 +212,36 @@ bool Rowset::Fill(uint64_t wanted) {
         return store_.RowCount() >= wanted;
     if (done_ || store_.RowCount() >= wanted)
         return true;
-    // Rows are stepped a few at a time, and the connection's (recursive) mutex is held over
-    // the batch, so that reading each value does not lock and unlock it again.
+    // Rows are read a few at a time beyond the one asked for.
     const uint64_t target = std::max(wanted, store_.RowCount() + kReadAhead);
-    int columns = static_cast<int>(cells_.size());
-    sqlite3_mutex* mutex = sqlite3_db_mutex(db_->Handle());
-    sqlite3_mutex_enter(mutex);
-    while (!done_ && store_.RowCount() < target) {
-        const int rc = sqlite3_step(stmt_);
-        if (firstStep_.pending && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
-            firstStep_.pending = false;
-            if (PreparationOf(stmt_) != description_->preparation) {
-                description_ = DescribeResult(db_->Handle(), stmt_, Text(), firstStep_.columnTypes);
-                if (firstStep_.kept)
-                    *firstStep_.kept = description_;
-                cells_.resize(Columns().size());
-                columns = static_cast<int>(cells_.size());
-            }
-        }
-        if (rc == SQLITE_ROW) {
-            const size_t size = encoder_.Measure(stmt_, columns);
-            char* out = store_.Append(size);
-            if (!out) {
-                failure_ = std::make_unique<ErrorRecord>(MakeProviderRecord(
-                    E_FAIL, IID_IRowset, Context() + L": " + store_.LastError()));
-                failed_ = true;
-                Finish();
-                break;
-            }
-            encoder_.Write(out);
-            continue;
-        }
-        if (rc != SQLITE_DONE) {
-            failure_ = std::make_unique<ErrorRecord>(
-                MakeSqliteErrorRecord(db_->Handle(), rc, IID_IRowset, Context()));
+    switch (source_->Fetch(store_, target, &failure_)) {
+        case RowSource::Fetched::More:
+            break;
+        case RowSource::Fetched::End:
+            Finish();
+            break;
+        case RowSource::Fetched::Failed:
             failed_ = true;
-        }
-        Finish();
+            Finish();
+            break;
     }
-    sqlite3_mutex_leave(mutex);
     return !failed_ || store_.RowCount() >= wanted;
 }
 
 void Rowset::Finish() {
-    if (stmt_) {
-        db_->FinishStatement(stmt_);
-        stmt_ = nullptr;
+    if (source_) {
+        // The description outlives the source: the rowset goes on answering from it.
+        if (!description_)
+            description_ = source_->Description();
+        source_->Close();
+        source_.reset();
     }
     done_ = true;
-    if (registered_) {
-        db_->UnregisterResult(this);
-        registered_ = false;
-    }
 }
 
 HRESULT Rowset::GetNextRows(HCHAPTER, DBROWOFFSET lRowsOffset, DBROWCOUNT cRows,
                             DBCOUNTITEM* pcRowsObtained, HROW** prghRows) {
+    ErrorSourceScope scope(errorSource_);
     if (!pcRowsObtained || !prghRows)
         return PostProviderError(E_INVALIDARG, IID_IRowset,
                                  L"Fetching rows: no place for the row count or the row handles");
@@ -442,6 +357,7 @@ HRESULT Rowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTION
 }
 
 HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
+    ErrorSourceScope scope(errorSource_);
     const Accessor* accessor = accessors_.Find(hAccessor);
     if (!accessor)
         return PostProviderError(DB_E_BADACCESSORHANDLE, IID_IRowset,
@@ -575,30 +491,41 @@ HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
 
 }  // namespace
 
-HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
-                     const std::wstring& statementText, const RowsetProperties& properties,
-                     IUnknown* creator, const std::vector<ColumnType>* columnTypes,
-                     REFIID riid, IUnknown** ppRowset,
-                     std::shared_ptr<const ResultDescription>* keptDescription) {
+HRESULT CreateRowset(std::unique_ptr<RowSource> source, const RowsetProperties& properties,
+                     IUnknown* creator, REFIID riid, IUnknown** ppRowset) {
+    ErrorSourceScope scope(source->ErrorSource());
     if (!ppRowset) {
-        db->FinishStatement(stmt);
+        source->Close();
         return PostProviderError(E_INVALIDARG, IID_ICommand, L"No place for the rowset was given");
     }
     *ppRowset = nullptr;
-    ComPtr<Rowset> rowset(new (std::nothrow) Rowset(db, stmt, properties, creator));
+    ComPtr<Rowset> rowset(new (std::nothrow) Rowset(std::move(source), properties, creator));
     if (!rowset) {
-        db->FinishStatement(stmt);
+        // The allocation failed before the source was handed over.
+        source->Close();
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");
     }
-    const HRESULT hr = rowset->Init(statementText, columnTypes, keptDescription);
+    const HRESULT hr = rowset->Init();
     if (FAILED(hr))
         return hr;
     const HRESULT qi = rowset->QueryInterface(riid, reinterpret_cast<void**>(ppRowset));
     if (FAILED(qi))
         return PostProviderError(E_NOINTERFACE, IID_ICommand,
-                                 L"The rowset of " + QuotedStatement(statementText) +
+                                 L"The rowset of " + QuotedStatement(rowset->StatementText()) +
                                      L" does not offer the interface asked for");
     return S_OK;
+}
+
+bool StoreEncodedRow(RowStore& store, const RowEncoder& encoder, const std::wstring& context,
+                     std::unique_ptr<ErrorRecord>* failure) {
+    char* out = store.Append(encoder.Size());
+    if (!out) {
+        *failure = std::make_unique<ErrorRecord>(
+            MakeProviderRecord(E_FAIL, IID_IRowset, context + L": " + store.LastError()));
+        return false;
+    }
+    encoder.Write(out);
+    return true;
 }
 
 }  // namespace vorn::provider

@@ -21,10 +21,7 @@ std::wstring Trimmed(const std::wstring& s) {
 }
 
 struct Names {
-    Names() {
-        entries.emplace_back(L"Microsoft.ACE.OLEDB.12.0", CLSID_ACE_OLEDB_12);
-        entries.emplace_back(L"Microsoft.Jet.OLEDB.4.0", CLSID_JET_OLEDB_4);
-    }
+    Names() : entries(BuiltinProviderNames()) {}
     std::mutex mutex;
     std::vector<std::pair<std::wstring, CLSID>> entries;
 };

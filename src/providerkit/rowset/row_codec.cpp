@@ -1,8 +1,6 @@
 // Row encoding.
 #include "rowset/row_codec.h"
 
-#include <sqlite3.h>
-
 #include <cstring>
 
 namespace vorn::provider {
@@ -62,47 +60,47 @@ size_t IntegerBytes(Tag t) {
 
 }  // namespace
 
-size_t RowEncoder::Measure(sqlite3_stmt* stmt, int columns) {
-    pending_.resize(static_cast<size_t>(columns));
-    size_t total = 0;
-    for (int i = 0; i < columns; ++i) {
-        Pending& p = pending_[static_cast<size_t>(i)];
-        // One call that takes the connection's mutex per column; the value is read at once,
-        // on the thread that uses the connection, before the statement moves on.
-        sqlite3_value* v = sqlite3_column_value(stmt, i);
-        p.kind = sqlite3_value_type(v);
-        switch (p.kind) {
-            case SQLITE_INTEGER:
-                p.integer = sqlite3_value_int64(v);
-                total += 1 + IntegerBytes(IntegerTag(p.integer));
-                break;
-            case SQLITE_FLOAT:
-                p.real = sqlite3_value_double(v);
-                total += 1 + sizeof(double);
-                break;
-            case SQLITE_TEXT:
-                p.bytes = sqlite3_value_text(v);
-                p.size = static_cast<size_t>(sqlite3_value_bytes(v));
-                total += 1 + VarintSize(p.size) + p.size;
-                break;
-            case SQLITE_BLOB:
-                p.bytes = sqlite3_value_blob(v);
-                p.size = static_cast<size_t>(sqlite3_value_bytes(v));
-                total += 1 + VarintSize(p.size) + p.size;
-                break;
-            default:
-                p.kind = SQLITE_NULL;
-                total += 1;
-                break;
-        }
-    }
-    return total;
+void RowEncoder::Null() {
+    Pending& p = Next();
+    p.kind = CellKind::Null;
+    size_ += 1;
+}
+
+void RowEncoder::Integer(int64_t value) {
+    Pending& p = Next();
+    p.kind = CellKind::Integer;
+    p.integer = value;
+    size_ += 1 + IntegerBytes(IntegerTag(value));
+}
+
+void RowEncoder::Real(double value) {
+    Pending& p = Next();
+    p.kind = CellKind::Real;
+    p.real = value;
+    size_ += 1 + sizeof(double);
+}
+
+void RowEncoder::Text(const void* bytes, size_t size) {
+    Pending& p = Next();
+    p.kind = CellKind::Text;
+    p.bytes = bytes;
+    p.size = size;
+    size_ += 1 + VarintSize(size) + size;
+}
+
+void RowEncoder::Blob(const void* bytes, size_t size) {
+    Pending& p = Next();
+    p.kind = CellKind::Blob;
+    p.bytes = bytes;
+    p.size = size;
+    size_ += 1 + VarintSize(size) + size;
 }
 
 void RowEncoder::Write(char* out) const {
-    for (const Pending& p : pending_) {
+    for (size_t i = 0; i < next_; ++i) {
+        const Pending& p = pending_[i];
         switch (p.kind) {
-            case SQLITE_INTEGER: {
+            case CellKind::Integer: {
                 const Tag t = IntegerTag(p.integer);
                 *out++ = static_cast<char>(t);
                 // Little-endian: the low bytes of the value are its narrow form.
@@ -110,14 +108,14 @@ void RowEncoder::Write(char* out) const {
                 out += IntegerBytes(t);
                 break;
             }
-            case SQLITE_FLOAT:
+            case CellKind::Real:
                 *out++ = static_cast<char>(kReal);
                 std::memcpy(out, &p.real, sizeof(double));
                 out += sizeof(double);
                 break;
-            case SQLITE_TEXT:
-            case SQLITE_BLOB:
-                *out++ = static_cast<char>(p.kind == SQLITE_TEXT ? kText : kBlob);
+            case CellKind::Text:
+            case CellKind::Blob:
+                *out++ = static_cast<char>(p.kind == CellKind::Text ? kText : kBlob);
                 out = PutVarint(out, p.size);
                 if (p.size)
                     std::memcpy(out, p.bytes, p.size);

@@ -1,5 +1,5 @@
-// Error records of the embedded provider: one source name for every record, and helpers
-// that post a record describing a failure on the calling thread.
+// Error records of the providers: the source name of every record, and helpers that post a
+// record describing a failure on the calling thread.
 #pragma once
 
 #include <string>
@@ -8,8 +8,24 @@
 
 namespace vorn::provider {
 
-// The source named by every error record the embedded provider posts.
+// The source named by the error records of the embedded provider.
 inline constexpr wchar_t kProviderErrorSource[] = L"Microsoft.ACE.OLEDB.12.0";
+
+// The source named by records made on this thread: the embedded provider's unless a scope
+// of another provider is open. Shared parts (rowsets, accessors, property sets) post their
+// records under the name of the provider whose object was called.
+const wchar_t* CurrentErrorSource();
+
+class ErrorSourceScope {
+  public:
+    explicit ErrorSourceScope(const wchar_t* source);
+    ~ErrorSourceScope();
+    ErrorSourceScope(const ErrorSourceScope&) = delete;
+    ErrorSourceScope& operator=(const ErrorSourceScope&) = delete;
+
+  private:
+    const wchar_t* previous_;
+};
 
 // A record of the provider with the given result, failing interface and description.
 ErrorRecord MakeProviderRecord(HRESULT hr, REFIID iid, const std::wstring& description);

@@ -1,11 +1,11 @@
 // What the COLUMNS schema rowset says about a column beyond its name and type: its flags,
-// lengths, precision and scale, worked out from the declared-type table's answer so that
-// they agree with what a rowset over the table reports.
+// lengths, precision and scale, worked out from the column's type so that they agree with
+// what a rowset over the table reports.
 #pragma once
 
 #include <cstdint>
 
-#include "schema/schema_catalog.h"
+#include "rowset/column_type.h"
 
 namespace vorn::provider::schema {
 
@@ -23,6 +23,6 @@ struct ColumnFacts {
     uint32_t datetimePrecision = 0;     // digits of fractions of a second (none are kept)
 };
 
-ColumnFacts DescribeColumn(const CatalogColumn& column);
+ColumnFacts DescribeColumn(const ColumnType& type, bool nullable);
 
 }  // namespace vorn::provider::schema

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "rowset/result_description.h"
+#include "rowset/rowset_columns.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::provider {

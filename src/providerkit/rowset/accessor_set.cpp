@@ -7,7 +7,7 @@
 #include "execution/result_codes.h"
 #include "values/value_conversion.h"
 #include "provider_errors.h"
-#include "types/column_types.h"
+#include "rowset/column_type.h"
 
 namespace vorn::provider {
 namespace {

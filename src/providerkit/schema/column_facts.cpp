@@ -3,11 +3,10 @@
 
 namespace vorn::provider::schema {
 
-ColumnFacts DescribeColumn(const CatalogColumn& column) {
+ColumnFacts DescribeColumn(const ColumnType& t, bool nullable) {
     ColumnFacts f;
-    const ColumnType& t = column.type;
     f.flags = t.flags | DBCOLUMNFLAGS_WRITEUNKNOWN;
-    if (column.nullable)
+    if (nullable)
         f.flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
     switch (t.type) {
         case DBTYPE_WSTR: {
