@@ -132,17 +132,7 @@ std::wstring PgConnection::Scrub(const std::string& text) const {
     return out;
 }
 
-bool PgConnection::Alive() {
-    if (PQstatus(conn_) != CONNECTION_OK)
-        return false;
-    if (streaming)
-        return true;
-    // A server that went away has closed the socket: reading what is there finds the end.
-    if (!PQconsumeInput(conn_))
-        return false;
-    // Notices and notifications that came meanwhile are dropped.
-    while (PGnotify* n = PQnotifies(conn_))
-        PQfreemem(n);
+bool PgConnection::Alive() const {
     return PQstatus(conn_) == CONNECTION_OK;
 }
 

@@ -84,10 +84,11 @@ class PgConnection : public provider::OpenResults {
     PgResult Run(const std::string& sql, REFIID iid, const std::wstring& context,
                  HRESULT* hr);
 
-    // Whether the connection still stands: a connection the server closed (or that broke
-    // in a call) answers false. Checks the socket for a closed peer when no result is being
-    // read.
-    bool Alive();
+    // Whether the connection still stands: false once a call found it broken (the server
+    // stopped or closed it). The call that finds it fails with a record saying so; the
+    // socket is not probed between calls, so that the first call after a loss fails with
+    // that clear record rather than an unexplained refusal.
+    bool Alive() const;
 
     // The record of a failed result (or of the connection when result is null): the
     // server's message, SQLSTATE and position, with context before it. A broken
