@@ -250,52 +250,6 @@ void EncodePgValue(PgValueKind kind, const char* text, size_t size, std::string*
     encoder->Text(text, size);
 }
 
-std::string PgTypeFor(DBTYPE type, DBLENGTH size, BYTE precision, BYTE scale, bool isLong) {
-    switch (type) {
-        case DBTYPE_I1:
-        case DBTYPE_UI1:
-        case DBTYPE_I2:
-            return "smallint";
-        case DBTYPE_UI2:
-        case DBTYPE_I4:
-            return "integer";
-        case DBTYPE_UI4:
-        case DBTYPE_I8:
-            return "bigint";
-        case DBTYPE_UI8:
-            return "numeric(20,0)";
-        case DBTYPE_R4:
-            return "real";
-        case DBTYPE_R8:
-            return "double precision";
-        case DBTYPE_CY:
-            return "money";
-        case DBTYPE_NUMERIC:
-        case DBTYPE_DECIMAL:
-            if (precision >= 1 && precision <= 38 && scale <= precision)
-                return "numeric(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
-            return "numeric";
-        case DBTYPE_BOOL:
-            return "boolean";
-        case DBTYPE_DATE:
-        case DBTYPE_DBTIMESTAMP:
-            return "timestamp";
-        case DBTYPE_DBDATE:
-            return "date";
-        case DBTYPE_GUID:
-            return "uuid";
-        case DBTYPE_BYTES:
-            return "bytea";
-        case DBTYPE_WSTR:
-        case DBTYPE_STR:
-        case DBTYPE_BSTR:
-        default:
-            if (isLong || size == 0 || size > 10485760)
-                return "text";
-            return "varchar(" + std::to_string(size) + ")";
-    }
-}
-
 std::string QuoteIdentifier(const std::string& name) {
     std::string out = "\"";
     for (char c : name) {

@@ -1,6 +1,5 @@
-// PostgreSQL's types in OLE DB's terms, both ways: the DBTYPE, size, precision and scale a
-// result column of a type reports, a value's text as the row store keeps it, and the
-// server type a column of another source is created with.
+// PostgreSQL's types in OLE DB's terms: the DBTYPE, size, precision and scale a result
+// column of a type reports, and a value's text as the row store keeps it.
 //
 //   int2 I2, int4 I4, int8 I8, numeric(p,s) NUMERIC (bare numeric R8, so that no digit is
 //   cut by a scale), money CY, float4 R4, float8 R8, bool BOOL, text / varchar / bpchar
@@ -30,10 +29,6 @@ PgValueKind ValueKindOf(uint32_t oid);
 // text.
 void EncodePgValue(PgValueKind kind, const char* text, size_t size, std::string* scratch,
                    provider::RowEncoder* encoder);
-
-// The server's type for a column described in OLE DB terms (DBTYPE, size, precision,
-// scale), for copying a table of another source.
-std::string PgTypeFor(DBTYPE type, DBLENGTH size, BYTE precision, BYTE scale, bool isLong);
 
 // name between double quotes, inner ones doubled: an identifier as the server reads it.
 std::string QuoteIdentifier(const std::string& name);
