@@ -172,9 +172,10 @@ HRESULT ExecutePgText(const std::shared_ptr<PgConnection>& conn, const std::wstr
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     DBROWCOUNT affected = -1;
     std::unique_ptr<ErrorRecord> failure;
+    PgResult failed;  // the failing result, described once the query has ended
     while (PGresult* r = PQgetResult(h)) {
         const ExecStatusType s = PQresultStatus(r);
-        if (failure) {
+        if (failure || failed) {
             PQclear(r);
             continue;
         }
@@ -200,9 +201,10 @@ HRESULT ExecutePgText(const std::shared_ptr<PgConnection>& conn, const std::wstr
                 PQputCopyEnd(h, "COPY through a command is not supported");
             continue;
         }
-        failure = std::make_unique<ErrorRecord>(conn->RecordOf(r, IID_ICommand, context));
-        PQclear(r);
+        failed = PgResult(r);
     }
+    if (failed)
+        failure = std::make_unique<ErrorRecord>(conn->RecordOf(failed.Get(), IID_ICommand, context));
     if (!failure && PQstatus(h) != CONNECTION_OK)
         failure = std::make_unique<ErrorRecord>(conn->RecordOf(nullptr, IID_ICommand, context));
     if (failure)

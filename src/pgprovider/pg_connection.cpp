@@ -13,6 +13,9 @@ namespace {
 // as OLE DB providers do, with E_FAIL and the server's words.
 constexpr HRESULT kConnectionFailed = E_FAIL;
 
+// Notices (NOTICE, WARNING) are the server's remarks, not failures: they are not printed.
+void DropNotice(void*, const char*) {}
+
 std::wstring Trimmed(std::wstring s) {
     while (!s.empty() && (s.back() == L'\n' || s.back() == L' ' || s.back() == L'\r'))
         s.pop_back();
@@ -108,6 +111,7 @@ HRESULT PgConnection::Open(const PgTarget& target, REFIID iid,
                               : L"08001";
         return PostError(record);
     }
+    PQsetNoticeProcessor(conn, &DropNotice, nullptr);
     // Dates in the ISO form the value conversions read; numbers with every digit.
     PgResult setup(PQexec(conn, "SET DateStyle TO ISO, YMD; SET extra_float_digits TO 3"));
     if (!setup.Ok())
@@ -133,7 +137,7 @@ std::wstring PgConnection::Scrub(const std::string& text) const {
 }
 
 bool PgConnection::Alive() const {
-    return PQstatus(conn_) == CONNECTION_OK;
+    return !broken_ && PQstatus(conn_) == CONNECTION_OK;
 }
 
 ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid,
@@ -154,7 +158,9 @@ ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid,
         if (message.empty())
             message = Trimmed(Scrub(PQresultErrorMessage(result)));
     }
-    const bool lost = PQstatus(conn_) != CONNECTION_OK;
+    // The server ends a session it is told to end (stopping, or by an administrator) with
+    // a last message of class 57P0 before it closes the connection.
+    const bool lost = PQstatus(conn_) != CONNECTION_OK || state.compare(0, 4, L"57P0") == 0;
     if (message.empty())
         message = Trimmed(Scrub(PQerrorMessage(conn_)));
     if (lost) {
@@ -162,6 +168,8 @@ ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid,
                   L" was lost" + (message.empty() ? L"" : L": " + message);
         if (state.empty())
             state = L"08006";
+        // The connection is of no further use, even before libpq has seen it close.
+        broken_ = true;
     }
     std::wstring text = context.empty() ? message : context + L": " + message;
     if (!position.empty())

@@ -114,6 +114,7 @@ class PgConnection : public provider::OpenResults {
 
     PGconn* conn_;
     PgTarget target_;
+    mutable bool broken_ = false;  // a call found the connection lost
 };
 
 }  // namespace vorn::pgprovider

@@ -28,6 +28,13 @@ class PgRowSource final : public provider::RowSource {
             c.name = Utf8ToWide(PQfname(first, i));
             const Oid oid = PQftype(first, i);
             c.type = TypeOfPgColumn(oid, PQfmod(first, i));
+            // Text that no table column holds (an expression, a literal) is unsized text as
+            // the embedded provider gives it for expressions: bound in the row, cut with
+            // DBSTATUS_S_TRUNCATED past kUnsizedTextChars. Text columns of tables are long.
+            if (PQftable(first, i) == InvalidOid && c.type.IsLong() && c.type.type == DBTYPE_WSTR) {
+                c.type.size = provider::kUnsizedTextChars;
+                c.type.flags = 0;
+            }
             c.flags = DBCOLUMNFLAGS_MAYBENULL | c.type.flags;
             if (PQftable(first, i) != InvalidOid)
                 c.flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_WRITEUNKNOWN;

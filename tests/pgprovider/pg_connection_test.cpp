@@ -54,7 +54,7 @@ TEST(PgConnectionTest, OpensAndDescribesTheServer) {
 
     // Mode=Read makes the session read-only on the server as well.
     VornOleDbConnection r;
-    ASSERT_EQ(r.OpenFromInitializationString(PgConnectionString() + L"Mode=Read;", false), S_OK);
+    ASSERT_EQ(r.OpenFromInitializationString(PgConnectionString() + L";Mode=Read;", false), S_OK);
     EXPECT_TRUE(r.IsReadOnly());
     VornOleDbCommand write;
     write.SetConnection(&r);
@@ -82,8 +82,9 @@ TEST(PgConnectionTest, RefusalsNameTheServerAndNeverThePassword) {
     // Nobody listens on port 1: the text names host, port and database.
     VornOleDbConnection none;
     const std::wstring nowhere = WithKey(PgConnectionString(), L"Data Source", L"127.0.0.1:1");
-    EXPECT_NE(none.OpenFromInitializationString(nowhere + L"Extended Properties=\"connect_timeout=5\";", false),
-              S_OK);
+    EXPECT_NE(
+        none.OpenFromInitializationString(nowhere + L"Extended Properties=\"connect_timeout=5\";", false),
+        S_OK);
     const std::wstring refused = none.GetErrorInfo(true);
     EXPECT_NE(refused.find(L"port 1,"), std::wstring::npos) << WideToUtf8(refused);
     EXPECT_EQ(refused.find(L"vorn-test-pw"), std::wstring::npos) << WideToUtf8(refused);
@@ -102,7 +103,7 @@ TEST(PgConnectionTest, ARolledBackWriteIsNeverSeenByAnotherConnection) {
     ASSERT_EQ(b.OpenFromInitializationString(PgConnectionString(), false), S_OK);
     const std::wstring t = PgName(L"tx");
     PgRun(a, L"DROP TABLE IF EXISTS " + t);
-    PgRun(a, L"CREATE TABLE " + t + L"(id int PRIMARY KEY, v text)");
+    PgRun(a, L"CREATE TABLE " + t + L"(id int PRIMARY KEY, v varchar(40))");
 
     ASSERT_TRUE(a.StartTransaction()) << WideToUtf8(a.GetErrorText());
     EXPECT_FALSE(a.StartTransaction());  // one level only

@@ -84,7 +84,7 @@ class Copier {
           dialect_(targetDialect) {}
 
     // Copies one table in one transaction of the target; false after reporting.
-    bool CopyTable(const CopyTable& table, unsigned long long* copied);
+    bool CopyOne(const CopyTable& table, unsigned long long* copied);
 
   private:
     bool CopyRows(const CopyTable& table, long long expected, unsigned long long* copied);
@@ -182,7 +182,7 @@ bool Copier::CopyRows(const CopyTable& table, long long expected, unsigned long 
     return true;
 }
 
-bool Copier::CopyTable(const CopyTable& table, unsigned long long* copied) {
+bool Copier::CopyOne(const CopyTable& table, unsigned long long* copied) {
     const std::string name = WideToUtf8(table.name);
     const long long expected = CountRows(source_, SourceName(sourceDialect_, table.name), table.name, "the source");
     if (expected < 0)
@@ -284,7 +284,7 @@ int CopyDatabase(const Options& options) {
             return 1;
         }
         unsigned long long rows = 0;
-        if (!copier.CopyTable(table, &rows))
+        if (!copier.CopyOne(table, &rows))
             return 1;
         total += rows;
         done.emplace_back(name, rows);

@@ -12,6 +12,11 @@
 namespace vornsql {
 namespace {
 
+// The INDEXES schema rowset's GUID, as OLE DB defines it (the library does not export its
+// constant).
+constexpr GUID kIndexesSchema = {0xc8b5221e, 0x5cf3, 0x11ce,
+                                 {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
+
 // The INDEXES rowset with the columns the library's index reader leaves out: primary key,
 // uniqueness, position and collation of each column.
 class IndexDetails : public VornOleDbSchemaReader {
@@ -29,7 +34,7 @@ class IndexDetails : public VornOleDbSchemaReader {
         };
         // TABLE_CATALOG, TABLE_SCHEMA, INDEX_NAME, TYPE, TABLE_NAME.
         const wchar_t* restrictions[] = {nullptr, nullptr, nullptr, nullptr, table};
-        return OpenSchema(connection, DBSCHEMA_INDEXES, restrictions, 5, kColumns,
+        return OpenSchema(connection, kIndexesSchema, restrictions, 5, kColumns,
                           sizeof kColumns / sizeof kColumns[0]);
     }
     bool Next() { return MoveNextUnrecorded(); }

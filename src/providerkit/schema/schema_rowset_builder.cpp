@@ -232,6 +232,8 @@ HRESULT SchemaRowsetBuilder::EndRow() {
     while (added_ < columns_.size())
         Null();
     char* out = store_->Append(encoder_.Size());
+    if (out)
+        encoder_.Write(out);
     encoder_.Begin(columns_.size());
     added_ = 0;
     if (!out)
