@@ -15,6 +15,7 @@
 #include "messages.h"
 #include "password_mask.h"
 #include "progress.h"
+#include "result_values.h"
 #include "source.h"
 
 namespace vornsql {
@@ -135,39 +136,33 @@ bool Copier::CopyRows(const CopyTable& table, long long expected, unsigned long 
     size_t pendingRows = 0;
     unsigned long long rows = 0;
     std::wstring literal;
-    std::vector<unsigned char> bytes;
+    const std::vector<Column> described = DescribeColumns(read);
+    std::vector<Cell> cells;
     for (;;) {
         const VornOleDbCommand::dbStatus moved = read.FetchNext();
-        if (moved == VornOleDbCommand::dbFalse)
-            break;
         if (moved != VornOleDbCommand::dbOK) {
-            ReportFailure("could not read row " + std::to_string(rows + 1) + " of '" +
-                              WideToUtf8(table.name) + "'",
-                          read, E_FAIL);
-            return false;
+            // The end of the rows, or a failure: a failing move records why.
+            if (read.HasErrorInfo()) {
+                ReportFailure("could not read row " + std::to_string(rows + 1) + " of '" +
+                                  WideToUtf8(table.name) + "'",
+                              read, E_FAIL);
+                return false;
+            }
+            break;
         }
+        ReadRow(read, described, true, &cells);
         pending += pendingRows ? L", (" : head + L"(";
         for (unsigned long i = 0; i < count; ++i) {
             const CopyColumn& column = table.columns[i];
+            std::string why;
+            if (!ValueLiteral(dialect_, column, cells[i], &literal, &why)) {
+                ReportError("row " + std::to_string(rows + 1) + " of '" + WideToUtf8(table.name) +
+                            "', column '" + WideToUtf8(column.name) + "': " + why);
+                return false;
+            }
             if (i)
                 pending += L", ";
-            if (read.IsNull(i + 1) == VornOleDbCommand::dbOK) {
-                pending += L"NULL";
-                continue;
-            }
-            std::string why;
-            const bool binary = column.type == DBTYPE_BYTES;
-            if (binary && read.GetFieldBytes(i + 1, bytes) != VornOleDbCommand::dbOK)
-                why = "the binary value could not be read";
-            const std::wstring text = binary ? std::wstring() : read.FieldAsString(i + 1);
-            if (why.empty() && ValueLiteral(dialect_, column, text, binary ? &bytes : nullptr,
-                                            &literal, &why)) {
-                pending += literal;
-                continue;
-            }
-            ReportError("row " + std::to_string(rows + 1) + " of '" + WideToUtf8(table.name) +
-                        "', column '" + WideToUtf8(column.name) + "': " + why);
-            return false;
+            pending += literal;
         }
         pending += L")";
         ++rows;

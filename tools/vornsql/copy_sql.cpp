@@ -124,17 +124,6 @@ std::wstring IndexName(Dialect dialect, const CopyTable& table, const CopyIndex&
     return TargetName(dialect, table.name + L"_" + index.name);
 }
 
-std::wstring Hex(const std::vector<unsigned char>& bytes) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char b : bytes) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
-    }
-    return out;
-}
-
 bool IsNumberType(unsigned short type) {
     switch (type) {
         case DBTYPE_I1:
@@ -247,10 +236,18 @@ std::vector<std::wstring> ContinueIdentitySql(Dialect dialect, const CopyTable& 
     return out;
 }
 
-bool ValueLiteral(Dialect dialect, const CopyColumn& column, const std::wstring& text,
-                  const std::vector<unsigned char>* bytes, std::wstring* literal,
-                  std::string* error) {
+bool ValueLiteral(Dialect dialect, const CopyColumn& column, const Cell& cell,
+                  std::wstring* literal, std::string* error) {
     const bool pg = dialect == Dialect::PostgreSQL;
+    if (cell.null) {
+        *literal = L"NULL";
+        return true;
+    }
+    if (!cell.read) {
+        *error = "the value could not be read";
+        return false;
+    }
+    const std::wstring text = Utf8ToWide(cell.text);
     switch (column.type) {
         case DBTYPE_BOOL:
             *literal = text == L"0" ? L"FALSE" : L"TRUE";
@@ -261,11 +258,8 @@ bool ValueLiteral(Dialect dialect, const CopyColumn& column, const std::wstring&
             *literal = pg ? Quoted(text) : L"#" + text + L"#";
             return true;
         case DBTYPE_BYTES:
-            if (!bytes) {
-                *error = "the binary value could not be read";
-                return false;
-            }
-            *literal = pg ? L"'\\x" + Hex(*bytes) + L"'" : L"X'" + Hex(*bytes) + L"'";
+            // The digits of the bytes, as ReadRow gives them.
+            *literal = pg ? L"'\\x" + text + L"'" : L"X'" + text + L"'";
             return true;
         default:
             break;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "copy_schema.h"
+#include "result_values.h"
 
 namespace vornsql {
 
@@ -28,11 +29,11 @@ std::vector<std::wstring> CreateIndexSql(Dialect dialect, const CopyTable& table
 // (PostgreSQL: the sequence is set; a database file's COUNTER continues by itself).
 std::vector<std::wstring> ContinueIdentitySql(Dialect dialect, const CopyTable& table);
 
-// A value as a literal of the column's type. text is the value as FieldAsString gives it;
-// bytes are a binary value's. False with *error when the target cannot hold the value.
-bool ValueLiteral(Dialect dialect, const CopyColumn& column, const std::wstring& text,
-                  const std::vector<unsigned char>* bytes, std::wstring* literal,
-                  std::string* error);
+// A value read by ReadRow (whole values: binary ones as hexadecimal digits, numbers with
+// every digit) as a literal of the target column's type. False with *error when the
+// target cannot hold the value.
+bool ValueLiteral(Dialect dialect, const CopyColumn& column, const Cell& cell,
+                  std::wstring* literal, std::string* error);
 
 // A source table's name as the source's dialect quotes it (kept as it is).
 std::wstring SourceName(Dialect source, const std::wstring& table);
