@@ -124,7 +124,7 @@ bool Copier::CopyRows(const CopyTable& table, long long expected, unsigned long 
                     " columns where the table lists " + std::to_string(table.columns.size()));
         return false;
     }
-    std::wstring head = L"INSERT INTO " + TargetName(dialect_, table.name) + L" (";
+    std::wstring head = L"INSERT INTO " + TargetName(dialect_, table.target) + L" (";
     for (size_t i = 0; i < table.columns.size(); ++i)
         head += (i ? L", " : L"") + TargetName(dialect_, table.columns[i].name);
     head += L") VALUES ";
@@ -271,7 +271,7 @@ int CopyDatabase(const Options& options) {
     }
     Copier copier(options, source, sourceDialect, target, targetDialect);
     unsigned long long total = 0;
-    std::vector<std::pair<std::wstring, unsigned long long>> done;
+    std::vector<std::pair<std::wstring, unsigned long long>> done;  // target names
     for (const std::wstring& name : names) {
         CopyTable table;
         if (!ReadTable(source, name, &table, &error)) {
@@ -282,7 +282,7 @@ int CopyDatabase(const Options& options) {
         if (!copier.CopyOne(table, &rows))
             return 1;
         total += rows;
-        done.emplace_back(name, rows);
+        done.emplace_back(table.target, rows);
     }
 
     // Row counts compared table by table, read back from the target.

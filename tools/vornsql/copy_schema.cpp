@@ -2,6 +2,7 @@
 #include "copy_schema.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <map>
 
 #include <vornoledb/columns.h>
@@ -72,6 +73,16 @@ bool ReadTableNames(VornOleDbConnection& source, std::vector<std::wstring>* name
 bool ReadTable(VornOleDbConnection& source, const std::wstring& name, CopyTable* table,
                std::string* error) {
     table->name = name;
+    table->target = name;
+    // A text folder names a file's table "parts#csv": the copy is the table "parts".
+    const size_t hash = name.rfind(L'#');
+    if (hash != std::wstring::npos && hash > 0) {
+        std::wstring ext = name.substr(hash + 1);
+        for (wchar_t& c : ext)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        if (ext == L"csv" || ext == L"txt" || ext == L"tsv" || ext == L"tab")
+            table->target = name.substr(0, hash);
+    }
     table->columns.clear();
     table->indexes.clear();
     VornOleDbColumns columns;

@@ -36,7 +36,8 @@ struct CopyIndex {
 };
 
 struct CopyTable {
-    std::wstring name;
+    std::wstring name;    // as the source names it
+    std::wstring target;  // as the target will: a text file's table loses its "#csv"
     std::vector<CopyColumn> columns;
     std::vector<CopyIndex> indexes;
 };

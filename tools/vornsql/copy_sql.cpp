@@ -121,7 +121,7 @@ std::wstring JetType(const CopyColumn& c) {
 }
 
 std::wstring IndexName(Dialect dialect, const CopyTable& table, const CopyIndex& index) {
-    return TargetName(dialect, table.name + L"_" + index.name);
+    return TargetName(dialect, table.target + L"_" + index.name);
 }
 
 bool IsNumberType(unsigned short type) {
@@ -172,7 +172,7 @@ std::wstring TargetName(Dialect dialect, const std::wstring& name) {
 }
 
 std::wstring CreateTableSql(Dialect dialect, const CopyTable& table) {
-    std::wstring sql = L"CREATE TABLE " + TargetName(dialect, table.name) + L" (";
+    std::wstring sql = L"CREATE TABLE " + TargetName(dialect, table.target) + L" (";
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const CopyColumn& c = table.columns[i];
         if (i)
@@ -207,7 +207,7 @@ std::vector<std::wstring> CreateIndexSql(Dialect dialect, const CopyTable& table
         if (index.primaryKey || index.columns.empty())
             continue;
         std::wstring sql = index.unique ? L"CREATE UNIQUE INDEX " : L"CREATE INDEX ";
-        sql += IndexName(dialect, table, index) + L" ON " + TargetName(dialect, table.name) + L" (";
+        sql += IndexName(dialect, table, index) + L" ON " + TargetName(dialect, table.target) + L" (";
         for (size_t k = 0; k < index.columns.size(); ++k) {
             sql += (k ? L", " : L"") + TargetName(dialect, index.columns[k].name);
             if (index.columns[k].descending)
@@ -225,7 +225,7 @@ std::vector<std::wstring> ContinueIdentitySql(Dialect dialect, const CopyTable& 
     for (const CopyColumn& c : table.columns) {
         if (!c.identity)
             continue;
-        const std::wstring t = TargetName(dialect, table.name);
+        const std::wstring t = TargetName(dialect, table.target);
         const std::wstring col = TargetName(dialect, c.name);
         // Escaped for a literal: the sequence functions take the names as SQL text.
         std::wstring tableText = Quoted(t);
