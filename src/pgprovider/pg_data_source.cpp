@@ -144,9 +144,15 @@ DBPROPSTATUS PgDataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* v
         if (!conn_)
             return DBPROPSTATUS_NOTSUPPORTED;
         switch (id) {
-            case DBPROP_DATASOURCENAME:
-                SetText(value, init_.dataSource.empty() ? L"localhost" : init_.dataSource);
+            case DBPROP_DATASOURCENAME: {
+                // The server and database by address, never the credentials.
+                std::wstring host = Utf8ToWide(PQhost(conn_->Handle()));
+                if (host.find(L':') != std::wstring::npos)
+                    host = L"[" + host + L"]";
+                SetText(value, L"postgresql://" + host + L":" + Utf8ToWide(PQport(conn_->Handle())) +
+                                   L"/" + Utf8ToWide(PQdb(conn_->Handle())));
                 return DBPROPSTATUS_OK;
+            }
             case DBPROP_DATASOURCEREADONLY:
                 value->vt = VT_BOOL;
                 value->boolVal =

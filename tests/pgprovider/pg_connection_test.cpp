@@ -94,6 +94,11 @@ TEST(PgConnectionTest, RefusalsNameTheServerAndNeverThePassword) {
     EXPECT_TRUE(FAILED(VornOleDbConnection::CreateMdbFile(PgConnectionString(), L"/tmp/x.db", errors)));
     EXPECT_NE(errors.GetErrorText().find(L"CREATE DATABASE"), std::wstring::npos)
         << WideToUtf8(errors.GetErrorText());
+    VornOleDbConnection open;
+    ASSERT_EQ(open.OpenFromInitializationString(PgConnectionString(), false), S_OK);
+    EXPECT_TRUE(FAILED(open.CompactMdb()));
+    EXPECT_NE(open.GetErrorText().find(L"server"), std::wstring::npos)
+        << WideToUtf8(open.GetErrorText());
 }
 
 TEST(PgConnectionTest, ARolledBackWriteIsNeverSeenByAnotherConnection) {
