@@ -79,6 +79,18 @@ TEST_F(VornsqlCopyTest, TheSampleCopiesIntoANewDatabaseFileTableByTable) {
     EXPECT_EQ(before, ReadWholeFile(target));
 }
 
+TEST_F(VornsqlCopyTest, UsageIsCheckedAndHelpTellsIt) {
+    const ProcessResult one = RunVornsql({"copy", Sample()});
+    EXPECT_EQ(2, one.status);
+    EXPECT_TRUE(Contains(one.err, "'copy' takes a SOURCE and a TARGET")) << one.err;
+    const ProcessResult connect = RunVornsql({"--connect", "Provider=X;", "copy", "a", "b"});
+    EXPECT_EQ(2, connect.status);
+    EXPECT_TRUE(Contains(connect.err, "with --connect takes one TARGET")) << connect.err;
+    const ProcessResult help = RunVornsql({"--help"});
+    EXPECT_TRUE(Contains(help.out, "copy SOURCE TARGET")) << help.out;
+    EXPECT_TRUE(Contains(help.out, "Provider=PostgreSQL")) << help.out;
+}
+
 TEST_F(VornsqlCopyTest, ACsvFolderCopiesWithItsTypes) {
     TempFolder in, out;
     WriteWholeFile(in.File("parts.csv"),
