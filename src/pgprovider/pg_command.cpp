@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "execution/command_text.h"
 #include "execution/result_codes.h"
 #include "execution/statement_text.h"
 #include "pg_rowset.h"
@@ -70,43 +71,18 @@ class PgCommand final : public ComObject<ICommandText, ICommandProperties> {
   private:
     std::shared_ptr<PgConnection> conn_;
     ComPtr<IUnknown> session_;
-    bool hasText_ = false;
-    std::wstring text_;
+    provider::CommandTextState text_;
     provider::RowsetProperties properties_;
 };
 
 HRESULT PgCommand::SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) {
     provider::ErrorSourceScope scope(kPgErrorSource);
-    if (rguidDialect != DBGUID_DEFAULT && rguidDialect != DBGUID_SQL)
-        return PostProviderError(provider::DB_E_DIALECTNOTSUPPORTED, IID_ICommandText,
-                                 L"Setting the command text: the only dialect understood is SQL "
-                                 L"(DBGUID_DEFAULT or DBGUID_SQL)");
-    hasText_ = pwszCommand != nullptr;
-    text_ = pwszCommand ? pwszCommand : L"";
-    return S_OK;
+    return provider::SetCommandText(&text_, rguidDialect, pwszCommand);
 }
 
 HRESULT PgCommand::GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) {
     provider::ErrorSourceScope scope(kPgErrorSource);
-    if (!ppwszCommand)
-        return PostProviderError(E_INVALIDARG, IID_ICommandText,
-                                 L"No place for the command text was given");
-    *ppwszCommand = nullptr;
-    if (!hasText_) {
-        if (pguidDialect)
-            *pguidDialect = GUID_NULL;
-        return PostProviderError(DB_E_NOCOMMAND, IID_ICommandText,
-                                 L"No command text has been set on the command");
-    }
-    const size_t bytes = (text_.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (!copy)
-        return PostProviderError(E_OUTOFMEMORY, IID_ICommandText, L"Out of memory");
-    std::memcpy(copy, text_.c_str(), bytes);
-    *ppwszCommand = copy;
-    if (pguidDialect)
-        *pguidDialect = DBGUID_SQL;
-    return S_OK;
+    return provider::GetCommandText(text_, pguidDialect, ppwszCommand);
 }
 
 HRESULT PgCommand::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
@@ -121,13 +97,13 @@ HRESULT PgCommand::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
                                  L"Rowsets of this provider cannot be aggregated");
     if (pParams && pParams->cParamSets > 0)
         return PostProviderError(provider::DB_E_PARAMNOTOPTIONAL, IID_ICommand,
-                                 L"Running " + provider::QuotedStatement(text_) +
+                                 L"Running " + provider::QuotedStatement(text_.text) +
                                      L": parameters are not supported (values are written into "
                                      L"the SQL text)");
-    if (!hasText_)
+    if (!text_.hasText)
         return PostProviderError(DB_E_NOCOMMAND, IID_ICommand,
                                  L"No command text has been set on the command");
-    return ExecutePgText(conn_, text_, properties_, static_cast<ICommandText*>(this), riid,
+    return ExecutePgText(conn_, text_.text, properties_, static_cast<ICommandText*>(this), riid,
                          pcRowsAffected, ppRowset);
 }
 

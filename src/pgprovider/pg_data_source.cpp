@@ -23,50 +23,6 @@ namespace {
 constexpr wchar_t kProviderName[] = L"PostgreSQL";
 constexpr wchar_t kProviderVersion[] = L"01.00.0000";
 
-const std::vector<provider::PropertySetCatalog>& Catalog(bool initialized) {
-    static const std::vector<provider::PropertySetCatalog> before = {
-        {DBPROPSET_DBINIT,
-         {DBPROP_INIT_DATASOURCE, DBPROP_INIT_MODE, DBPROP_INIT_PROMPT, DBPROP_INIT_PROVIDERSTRING,
-          DBPROP_AUTH_USERID, DBPROP_AUTH_PASSWORD, DBPROP_INIT_LOCATION, DBPROP_INIT_CATALOG}},
-        {DBPROPSET_DATASOURCEINFO,
-         {DBPROP_CONNECTIONSTATUS, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}},
-    };
-    static const std::vector<provider::PropertySetCatalog> after = {
-        before[0],
-        {DBPROPSET_DATASOURCEINFO,
-         {DBPROP_CONNECTIONSTATUS, DBPROP_DATASOURCENAME, DBPROP_DATASOURCEREADONLY,
-          DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}},
-        {DBPROPSET_DATASOURCE, {DBPROP_CURRENTCATALOG}},
-    };
-    return initialized ? after : before;
-}
-
-void SetText(VARIANT* value, const std::wstring& text) {
-    value->vt = VT_BSTR;
-    value->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
-
-DBPROPSTATUS WriteText(const VARIANT& value, std::wstring* field) {
-    if (value.vt == VT_EMPTY) {
-        field->clear();
-        return DBPROPSTATUS_OK;
-    }
-    if (value.vt != VT_BSTR)
-        return DBPROPSTATUS_BADVALUE;
-    *field = value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : L"";
-    return DBPROPSTATUS_OK;
-}
-
-HRESULT PostPropertyFailures(HRESULT hr, REFIID iid, const wchar_t* what,
-                             const std::vector<std::wstring>& failures) {
-    if (hr == S_OK) {
-        ClearProviderError();
-        return hr;
-    }
-    PostProviderError(hr, iid, std::wstring(what) + L": " + provider::JoinFailures(failures));
-    return hr;
-}
-
 std::string LowerAscii(const std::wstring& s) {
     std::string out = WideToUtf8(s);
     for (char& c : out)
@@ -88,42 +44,8 @@ HRESULT PgDataSource::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
 }
 
 DBPROPSTATUS PgDataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* value) const {
-    if (set == DBPROPSET_DBINIT) {
-        const std::wstring* text = nullptr;
-        switch (id) {
-            case DBPROP_INIT_DATASOURCE:
-                text = &init_.dataSource;
-                break;
-            case DBPROP_INIT_CATALOG:
-                text = &init_.catalog;
-                break;
-            case DBPROP_INIT_PROVIDERSTRING:
-                text = &init_.providerString;
-                break;
-            case DBPROP_AUTH_USERID:
-                text = &init_.userId;
-                break;
-            case DBPROP_AUTH_PASSWORD:
-                text = &init_.password;
-                break;
-            case DBPROP_INIT_LOCATION:
-                text = &init_.location;
-                break;
-            case DBPROP_INIT_MODE:
-                value->vt = VT_I4;
-                value->lVal = init_.mode;
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_PROMPT:
-                value->vt = VT_I2;
-                value->iVal = init_.prompt;
-                return DBPROPSTATUS_OK;
-            default:
-                return DBPROPSTATUS_NOTSUPPORTED;
-        }
-        if (!text->empty())
-            SetText(value, *text);
-        return DBPROPSTATUS_OK;
-    }
+    if (set == DBPROPSET_DBINIT)
+        return provider::ReadInitProperty(init_, provider::CatalogProperty::Kept, id, value);
     if (set == DBPROPSET_DATASOURCEINFO) {
         switch (id) {
             case DBPROP_CONNECTIONSTATUS:
@@ -133,10 +55,10 @@ DBPROPSTATUS PgDataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* v
                                                : DBPROPVAL_CS_COMMUNICATIONFAILURE;
                 return DBPROPSTATUS_OK;
             case DBPROP_PROVIDERNAME:
-                SetText(value, kProviderName);
+                provider::SetPropertyText(value, kProviderName);
                 return DBPROPSTATUS_OK;
             case DBPROP_PROVIDERVER:
-                SetText(value, kProviderVersion);
+                provider::SetPropertyText(value, kProviderVersion);
                 return DBPROPSTATUS_OK;
             default:
                 break;
@@ -149,132 +71,61 @@ DBPROPSTATUS PgDataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* v
                 std::wstring host = Utf8ToWide(PQhost(conn_->Handle()));
                 if (host.find(L':') != std::wstring::npos)
                     host = L"[" + host + L"]";
-                SetText(value, L"postgresql://" + host + L":" + Utf8ToWide(PQport(conn_->Handle())) +
+                provider::SetPropertyText(value, L"postgresql://" + host + L":" + Utf8ToWide(PQport(conn_->Handle())) +
                                    L"/" + Utf8ToWide(PQdb(conn_->Handle())));
                 return DBPROPSTATUS_OK;
             }
             case DBPROP_DATASOURCEREADONLY:
                 value->vt = VT_BOOL;
                 value->boolVal =
-                    (init_.mode & DB_MODE_READWRITE) == DB_MODE_READ ? VARIANT_TRUE : VARIANT_FALSE;
+                    init_.ReadOnlyMode() ? VARIANT_TRUE : VARIANT_FALSE;
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSNAME:
-                SetText(value, L"PostgreSQL");
+                provider::SetPropertyText(value, L"PostgreSQL");
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSVER:
-                SetText(value, conn_->ServerVersion());
+                provider::SetPropertyText(value, conn_->ServerVersion());
                 return DBPROPSTATUS_OK;
             default:
                 return DBPROPSTATUS_NOTSUPPORTED;
         }
     }
     if (set == DBPROPSET_DATASOURCE && id == DBPROP_CURRENTCATALOG && conn_) {
-        SetText(value, Utf8ToWide(PQdb(conn_->Handle())));
+        provider::SetPropertyText(value, Utf8ToWide(PQdb(conn_->Handle())));
         return DBPROPSTATUS_OK;
     }
     return DBPROPSTATUS_NOTSUPPORTED;
 }
 
 DBPROPSTATUS PgDataSource::WriteProperty(const GUID& set, const DBPROP& prop) {
-    const VARIANT& v = prop.vValue;
-    if (set == DBPROPSET_DBINIT) {
-        switch (prop.dwPropertyID) {
-            case DBPROP_INIT_DATASOURCE:
-            case DBPROP_INIT_CATALOG:
-            case DBPROP_INIT_MODE:
-            case DBPROP_INIT_PROMPT:
-            case DBPROP_INIT_PROVIDERSTRING:
-            case DBPROP_AUTH_USERID:
-            case DBPROP_AUTH_PASSWORD:
-            case DBPROP_INIT_LOCATION:
-            case DBPROP_INIT_HWND:
-                if (conn_)
-                    return DBPROPSTATUS_NOTSETTABLE;
-                break;
-            default:
-                return DBPROPSTATUS_NOTSUPPORTED;
-        }
-        switch (prop.dwPropertyID) {
-            case DBPROP_INIT_DATASOURCE:
-                return WriteText(v, &init_.dataSource);
-            case DBPROP_INIT_CATALOG:
-                return WriteText(v, &init_.catalog);
-            case DBPROP_INIT_PROVIDERSTRING:
-                return WriteText(v, &init_.providerString);
-            case DBPROP_AUTH_USERID:
-                return WriteText(v, &init_.userId);
-            case DBPROP_AUTH_PASSWORD:
-                return WriteText(v, &init_.password);
-            case DBPROP_INIT_LOCATION:
-                return WriteText(v, &init_.location);
-            case DBPROP_INIT_MODE:
-                if (v.vt == VT_EMPTY) {
-                    init_.mode = DB_MODE_READWRITE | DB_MODE_SHARE_DENY_NONE;
-                    return DBPROPSTATUS_OK;
-                }
-                if (v.vt == VT_I4)
-                    init_.mode = v.lVal;
-                else if (v.vt == VT_I2)
-                    init_.mode = v.iVal;
-                else
-                    return DBPROPSTATUS_BADVALUE;
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_PROMPT:
-                if (v.vt == VT_EMPTY) {
-                    init_.prompt = DBPROMPT_NOPROMPT;
-                    return DBPROPSTATUS_OK;
-                }
-                if (v.vt != VT_I2 || v.iVal < DBPROMPT_PROMPT || v.iVal > DBPROMPT_NOPROMPT)
-                    return DBPROPSTATUS_BADVALUE;
-                init_.prompt = v.iVal;
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_HWND:
-                return v.vt == VT_EMPTY || v.vt == VT_I4 || v.vt == VT_I8 ? DBPROPSTATUS_OK
-                                                                          : DBPROPSTATUS_BADVALUE;
-            default:
-                return DBPROPSTATUS_NOTSUPPORTED;
-        }
-    }
-    VARIANT probe;
-    VariantInit(&probe);
-    const DBPROPSTATUS readable = ReadProperty(set, prop.dwPropertyID, &probe);
-    VariantClear(&probe);
-    return readable == DBPROPSTATUS_OK ? DBPROPSTATUS_NOTSETTABLE : DBPROPSTATUS_NOTSUPPORTED;
+    if (set == DBPROPSET_DBINIT)
+        return provider::WriteInitProperty(&init_, provider::CatalogProperty::Kept,
+                                           conn_ != nullptr, prop);
+    return provider::RefuseDataSourceProperty(
+        [this](const GUID& s, DBPROPID id, VARIANT* v) { return ReadProperty(s, id, v); }, set,
+        prop.dwPropertyID);
 }
 
 HRESULT PgDataSource::GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
                                     ULONG* pcPropertySets, DBPROPSET** prgPropertySets) {
     provider::ErrorSourceScope scope(kPgErrorSource);
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::wstring> failures;
-    const HRESULT hr = provider::AnswerGetProperties(
-        cPropertyIDSets, rgPropertyIDSets, Catalog(conn_ != nullptr),
+    return provider::GetDataSourceProperties(
+        cPropertyIDSets, rgPropertyIDSets,
+        provider::DataSourceCatalog(conn_ != nullptr, provider::CatalogProperty::Kept),
         [this](const GUID& set, DBPROPID id, VARIANT* value) {
             return ReadProperty(set, id, value);
         },
-        pcPropertySets, prgPropertySets, &failures);
-    if (hr == E_INVALIDARG)
-        return PostProviderError(hr, IID_IDBProperties,
-                                 L"GetProperties was called with a missing array or count");
-    if (hr == E_OUTOFMEMORY)
-        return PostProviderError(hr, IID_IDBProperties, L"out of memory returning properties");
-    return PostPropertyFailures(hr, IID_IDBProperties,
-                                L"some data source properties could not be returned", failures);
+        pcPropertySets, prgPropertySets);
 }
 
 HRESULT PgDataSource::SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) {
     provider::ErrorSourceScope scope(kPgErrorSource);
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::wstring> failures;
-    const HRESULT hr = provider::ApplySetProperties(
+    return provider::SetDataSourceProperties(
         cPropertySets, rgPropertySets,
         [this](const GUID& set, const DBPROP& prop) { return WriteProperty(set, prop); },
-        &failures);
-    if (hr == E_INVALIDARG)
-        return PostProviderError(hr, IID_IDBProperties,
-                                 L"SetProperties was given a count without its property array");
-    return PostPropertyFailures(hr, IID_IDBProperties,
-                                L"some data source properties could not be set", failures);
+        IID_IDBProperties);
 }
 
 HRESULT PgDataSource::Target(REFIID iid, PgTarget* target) const {
@@ -345,7 +196,7 @@ HRESULT PgDataSource::InitializeLocked(REFIID iid) {
     hr = PgConnection::Open(target, iid, &conn);
     if (FAILED(hr))
         return hr;
-    if ((init_.mode & DB_MODE_READWRITE) == DB_MODE_READ) {
+    if (init_.ReadOnlyMode()) {
         conn->Run("SET default_transaction_read_only TO on", iid,
                   L"could not make the session read-only", &hr);
         if (FAILED(hr))

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "init_properties.h"
 #include "pg_connection.h"
 #include "vornoledb/platform/oledb.h"
 
@@ -44,16 +45,6 @@ class PgDataSource final
     PgDataSource() = default;
     ~PgDataSource() override = default;
 
-    struct InitProperties {
-        std::wstring dataSource;
-        std::wstring catalog;
-        LONG mode = DB_MODE_READWRITE | DB_MODE_SHARE_DENY_NONE;
-        SHORT prompt = DBPROMPT_NOPROMPT;
-        std::wstring providerString;
-        std::wstring userId;
-        std::wstring password;
-        std::wstring location;
-    };
 
     HRESULT InitializeLocked(REFIID iid);
     HRESULT Target(REFIID iid, PgTarget* target) const;
@@ -61,7 +52,7 @@ class PgDataSource final
     DBPROPSTATUS WriteProperty(const GUID& set, const DBPROP& prop);
 
     mutable std::mutex mutex_;
-    InitProperties init_;
+    provider::InitProperties init_;
     std::shared_ptr<PgConnection> conn_;
     std::atomic<int> liveSessions_{0};
 };

@@ -11,7 +11,6 @@
 #include "oledb_memory.h"
 #include "pg_types.h"
 #include "provider_errors.h"
-#include "schema/column_facts.h"
 #include "schema/schema_requests.h"
 #include "vornoledb/platform/text.h"
 
@@ -132,45 +131,17 @@ class PgSchemaRequest {
                                static_cast<int>(Number(result, i, 4)));
             const bool nullable = !IsTrue(result, i, 5);
             const bool hasDefault = !result.IsNull(i, 6) || IsTrue(result, i, 7);
-            const schema::ColumnFacts f = schema::DescribeColumn(type, nullable);
-            rows.Null();
-            rows.Text(Utf8ToWide(result.Text(i, 0)));
-            rows.Text(Utf8ToWide(result.Text(i, 1)));
-            rows.Text(Utf8ToWide(result.Text(i, 2)));
-            rows.Null();  // COLUMN_GUID
-            rows.Null();  // COLUMN_PROPID
-            rows.Integer(ordinal);
-            rows.Bool(hasDefault);
-            if (!result.IsNull(i, 6))
-                rows.Text(Utf8ToWide(result.Text(i, 6)));
-            else
-                rows.Null();
-            rows.Integer(f.flags);
-            rows.Bool(nullable);
-            rows.Integer(type.type);
-            rows.Null();  // TYPE_GUID
-            if (f.hasLength) {
-                rows.Integer(f.maxLength);
-                rows.Integer(f.octetLength);
-            } else {
-                rows.Null();
-                rows.Null();
-            }
-            if (f.hasPrecision)
-                rows.Integer(f.precision);
-            else
-                rows.Null();
-            if (f.hasScale)
-                rows.Integer(f.scale);
-            else
-                rows.Null();
-            if (f.hasDatetimePrecision)
-                rows.Integer(f.datetimePrecision);
-            else
-                rows.Null();
-            for (int k = 0; k < 10; ++k)
-                rows.Null();  // character set, collation, domain, description
-            hr = rows.EndRow();
+            schema::ColumnsRow row;
+            row.schema = Utf8ToWide(result.Text(i, 0));
+            row.table = Utf8ToWide(result.Text(i, 1));
+            row.column = Utf8ToWide(result.Text(i, 2));
+            row.ordinal = ordinal;
+            row.hasDefault = hasDefault;
+            row.defaultText = Utf8ToWide(result.Text(i, 6));
+            row.defaultIsNull = result.IsNull(i, 6);
+            row.type = type;
+            row.nullable = nullable;
+            hr = schema::AddColumnsRow(rows, row);
             if (FAILED(hr))
                 return hr;
         }

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "execution/command_text.h"
 #include "execution/prepare_sql_text.h"
 #include "execution/result_codes.h"
 #include "rowset/sqlite_rowset.h"
@@ -91,36 +92,17 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
 };
 
 HRESULT Command::SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) {
-    if (rguidDialect != DBGUID_DEFAULT && rguidDialect != DBGUID_SQL)
-        return PostProviderError(DB_E_DIALECTNOTSUPPORTED, IID_ICommandText,
-                                 L"Setting the command text: the only dialect understood is SQL "
-                                 L"(DBGUID_DEFAULT or DBGUID_SQL)");
-    hasText_ = pwszCommand != nullptr;
-    text_ = pwszCommand ? pwszCommand : L"";
-    dialect_ = rguidDialect;
-    return S_OK;
+    CommandTextState state{hasText_, text_, dialect_};
+    const HRESULT hr = vorn::provider::SetCommandText(&state, rguidDialect, pwszCommand);
+    hasText_ = state.hasText;
+    text_ = std::move(state.text);
+    dialect_ = state.dialect;
+    return hr;
 }
 
 HRESULT Command::GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) {
-    if (!ppwszCommand)
-        return PostProviderError(E_INVALIDARG, IID_ICommandText,
-                                 L"No place for the command text was given");
-    *ppwszCommand = nullptr;
-    if (!hasText_) {
-        if (pguidDialect)
-            *pguidDialect = GUID_NULL;
-        return PostProviderError(DB_E_NOCOMMAND, IID_ICommandText,
-                                 L"No command text has been set on the command");
-    }
-    const size_t bytes = (text_.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (!copy)
-        return PostProviderError(E_OUTOFMEMORY, IID_ICommandText, L"Out of memory");
-    std::memcpy(copy, text_.c_str(), bytes);
-    *ppwszCommand = copy;
-    if (pguidDialect)
-        *pguidDialect = dialect_;
-    return S_OK;
+    return vorn::provider::GetCommandText(CommandTextState{hasText_, text_, dialect_}, pguidDialect,
+                                          ppwszCommand);
 }
 
 HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,

@@ -9,7 +9,6 @@
 
 #include "rowset/rowset_properties.h"
 #include "provider_errors.h"
-#include "schema/column_facts.h"
 #include "schema/schema_catalog.h"
 #include "schema/schema_requests.h"
 #include "schema/schema_rowset_builder.h"
@@ -104,46 +103,16 @@ class SchemaRequest {
             for (const CatalogColumn& c : columns) {
                 if (!Meets(r_[3], c.name))
                     continue;
-                const ColumnFacts f = DescribeColumn(c.type, c.nullable);
-                rows.Null();
-                rows.TextOrNull(t.schema);
-                rows.Text(t.name);
-                rows.Text(c.name);
-                rows.Null();  // COLUMN_GUID
-                rows.Null();  // COLUMN_PROPID
-                rows.Integer(c.ordinal);
-                rows.Bool(c.hasDefault);
-                if (c.hasDefault)
-                    rows.Text(c.defaultText);
-                else
-                    rows.Null();
-                rows.Integer(f.flags);
-                rows.Bool(c.nullable);
-                rows.Integer(c.type.type);
-                rows.Null();  // TYPE_GUID
-                if (f.hasLength) {
-                    rows.Integer(f.maxLength);
-                    rows.Integer(f.octetLength);
-                } else {
-                    rows.Null();
-                    rows.Null();
-                }
-                if (f.hasPrecision)
-                    rows.Integer(f.precision);
-                else
-                    rows.Null();
-                if (f.hasScale)
-                    rows.Integer(f.scale);
-                else
-                    rows.Null();
-                if (f.hasDatetimePrecision)
-                    rows.Integer(f.datetimePrecision);
-                else
-                    rows.Null();
-                for (int i = 0; i < 9; ++i)
-                    rows.Null();  // character set, collation and domain
-                rows.Null();      // DESCRIPTION
-                hr = rows.EndRow();
+                ColumnsRow row;
+                row.schema = t.schema;
+                row.table = t.name;
+                row.column = c.name;
+                row.ordinal = c.ordinal;
+                row.hasDefault = c.hasDefault;
+                row.defaultText = c.defaultText;
+                row.type = c.type;
+                row.nullable = c.nullable;
+                hr = AddColumnsRow(rows, row);
                 if (FAILED(hr))
                     return hr;
             }

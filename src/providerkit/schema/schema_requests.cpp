@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "connection_string.h"
+#include "schema/column_facts.h"
 #include "provider_errors.h"
 
 namespace vorn::provider::schema {
@@ -168,6 +169,49 @@ bool Meets(const Restriction& r, const std::wstring& value, bool isNull) {
     if (isNull)
         return false;
     return SameKey(value, r.text);
+}
+
+HRESULT AddColumnsRow(SchemaRowsetBuilder& rows, const ColumnsRow& c) {
+    const ColumnFacts f = DescribeColumn(c.type, c.nullable);
+    rows.Null();
+    rows.TextOrNull(c.schema);
+    rows.Text(c.table);
+    rows.Text(c.column);
+    rows.Null();  // COLUMN_GUID
+    rows.Null();  // COLUMN_PROPID
+    rows.Integer(c.ordinal);
+    rows.Bool(c.hasDefault);
+    if (c.hasDefault && !c.defaultIsNull)
+        rows.Text(c.defaultText);
+    else
+        rows.Null();
+    rows.Integer(f.flags);
+    rows.Bool(c.nullable);
+    rows.Integer(c.type.type);
+    rows.Null();  // TYPE_GUID
+    if (f.hasLength) {
+        rows.Integer(f.maxLength);
+        rows.Integer(f.octetLength);
+    } else {
+        rows.Null();
+        rows.Null();
+    }
+    if (f.hasPrecision)
+        rows.Integer(f.precision);
+    else
+        rows.Null();
+    if (f.hasScale)
+        rows.Integer(f.scale);
+    else
+        rows.Null();
+    if (f.hasDatetimePrecision)
+        rows.Integer(f.datetimePrecision);
+    else
+        rows.Null();
+    for (int i = 0; i < 9; ++i)
+        rows.Null();  // character set, collation and domain
+    rows.Null();      // DESCRIPTION
+    return rows.EndRow();
 }
 
 HRESULT ReadSchemaRequest(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,

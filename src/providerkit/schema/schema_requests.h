@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "rowset/column_type.h"
 #include "rowset/rowset_properties.h"
 #include "schema/schema_rowset_builder.h"
 #include "vornoledb/platform/oledb.h"
@@ -67,6 +68,23 @@ HRESULT ReadSchemaRequest(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestr
 
 // Whether a text value (NULL when isNull) meets a restriction.
 bool Meets(const Restriction& r, const std::wstring& value, bool isNull = false);
+
+// One column of a table as a row of the COLUMNS rowset.
+struct ColumnsRow {
+    std::wstring schema;  // empty: NULL
+    std::wstring table;
+    std::wstring column;
+    long long ordinal = 0;
+    bool hasDefault = false;
+    std::wstring defaultText;  // when hasDefault; empty with hasDefault is the empty text
+    bool defaultIsNull = false;  // a default that is there but has no text (an identity's)
+    ColumnType type;
+    bool nullable = true;
+};
+
+// Adds the row to a builder of kColumnsColumns: flags, lengths, precision and scale worked
+// out from the column's type (column_facts.h).
+HRESULT AddColumnsRow(SchemaRowsetBuilder& rows, const ColumnsRow& column);
 
 // IDBSchemaRowset::GetSchemas: TABLES, COLUMNS and INDEXES with every restriction.
 HRESULT GetSupportedSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport);
