@@ -3,9 +3,10 @@
 //  1. a result of ROWS rows with every field read through VornOleDbCommand::FieldAsString,
 //     against libpq in single-row mode with PQgetvalue turned into std::wstring;
 //  2. FetchLast on LAST_ROWS rows, its peak memory measured in a child process;
-//  3. vornsql copy of a SQLite table of ROWS rows into the server, in rows per second,
+//  3. vornsql copy of a SQLite table of COPY_ROWS rows into the server, in rows per second,
 //     beside psql's \copy of the same rows as CSV.
-//   postgres [ROWS] [LAST_ROWS]     (defaults 1000000 and 10000000; 0 skips a part)
+//   postgres [ROWS] [LAST_ROWS] [COPY_ROWS]   (defaults 1000000, 10000000 and ROWS; 0 skips
+//                                              a part)
 // Each scan runs three times and the fastest run of each side is compared.
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -236,6 +237,7 @@ bool CopyComparison(PGconn* conn, const std::string& oledb, long rows) {
 int main(int argc, char** argv) {
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
     const long lastRows = argc > 2 ? std::atol(argv[2]) : 10000000;
+    const long copyRows = argc > 3 ? std::atol(argv[3]) : rows;
     const char* server = std::getenv("VORNOLEDB_PG_TEST");
     if (!server || !*server) {
         std::fprintf(stderr, "postgres: set VORNOLEDB_PG_TEST (eval \"$(bash "
@@ -279,7 +281,7 @@ int main(int argc, char** argv) {
     }
     if (lastRows > 0 && !MeasureFetchLast(init, lastRows))
         ++failures;
-    if (rows > 0 && !CopyComparison(conn, server, rows))
+    if (copyRows > 0 && !CopyComparison(conn, server, copyRows))
         ++failures;
     PQfinish(conn);
     return failures ? 1 : 0;

@@ -139,13 +139,15 @@ HRESULT ExecutePgText(const std::shared_ptr<PgConnection>& conn, const std::wstr
     // Whatever another rowset still has to read comes first: the connection carries one
     // query at a time.
     conn->DrainResults();
+    const bool wantRowset = ppRowset && riid != GUID_NULL;
+    if (wantRowset && CursorCanCarry(sql))
+        return CreatePgCursorRowset(conn, sql, text, properties, creator, riid, ppRowset);
     const std::wstring context = L"Running " + provider::QuotedStatement(text);
     PGconn* h = conn->Handle();
     const bool cancellable = OnlyReads(sql) && !conn->InTransaction();
     if (!PQsendQuery(h, sql.c_str()))
         return conn->Post(nullptr, IID_ICommand, context);
     PQsetSingleRowMode(h);
-    const bool wantRowset = ppRowset && riid != GUID_NULL;
     DBROWCOUNT affected = -1;
     std::unique_ptr<ErrorRecord> failure;
     PgResult failed;  // the failing result, described once the query has ended

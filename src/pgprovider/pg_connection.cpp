@@ -3,6 +3,8 @@
 
 #include <libpq-fe.h>
 
+#include <cstdlib>
+
 #include "provider_errors.h"
 #include "vornoledb/platform/text.h"
 
@@ -141,7 +143,7 @@ bool PgConnection::Alive() const {
 }
 
 ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid,
-                                             const std::wstring& context) const {
+                                   const std::wstring& context, long positionShift) const {
     provider::ErrorSourceScope scope(kPgErrorSource);
     std::wstring message;
     std::wstring state;
@@ -153,8 +155,11 @@ ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid,
             message += L" (" + Scrub(d) + L")";
         if (const char* s = PQresultErrorField(result, PG_DIAG_SQLSTATE))
             state = Utf8ToWide(s);
-        if (const char* p = PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION))
-            position = Utf8ToWide(p);
+        if (const char* p = PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION)) {
+            const long at = std::strtol(p, nullptr, 10) - positionShift;
+            if (at > 0)
+                position = std::to_wstring(at);
+        }
         if (message.empty())
             message = Trimmed(Scrub(PQresultErrorMessage(result)));
     }

@@ -93,8 +93,10 @@ class PgConnection : public provider::OpenResults {
     // The record of a failed result (or of the connection when result is null): the
     // server's message, SQLSTATE and position, with context before it. A broken
     // connection says so and names the server.
-    ErrorRecord RecordOf(const PGresult* result, REFIID iid,
-                                   const std::wstring& context) const;
+    // positionShift is taken off the server's position: the length of text the provider
+    // put before the host's statement (a DECLARE ... CURSOR FOR).
+    ErrorRecord RecordOf(const PGresult* result, REFIID iid, const std::wstring& context,
+                         long positionShift = 0) const;
     HRESULT Post(const PGresult* result, REFIID iid, const std::wstring& context) const;
 
     // Text from libpq or the server with the password taken out, should it ever appear.
@@ -106,8 +108,8 @@ class PgConnection : public provider::OpenResults {
     // Whether a transaction is open on the server (begun by the session or by SQL).
     bool InTransaction() const;
 
-    // Whether a rowset is reading its rows in single-row mode right now.
-    bool streaming = false;
+    // A name for a new cursor of this connection.
+    std::string NextCursorName() { return "vornoledb_cursor_" + std::to_string(++cursors_); }
 
   private:
     PgConnection(PGconn* conn, PgTarget target) : conn_(conn), target_(std::move(target)) {}
@@ -115,6 +117,7 @@ class PgConnection : public provider::OpenResults {
     PGconn* conn_;
     PgTarget target_;
     mutable bool broken_ = false;  // a call found the connection lost
+    unsigned long cursors_ = 0;
 };
 
 }  // namespace vorn::pgprovider

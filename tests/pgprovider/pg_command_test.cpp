@@ -156,17 +156,39 @@ TEST_F(PgCommandTest, ServerErrorsCarryMessageStateAndPosition) {
     EXPECT_NE(text.find(L"character 15"), std::wstring::npos) << WideToUtf8(text);
 
     // A failure part way through the rows surfaces on the move that reaches it: the move
-    // ends the rows, and the error text says why.
-    VornOleDbCommand d;
-    d.SetConnection(&connection);
-    d.SetCommandText(L"SELECT 10 / (3 - n) FROM generate_series(1, 3) AS n");
-    ASSERT_EQ(d.Execute(), VornOleDbCommand::dbOK) << WideToUtf8(d.GetErrorText());
-    EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbOK);
-    EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbOK);
-    EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbFalse);
-    EXPECT_NE(d.GetErrorText().find(L"division by zero"), std::wstring::npos)
-        << WideToUtf8(d.GetErrorText());
-    d.Close();
+    // ends the rows, and the error text says why. A query is read through a cursor a
+    // thousand rows at a time, so the failure shows with the batch that holds it.
+    {
+        VornOleDbCommand d;
+        d.SetConnection(&connection);
+        d.SetCommandText(L"SELECT 10 / (1500 - n) FROM generate_series(1, 2000) AS n");
+        ASSERT_EQ(d.Execute(), VornOleDbCommand::dbOK) << WideToUtf8(d.GetErrorText());
+        int rows = 0;
+        while (d.FetchNext() == VornOleDbCommand::dbOK)
+            ++rows;
+        EXPECT_EQ(rows, 1000);
+        EXPECT_NE(d.GetErrorText().find(L"division by zero"), std::wstring::npos)
+            << WideToUtf8(d.GetErrorText());
+        EXPECT_NE(d.GetErrorText().find(L"22012"), std::wstring::npos);
+    }
+    // Several statements in one text are read in single-row mode, a row at a time.
+    {
+        VornOleDbCommand d;
+        d.SetConnection(&connection);
+        d.SetCommandText(L"SET LOCAL work_mem = '4MB'; SELECT 10 / (3 - n) FROM generate_series(1, 3) AS n");
+        ASSERT_EQ(d.Execute(), VornOleDbCommand::dbOK) << WideToUtf8(d.GetErrorText());
+        EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbOK);
+        EXPECT_EQ(d.FieldAsLong(1), 5);
+        EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbOK);
+        EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbFalse);
+        EXPECT_NE(d.GetErrorText().find(L"division by zero"), std::wstring::npos)
+            << WideToUtf8(d.GetErrorText());
+    }
+    // A syntax error is placed in the host's statement, whatever the provider wraps it in.
+    c.SetCommandText(L"SELECT 1 FROM generate_series(1, 3) AS n WHERE n >");
+    EXPECT_EQ(c.Execute(), VornOleDbCommand::dbError);
+    EXPECT_NE(c.GetErrorText().find(L"at character 51"), std::wstring::npos)
+        << WideToUtf8(c.GetErrorText());
     // The connection is free for the next statement.
     EXPECT_EQ(PgQuery(connection, L"SELECT 'still here'"), L"still here");
 }
