@@ -167,9 +167,10 @@ bool MeasureFetchLast(const std::wstring& init, long rows) {
         std::fprintf(stderr, "the FetchLast child failed\n");
         return false;
     }
-    std::printf("FetchLast on %ld rows: %.1f s, peak resident memory %.1f MiB (%.1f MiB before "
-                "Execute)\n",
-                rows, seconds, peak / 1024.0, before / 1024.0);
+    std::printf(
+        "FetchLast on %ld rows: %.1f s, peak resident memory %.1f MiB (%.1f MiB before "
+        "Execute)\n",
+        rows, seconds, peak / 1024.0, before / 1024.0);
     return true;
 }
 
@@ -213,8 +214,9 @@ bool CopyComparison(PGconn* conn, const std::string& oledb, long rows) {
     const std::string csv = dir + "/items.csv";
     if (copySeconds < 0 ||
         TimeCommand("sqlite3 -csv '" + file + "' 'SELECT * FROM copy_items' > '" + csv + "'") < 0 ||
-        !Exec(conn, "CREATE TABLE copy_csv (id integer PRIMARY KEY, name varchar(40), price "
-                    "double precision, stamp timestamp, qty integer)"))
+        !Exec(conn,
+              "CREATE TABLE copy_csv (id integer PRIMARY KEY, name varchar(40), price "
+              "double precision, stamp timestamp, qty integer)"))
         return false;
     const char* psql = std::getenv("VORNOLEDB_PG_PSQL");
     const std::string conninfo = LibpqConninfo(oledb);
@@ -225,10 +227,11 @@ bool CopyComparison(PGconn* conn, const std::string& oledb, long rows) {
     std::system(("rm -rf '" + dir + "'").c_str());
     if (psqlSeconds < 0)
         return false;
-    std::printf("vornsql copy of %ld SQLite rows: %.1f s, %.0f rows/s; psql \\copy of the same "
-                "CSV: %.1f s, %.0f rows/s; ratio %.2f\n",
-                rows, copySeconds, rows / copySeconds, psqlSeconds, rows / psqlSeconds,
-                psqlSeconds / copySeconds);
+    std::printf(
+        "vornsql copy of %ld SQLite rows: %.1f s, %.0f rows/s; psql \\copy of the same "
+        "CSV: %.1f s, %.0f rows/s; ratio %.2f\n",
+        rows, copySeconds, rows / copySeconds, psqlSeconds, rows / psqlSeconds,
+        psqlSeconds / copySeconds);
     return true;
 }
 
@@ -240,8 +243,9 @@ int main(int argc, char** argv) {
     const long copyRows = argc > 3 ? std::atol(argv[3]) : rows;
     const char* server = std::getenv("VORNOLEDB_PG_TEST");
     if (!server || !*server) {
-        std::fprintf(stderr, "postgres: set VORNOLEDB_PG_TEST (eval \"$(bash "
-                             "scripts/pg-test-server.sh start)\")\n");
+        std::fprintf(stderr,
+                     "postgres: set VORNOLEDB_PG_TEST (eval \"$(bash "
+                     "scripts/pg-test-server.sh start)\")\n");
         return 2;
     }
     const std::wstring init = L"Provider=PostgreSQL;" + Utf8ToWide(server);
@@ -254,12 +258,14 @@ int main(int argc, char** argv) {
     if (rows > 0) {
         const bool made =
             Exec(conn, "DROP TABLE IF EXISTS bench_items") &&
-            Exec(conn, "CREATE TABLE bench_items (id integer, name text, price numeric(12,2), "
-                       "stamp timestamp, qty integer)") &&
-            Exec(conn, "INSERT INTO bench_items SELECT i, 'item name ' || lpad(i::text, 10, '0'), "
-                       "(i % 100000) * 0.01, timestamp '2024-01-01' + i * interval '7 seconds', "
-                       "i % 1000 FROM generate_series(1, " +
-                           std::to_string(rows) + ") AS i");
+            Exec(conn,
+                 "CREATE TABLE bench_items (id integer, name text, price numeric(12,2), "
+                 "stamp timestamp, qty integer)") &&
+            Exec(conn,
+                 "INSERT INTO bench_items SELECT i, 'item name ' || lpad(i::text, 10, '0'), "
+                 "(i % 100000) * 0.01, timestamp '2024-01-01' + i * interval '7 seconds', "
+                 "i % 1000 FROM generate_series(1, " +
+                     std::to_string(rows) + ") AS i");
         if (!made)
             return 1;
         double best = 1e9, baseline = 1e9;
@@ -273,8 +279,9 @@ int main(int argc, char** argv) {
         }
         std::printf("%ld rows, 5 fields each, every field read as text\n", rows);
         std::printf("  VornOleDbCommand::FieldAsString: %.3f s (%.0f rows/s)\n", best, rows / best);
-        std::printf("  libpq single-row mode + PQgetvalue into std::wstring: %.3f s (%.0f rows/s)\n",
-                    baseline, rows / baseline);
+        std::printf(
+            "  libpq single-row mode + PQgetvalue into std::wstring: %.3f s (%.0f rows/s)\n",
+            baseline, rows / baseline);
         std::printf("  ratio (libpq time / library time): %.2f (target at least 0.70)\n",
                     baseline / best);
         Exec(conn, "DROP TABLE bench_items");

@@ -120,8 +120,8 @@ bool OnlyReads(const std::string& sql) {
 }  // namespace
 
 HRESULT ExecutePgText(const std::shared_ptr<PgConnection>& conn, const std::wstring& text,
-                      const provider::RowsetProperties& properties, IUnknown* creator,
-                      REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
+                      const provider::RowsetProperties& properties, IUnknown* creator, REFIID riid,
+                      DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
     provider::ErrorSourceScope scope(kPgErrorSource);
     const std::string sql = WideToUtf8(text);
     {
@@ -182,7 +182,8 @@ HRESULT ExecutePgText(const std::shared_ptr<PgConnection>& conn, const std::wstr
         failed = PgResult(r);
     }
     if (failed)
-        failure = std::make_unique<ErrorRecord>(conn->RecordOf(failed.Get(), IID_ICommand, context));
+        failure =
+            std::make_unique<ErrorRecord>(conn->RecordOf(failed.Get(), IID_ICommand, context));
     if (!failure && PQstatus(h) != CONNECTION_OK)
         failure = std::make_unique<ErrorRecord>(conn->RecordOf(nullptr, IID_ICommand, context));
     if (failure)

@@ -18,7 +18,7 @@ HRESULT CreatePgCommand(const std::shared_ptr<PgConnection>& conn, IUnknown* ses
 // rows as a rowset answering riid (when ppRowset and riid ask for one), the rows changed by
 // the others in *pcRowsAffected. creator is the rowset's creator.
 HRESULT ExecutePgText(const std::shared_ptr<PgConnection>& conn, const std::wstring& text,
-                      const provider::RowsetProperties& properties, IUnknown* creator,
-                      REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset);
+                      const provider::RowsetProperties& properties, IUnknown* creator, REFIID riid,
+                      DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset);
 
 }  // namespace vorn::pgprovider

@@ -29,9 +29,8 @@ std::wstring Trimmed(std::wstring s) {
 std::wstring PgTarget::Describe() const {
     std::wstring text = L"host '" + Utf8ToWide(host.empty() ? "localhost" : host) + L"'";
     text += L", port " + Utf8ToWide(port.empty() ? "5432" : port);
-    text += L", database '" + Utf8ToWide(database.empty() ? (user.empty() ? "(default)" : user)
-                                                          : database) +
-            L"'";
+    text += L", database '" +
+            Utf8ToWide(database.empty() ? (user.empty() ? "(default)" : user) : database) + L"'";
     return text;
 }
 
@@ -72,8 +71,7 @@ bool PgResult::IsNull(int row, int column) const {
     return !r_ || PQgetisnull(r_, row, column);
 }
 
-HRESULT PgConnection::Open(const PgTarget& target, REFIID iid,
-                           std::shared_ptr<PgConnection>* out) {
+HRESULT PgConnection::Open(const PgTarget& target, REFIID iid, std::shared_ptr<PgConnection>* out) {
     provider::ErrorSourceScope scope(kPgErrorSource);
     std::vector<const char*> keys;
     std::vector<const char*> values;
@@ -108,18 +106,17 @@ HRESULT PgConnection::Open(const PgTarget& target, REFIID iid,
         record.hasSqlInfo = true;
         // 28P01 (invalid password) and 28000 are the server's; a connection that never
         // reached a server is 08001.
-        record.sqlState = why.find(L"password authentication failed") != std::wstring::npos
-                              ? L"28P01"
-                              : L"08001";
+        record.sqlState =
+            why.find(L"password authentication failed") != std::wstring::npos ? L"28P01" : L"08001";
         return PostError(record);
     }
     PQsetNoticeProcessor(conn, &DropNotice, nullptr);
     // Dates in the ISO form the value conversions read; numbers with every digit.
     PgResult setup(PQexec(conn, "SET DateStyle TO ISO, YMD; SET extra_float_digits TO 3"));
     if (!setup.Ok())
-        return c->Post(setup.Get(), iid,
-                       L"could not prepare the session on the PostgreSQL server at " +
-                           target.Describe());
+        return c->Post(
+            setup.Get(), iid,
+            L"could not prepare the session on the PostgreSQL server at " + target.Describe());
     *out = std::move(c);
     return S_OK;
 }
@@ -142,8 +139,8 @@ bool PgConnection::Alive() const {
     return !broken_ && PQstatus(conn_) == CONNECTION_OK;
 }
 
-ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid,
-                                   const std::wstring& context, long positionShift) const {
+ErrorRecord PgConnection::RecordOf(const PGresult* result, REFIID iid, const std::wstring& context,
+                                   long positionShift) const {
     provider::ErrorSourceScope scope(kPgErrorSource);
     std::wstring message;
     std::wstring state;

@@ -81,8 +81,7 @@ class PgConnection : public provider::OpenResults {
 
     // Runs SQL (open results drained first) and gives its last result; a failure posts a
     // record ("context: server message") and gives a null result.
-    PgResult Run(const std::string& sql, REFIID iid, const std::wstring& context,
-                 HRESULT* hr);
+    PgResult Run(const std::string& sql, REFIID iid, const std::wstring& context, HRESULT* hr);
 
     // Whether the connection still stands: false once a call found it broken (the server
     // stopped or closed it). The call that finds it fails with a record saying so; the

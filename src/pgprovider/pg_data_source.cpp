@@ -50,7 +50,7 @@ DBPROPSTATUS PgDataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* v
         switch (id) {
             case DBPROP_CONNECTIONSTATUS:
                 value->vt = VT_I4;
-                value->lVal = !conn_                ? DBPROPVAL_CS_UNINITIALIZED
+                value->lVal = !conn_           ? DBPROPVAL_CS_UNINITIALIZED
                               : conn_->Alive() ? DBPROPVAL_CS_INITIALIZED
                                                : DBPROPVAL_CS_COMMUNICATIONFAILURE;
                 return DBPROPSTATUS_OK;
@@ -71,14 +71,14 @@ DBPROPSTATUS PgDataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* v
                 std::wstring host = Utf8ToWide(PQhost(conn_->Handle()));
                 if (host.find(L':') != std::wstring::npos)
                     host = L"[" + host + L"]";
-                provider::SetPropertyText(value, L"postgresql://" + host + L":" + Utf8ToWide(PQport(conn_->Handle())) +
-                                   L"/" + Utf8ToWide(PQdb(conn_->Handle())));
+                provider::SetPropertyText(value, L"postgresql://" + host + L":" +
+                                                     Utf8ToWide(PQport(conn_->Handle())) + L"/" +
+                                                     Utf8ToWide(PQdb(conn_->Handle())));
                 return DBPROPSTATUS_OK;
             }
             case DBPROP_DATASOURCEREADONLY:
                 value->vt = VT_BOOL;
-                value->boolVal =
-                    init_.ReadOnlyMode() ? VARIANT_TRUE : VARIANT_FALSE;
+                value->boolVal = init_.ReadOnlyMode() ? VARIANT_TRUE : VARIANT_FALSE;
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSNAME:
                 provider::SetPropertyText(value, L"PostgreSQL");
@@ -151,9 +151,9 @@ HRESULT PgDataSource::Target(REFIID iid, PgTarget* target) const {
     }
     for (char c : target->port)
         if (c < '0' || c > '9')
-            return PostProviderError(E_INVALIDARG, iid,
-                                     L"the port of the data source " + Quoted(init_.dataSource) +
-                                         L" is not a number");
+            return PostProviderError(
+                E_INVALIDARG, iid,
+                L"the port of the data source " + Quoted(init_.dataSource) + L" is not a number");
     target->database = WideToUtf8(init_.catalog);
     target->user = WideToUtf8(init_.userId);
     target->password = WideToUtf8(init_.password);
@@ -185,9 +185,9 @@ HRESULT PgDataSource::Target(REFIID iid, PgTarget* target) const {
 
 HRESULT PgDataSource::InitializeLocked(REFIID iid) {
     if (conn_)
-        return PostProviderError(DB_E_ALREADYINITIALIZED, iid,
-                                 L"the data source at " + conn_->Target().Describe() +
-                                     L" is initialized already");
+        return PostProviderError(
+            DB_E_ALREADYINITIALIZED, iid,
+            L"the data source at " + conn_->Target().Describe() + L" is initialized already");
     PgTarget target;
     HRESULT hr = Target(iid, &target);
     if (FAILED(hr))
@@ -247,7 +247,8 @@ HRESULT PgDataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown**
     return S_OK;
 }
 
-HRESULT PgDataSource::CreateDataSource(ULONG, DBPROPSET[], IUnknown*, REFIID, IUnknown** ppDBSession) {
+HRESULT PgDataSource::CreateDataSource(ULONG, DBPROPSET[], IUnknown*, REFIID,
+                                       IUnknown** ppDBSession) {
     provider::ErrorSourceScope scope(kPgErrorSource);
     if (ppDBSession)
         *ppDBSession = nullptr;

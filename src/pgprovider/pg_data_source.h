@@ -45,7 +45,6 @@ class PgDataSource final
     PgDataSource() = default;
     ~PgDataSource() override = default;
 
-
     HRESULT InitializeLocked(REFIID iid);
     HRESULT Target(REFIID iid, PgTarget* target) const;
     DBPROPSTATUS ReadProperty(const GUID& set, DBPROPID id, VARIANT* value) const;

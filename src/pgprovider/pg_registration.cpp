@@ -10,8 +10,7 @@ std::vector<std::pair<CLSID, ClassFactoryFunction>> BuiltinClasses() {
 }
 
 std::vector<std::pair<std::wstring, CLSID>> ProviderNames() {
-    return {{L"PostgreSQL", CLSID_PostgreSQLProvider},
-            {L"PostgreSQL.1", CLSID_PostgreSQLProvider}};
+    return {{L"PostgreSQL", CLSID_PostgreSQLProvider}, {L"PostgreSQL.1", CLSID_PostgreSQLProvider}};
 }
 
 }  // namespace vorn::pgprovider

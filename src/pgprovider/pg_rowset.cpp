@@ -39,8 +39,7 @@ class PgResultSource : public provider::RowSource {
             // Text that no table column holds (an expression, a literal) is unsized text as
             // the embedded provider gives it for expressions: bound in the row, cut with
             // DBSTATUS_S_TRUNCATED past kUnsizedTextChars. Text columns of tables are long.
-            if (PQftable(first, i) == InvalidOid && c.type.IsLong() &&
-                c.type.type == DBTYPE_WSTR) {
+            if (PQftable(first, i) == InvalidOid && c.type.IsLong() && c.type.type == DBTYPE_WSTR) {
                 c.type.size = provider::kUnsizedTextChars;
                 c.type.flags = 0;
             }
@@ -327,8 +326,8 @@ bool CursorCanCarry(const std::string& sql) {
             i = close == std::string::npos ? sql.size() : close + 2;
         } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
             size_t j = i;
-            while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) ||
-                                      sql[j] == '_'))
+            while (j < sql.size() &&
+                   (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_'))
                 ++j;
             // SELECT ... INTO makes a table: no cursor can carry it.
             if (j - i == 4 && strncasecmp(sql.c_str() + i, "into", 4) == 0)
@@ -380,8 +379,8 @@ HRESULT CreatePgCursorRowset(const std::shared_ptr<PgConnection>& conn, const st
         undo();
         return PostError(record);
     }
-    PGresult* first = PQexec(h, ("FETCH FORWARD " + std::to_string(kCursorBatch) + " FROM " +
-                                 cursor).c_str());
+    PGresult* first =
+        PQexec(h, ("FETCH FORWARD " + std::to_string(kCursorBatch) + " FROM " + cursor).c_str());
     if (PQresultStatus(first) != PGRES_TUPLES_OK) {
         ErrorRecord record = conn->RecordOf(first, IID_ICommand, context);
         PQclear(first);

@@ -188,7 +188,7 @@ class PgSchemaRequest {
             rows.Null();  // FILL_FACTOR
             rows.Null();  // INITIAL_SIZE
             rows.Integer(primary || IsTrue(result, i, 10) ? schema::kNullsRefused
-                                                           : schema::kNullsAllowed);
+                                                          : schema::kNullsAllowed);
             rows.Bool(false);  // SORT_BOOKMARKS
             rows.Bool(true);   // AUTO_UPDATE
             rows.Integer(schema::kNullsSortHigh);
@@ -241,8 +241,8 @@ std::string QuoteLiteral(const std::string& text) {
     return out + "'";
 }
 
-HRESULT FindPgTable(const std::shared_ptr<PgConnection>& conn, const std::wstring& name,
-                    REFIID iid, std::string* schemaName, std::string* table, bool* found) {
+HRESULT FindPgTable(const std::shared_ptr<PgConnection>& conn, const std::wstring& name, REFIID iid,
+                    std::string* schemaName, std::string* table, bool* found) {
     *found = false;
     const std::string utf8 = WideToUtf8(name);
     // Exact names first, then tables the search path shows, then by schema name.
@@ -330,13 +330,14 @@ HRESULT GetPgTableDefinition(const std::shared_ptr<PgConnection>& conn, DBID* pT
     }
     // Identity columns (GENERATED ... AS IDENTITY) and serial columns alike own a sequence,
     // whose start and increment are the column's seed and increment.
-    const std::string qualified = QuoteLiteral(QuoteIdentifier(schemaName) + "." +
-                                               QuoteIdentifier(table));
+    const std::string qualified =
+        QuoteLiteral(QuoteIdentifier(schemaName) + "." + QuoteIdentifier(table));
     const std::string sql =
         "SELECT a.attname, a.atttypid, a.atttypmod, a.attnotnull, s.seqstart, s.seqincrement "
         "FROM pg_attribute a LEFT JOIN pg_sequence s ON s.seqrelid = "
-        "pg_get_serial_sequence(" + qualified + ", a.attname)::regclass WHERE a.attrelid = " +
-        qualified + "::regclass AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
+        "pg_get_serial_sequence(" +
+        qualified + ", a.attname)::regclass WHERE a.attrelid = " + qualified +
+        "::regclass AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
     PgResult result = conn->Run(sql, IID_ITableCreation,
                                 L"could not read the definition of the table " + Quoted(name), &hr);
     if (FAILED(hr))

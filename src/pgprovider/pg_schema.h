@@ -27,8 +27,8 @@ HRESULT GetPgTableDefinition(const std::shared_ptr<PgConnection>& conn, DBID* pT
 // The table a host's name stands for: the exact name when a table has it, else the one
 // table whose name matches without regard to letter case. Gives the schema and name as the
 // server keeps them; found is false when there is none. Posts a record on failure.
-HRESULT FindPgTable(const std::shared_ptr<PgConnection>& conn, const std::wstring& name,
-                    REFIID iid, std::string* schema, std::string* table, bool* found);
+HRESULT FindPgTable(const std::shared_ptr<PgConnection>& conn, const std::wstring& name, REFIID iid,
+                    std::string* schema, std::string* table, bool* found);
 
 // A literal of the server: text between single quotes, inner quotes doubled (the server's
 // standard_conforming_strings keep backslashes as they are).

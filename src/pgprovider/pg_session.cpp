@@ -99,7 +99,8 @@ HRESULT PgSession::OpenRowset(IUnknown* pUnkOuter, DBID* pTableID, DBID* pIndexI
     if (pUnkOuter)
         return PostProviderError(CLASS_E_NOAGGREGATION, IID_IOpenRowset,
                                  L"rowsets cannot be aggregated");
-    const std::string sql = "SELECT * FROM " + QuoteIdentifier(schema) + "." + QuoteIdentifier(table);
+    const std::string sql =
+        "SELECT * FROM " + QuoteIdentifier(schema) + "." + QuoteIdentifier(table);
     hr = ExecutePgText(conn_, Utf8ToWide(sql), properties, static_cast<IOpenRowset*>(this), riid,
                        nullptr, ppRowset);
     if (FAILED(hr))
@@ -168,8 +169,8 @@ HRESULT PgSession::EndTransaction(const char* sql, BOOL fRetaining, REFIID iid,
                                  std::wstring(L"there is no transaction to ") + what +
                                      L" on the database at " + conn_->Target().Describe());
     HRESULT hr = S_OK;
-    PgResult result = conn_->Run(sql, iid, std::wstring(L"could not ") + what + L" the transaction",
-                                 &hr);
+    PgResult result =
+        conn_->Run(sql, iid, std::wstring(L"could not ") + what + L" the transaction", &hr);
     if (FAILED(hr))
         return hr;
     // COMMIT of a transaction that failed part way rolls it back, and says so.

@@ -11,7 +11,7 @@
 namespace vorn::pgprovider {
 
 class PgSession final : public ComObject<IOpenRowset, IDBCreateCommand, ITransactionLocal,
-                                        IDBSchemaRowset, ITableCreation> {
+                                         IDBSchemaRowset, ITableCreation> {
   public:
     static ComPtr<PgSession> Create(IUnknown* dataSource, std::atomic<int>* liveSessions,
                                     std::shared_ptr<PgConnection> conn);
@@ -37,8 +37,7 @@ class PgSession final : public ComObject<IOpenRowset, IDBCreateCommand, ITransac
     HRESULT GetRowset(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,
                       const VARIANT rgRestrictions[], REFIID riid, ULONG cPropertySets,
                       DBPROPSET rgPropertySets[], IUnknown** ppRowset) override;
-    HRESULT GetSchemas(ULONG* pcSchemas, GUID** prgSchemas,
-                       ULONG** prgRestrictionSupport) override;
+    HRESULT GetSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport) override;
     HRESULT GetTableDefinition(DBID* pTableID, DBORDINAL* pcColumnDescs,
                                DBCOLUMNDESC* prgColumnDescs[], ULONG* pcPropertySets,
                                DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,

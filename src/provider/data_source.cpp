@@ -105,7 +105,8 @@ HRESULT DataSource::GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPro
                                   ULONG* pcPropertySets, DBPROPSET** prgPropertySets) {
     std::lock_guard<std::mutex> lock(mutex_);
     return GetDataSourceProperties(
-        cPropertyIDSets, rgPropertyIDSets, DataSourceCatalog(db_ != nullptr, CatalogProperty::Refused),
+        cPropertyIDSets, rgPropertyIDSets,
+        DataSourceCatalog(db_ != nullptr, CatalogProperty::Refused),
         [this](const GUID& set, DBPROPID id, VARIANT* value) {
             return ReadProperty(set, id, value);
         },
@@ -220,8 +221,8 @@ HRESULT DataSource::InitializeLocked(REFIID iid) {
     }
     switch (kind.kind) {
         case StoreKind::SQLite:
-            hr = SqliteDatabase::OpenHeld(init_.dataSource, std::move(hold), init_.ReadOnlyMode(), iid,
-                                          &db);
+            hr = SqliteDatabase::OpenHeld(init_.dataSource, std::move(hold), init_.ReadOnlyMode(),
+                                          iid, &db);
             if (FAILED(hr))
                 return hr;
             db_ = std::move(db);

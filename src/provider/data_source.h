@@ -53,7 +53,6 @@ class DataSource final : public ComObject<IDBInitialize, IDBProperties, IDBCreat
     DataSource() = default;
     ~DataSource() override = default;
 
-
     HRESULT InitializeLocked(REFIID iid);
     HRESULT SetPropertiesLocked(ULONG cPropertySets, DBPROPSET rgPropertySets[], REFIID iid);
     HRESULT CreateSessionLocked(REFIID riid, IUnknown** ppDBSession);

@@ -12,8 +12,8 @@ class DataInitialize final : public ComObject<IDataInitialize> {
 
     // Parses the connection string, creates the provider that Provider= names and sets the
     // initialisation properties from the string's keys: Data Source, Mode, Extended
-    // Properties, User ID, Password, Location, Prompt, Initial Catalog. Other keys (Jet OLEDB:*, Persist
-    // Security Info ...) are accepted and ignored. When *ppDataSource is a data source on
+    // Properties, User ID, Password, Location, Prompt, Initial Catalog. Other keys (Jet OLEDB:*,
+    // Persist Security Info ...) are accepted and ignored. When *ppDataSource is a data source on
     // entry, the properties are set on it instead and no provider is created. The data
     // source comes back uninitialized. Initial Catalog (the database on a server) is set as
     // an optional property: a provider without catalogs ignores it.

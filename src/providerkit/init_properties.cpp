@@ -47,9 +47,10 @@ void SetPropertyText(VARIANT* value, const std::wstring& text) {
 }
 
 std::vector<DBPROPID> InitPropertyIds(CatalogProperty catalog) {
-    std::vector<DBPROPID> ids = {DBPROP_INIT_DATASOURCE, DBPROP_INIT_MODE,     DBPROP_INIT_PROMPT,
-                                 DBPROP_INIT_PROVIDERSTRING, DBPROP_AUTH_USERID,
-                                 DBPROP_AUTH_PASSWORD,   DBPROP_INIT_LOCATION};
+    std::vector<DBPROPID> ids = {DBPROP_INIT_DATASOURCE, DBPROP_INIT_MODE,
+                                 DBPROP_INIT_PROMPT,     DBPROP_INIT_PROVIDERSTRING,
+                                 DBPROP_AUTH_USERID,     DBPROP_AUTH_PASSWORD,
+                                 DBPROP_INIT_LOCATION};
     if (catalog == CatalogProperty::Kept)
         ids.push_back(DBPROP_INIT_CATALOG);
     return ids;
@@ -126,7 +127,8 @@ DBPROPSTATUS WriteInitProperty(InitProperties* init, CatalogProperty catalog, bo
     }
 }
 
-const std::vector<PropertySetCatalog>& DataSourceCatalog(bool initialized, CatalogProperty catalog) {
+const std::vector<PropertySetCatalog>& DataSourceCatalog(bool initialized,
+                                                         CatalogProperty catalog) {
     const auto make = [](bool open, CatalogProperty c) {
         std::vector<PropertySetCatalog> sets = {{DBPROPSET_DBINIT, InitPropertyIds(c)}};
         if (!open) {
@@ -134,10 +136,10 @@ const std::vector<PropertySetCatalog>& DataSourceCatalog(bool initialized, Catal
                             {DBPROP_CONNECTIONSTATUS, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}});
             return sets;
         }
-        sets.push_back({DBPROPSET_DATASOURCEINFO,
-                        {DBPROP_CONNECTIONSTATUS, DBPROP_DATASOURCENAME, DBPROP_DATASOURCEREADONLY,
-                         DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME,
-                         DBPROP_PROVIDERVER}});
+        sets.push_back(
+            {DBPROPSET_DATASOURCEINFO,
+             {DBPROP_CONNECTIONSTATUS, DBPROP_DATASOURCENAME, DBPROP_DATASOURCEREADONLY,
+              DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}});
         sets.push_back({DBPROPSET_DATASOURCE, {DBPROP_CURRENTCATALOG}});
         return sets;
     };

@@ -175,7 +175,8 @@ TEST_F(PgCommandTest, ServerErrorsCarryMessageStateAndPosition) {
     {
         VornOleDbCommand d;
         d.SetConnection(&connection);
-        d.SetCommandText(L"SET LOCAL work_mem = '4MB'; SELECT 10 / (3 - n) FROM generate_series(1, 3) AS n");
+        d.SetCommandText(
+            L"SET LOCAL work_mem = '4MB'; SELECT 10 / (3 - n) FROM generate_series(1, 3) AS n");
         ASSERT_EQ(d.Execute(), VornOleDbCommand::dbOK) << WideToUtf8(d.GetErrorText());
         EXPECT_EQ(d.FetchNext(), VornOleDbCommand::dbOK);
         EXPECT_EQ(d.FieldAsLong(1), 5);
@@ -197,8 +198,9 @@ TEST_F(PgCommandTest, LongValuesReadWholeAndInPieces) {
     const std::wstring t = PgName(L"blobs");
     PgRun(connection, L"DROP TABLE IF EXISTS " + t);
     PgRun(connection, L"CREATE TABLE " + t + L"(id int, memo text, data bytea)");
-    PgRun(connection, L"INSERT INTO " + t +
-                          L" SELECT 1, repeat('abcdé', 40000), decode(repeat('00ff7f', 70000), 'hex')");
+    PgRun(connection,
+          L"INSERT INTO " + t +
+              L" SELECT 1, repeat('abcdé', 40000), decode(repeat('00ff7f', 70000), 'hex')");
     for (DBBLOBHANDLINGENUM mode : {DBBLOBHANDLING_DEFAULT, DBBLOBHANDLING_NOSTREAMS}) {
         VornOleDbCommand c;
         c.SetConnection(&connection);
@@ -225,8 +227,8 @@ TEST_F(PgCommandTest, TheStatementBuilderRoundTripsAwkwardText) {
     const std::wstring t = PgName(L"builder");
     PgRun(connection, L"DROP TABLE IF EXISTS " + t);
     PgRun(connection, L"CREATE TABLE " + t + L"(id int PRIMARY KEY, note varchar(200))");
-    const std::wstring awkward[] = {L"O'Brien", L"back\\slash\\", L"\\x41 and \\' too",
-                                    L"naïve 日本語 😀", L"two\nlines", L"100% _wild_"};
+    const std::wstring awkward[] = {L"O'Brien",        L"back\\slash\\", L"\\x41 and \\' too",
+                                    L"naïve 日本語 😀", L"two\nlines",    L"100% _wild_"};
     int id = 0;
     for (const std::wstring& value : awkward) {
         VornOleDbDDLCommand b;

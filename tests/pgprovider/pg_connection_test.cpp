@@ -52,6 +52,16 @@ TEST(PgConnectionTest, OpensAndDescribesTheServer) {
     EXPECT_EQ(v.OpenFromInitializationString(versioned, false), S_OK)
         << WideToUtf8(v.GetErrorText());
 
+    // Extended Properties carries further libpq keywords.
+    VornOleDbConnection named;
+    ASSERT_EQ(named.OpenFromInitializationString(
+                  PgConnectionString() +
+                      L";Extended Properties=\"application_name=vorn-tests;connect_timeout=5\";",
+                  false),
+              S_OK)
+        << WideToUtf8(named.GetErrorText());
+    EXPECT_EQ(PgQuery(named, L"SELECT current_setting('application_name')"), L"vorn-tests");
+
     // Mode=Read makes the session read-only on the server as well.
     VornOleDbConnection r;
     ASSERT_EQ(r.OpenFromInitializationString(PgConnectionString() + L";Mode=Read;", false), S_OK);
@@ -68,12 +78,10 @@ TEST(PgConnectionTest, RefusalsNameTheServerAndNeverThePassword) {
     VORN_REQUIRE_PG_SERVER();
     const std::wstring secret = L"Wr0ng'Secret;x";
     VornOleDbConnection c;
-    const std::wstring init =
-        WithKey(PgConnectionString(), L"Password", L"\"" + secret + L"\"");
+    const std::wstring init = WithKey(PgConnectionString(), L"Password", L"\"" + secret + L"\"");
     EXPECT_NE(c.OpenFromInitializationString(init, false), S_OK);
     const std::wstring text = c.GetErrorInfo(true);
-    EXPECT_NE(text.find(L"password authentication failed"), std::wstring::npos)
-        << WideToUtf8(text);
+    EXPECT_NE(text.find(L"password authentication failed"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_NE(text.find(L"127.0.0.1"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_NE(text.find(L"vorntest"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_EQ(text.find(L"Wr0ng"), std::wstring::npos) << WideToUtf8(text);
@@ -82,16 +90,17 @@ TEST(PgConnectionTest, RefusalsNameTheServerAndNeverThePassword) {
     // Nobody listens on port 1: the text names host, port and database.
     VornOleDbConnection none;
     const std::wstring nowhere = WithKey(PgConnectionString(), L"Data Source", L"127.0.0.1:1");
-    EXPECT_NE(
-        none.OpenFromInitializationString(nowhere + L"Extended Properties=\"connect_timeout=5\";", false),
-        S_OK);
+    EXPECT_NE(none.OpenFromInitializationString(
+                  nowhere + L"Extended Properties=\"connect_timeout=5\";", false),
+              S_OK);
     const std::wstring refused = none.GetErrorInfo(true);
     EXPECT_NE(refused.find(L"port 1,"), std::wstring::npos) << WideToUtf8(refused);
     EXPECT_EQ(refused.find(L"vorn-test-pw"), std::wstring::npos) << WideToUtf8(refused);
 
     // Database files are the embedded provider's: both are refused in words.
     VornOleDbErrorInfo errors;
-    EXPECT_TRUE(FAILED(VornOleDbConnection::CreateMdbFile(PgConnectionString(), L"/tmp/x.db", errors)));
+    EXPECT_TRUE(
+        FAILED(VornOleDbConnection::CreateMdbFile(PgConnectionString(), L"/tmp/x.db", errors)));
     EXPECT_NE(errors.GetErrorText().find(L"CREATE DATABASE"), std::wstring::npos)
         << WideToUtf8(errors.GetErrorText());
     VornOleDbConnection open;
@@ -131,7 +140,8 @@ TEST(PgConnectionTest, ARolledBackWriteIsNeverSeenByAnotherConnection) {
     dup.SetConnection(&a);
     dup.SetCommandText((L"INSERT INTO " + t + L" VALUES (2, 'duplicate')").c_str());
     EXPECT_EQ(dup.Execute(), VornOleDbCommand::dbError);
-    EXPECT_NE(dup.GetErrorText().find(L"23505"), std::wstring::npos) << WideToUtf8(dup.GetErrorText());
+    EXPECT_NE(dup.GetErrorText().find(L"23505"), std::wstring::npos)
+        << WideToUtf8(dup.GetErrorText());
     EXPECT_FALSE(a.Commit());
     EXPECT_NE(a.GetErrorText().find(L"rolled it back"), std::wstring::npos)
         << WideToUtf8(a.GetErrorText());

@@ -116,8 +116,8 @@ TEST_F(PgSchemaTest, IndexesNameKeysAndTheirColumnsInOrder) {
         indexes.GetColumnName(column);
         rows.push_back(index + L":" + column);
     }
-    const std::vector<std::wstring> expected = {orders + L"_cust:customer", orders + L"_cust:placed",
-                                                orders + L"_pkey:id"};
+    const std::vector<std::wstring> expected = {orders + L"_cust:customer",
+                                                orders + L"_cust:placed", orders + L"_pkey:id"};
     std::vector<std::wstring> sorted = rows;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, expected);

@@ -28,8 +28,8 @@ void PgRun(VornOleDbConnection& connection, const std::wstring& sql) {
     command.SetConnection(&connection);
     command.SetCommandText(sql.c_str());
     const VornOleDbCommand::dbStatus status = command.Execute();
-    EXPECT_EQ(status, VornOleDbCommand::dbOK) << WideToUtf8(sql) << ": "
-                                              << WideToUtf8(command.GetErrorText());
+    EXPECT_EQ(status, VornOleDbCommand::dbOK)
+        << WideToUtf8(sql) << ": " << WideToUtf8(command.GetErrorText());
 }
 
 std::wstring PgQuery(VornOleDbConnection& connection, const std::wstring& sql) {

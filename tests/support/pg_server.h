@@ -15,10 +15,10 @@ namespace vorn::test {
 std::wstring PgConnectionString();
 
 // Skips the current test (GTEST_SKIP) when no server is set.
-#define VORN_REQUIRE_PG_SERVER()                                                              \
-    do {                                                                                      \
-        if (::vorn::test::PgConnectionString().empty())                                       \
-            GTEST_SKIP() << "no PostgreSQL test server: set VORNOLEDB_PG_TEST (scripts/"      \
+#define VORN_REQUIRE_PG_SERVER()                                                               \
+    do {                                                                                       \
+        if (::vorn::test::PgConnectionString().empty())                                        \
+            GTEST_SKIP() << "no PostgreSQL test server: set VORNOLEDB_PG_TEST (scripts/"       \
                             "pg-test-server.sh start prints it; scripts/test.sh does it all)"; \
     } while (0)
 

@@ -37,8 +37,8 @@ std::string Lower(std::string s) {
 // since a server keeps names in lower case.
 std::string Rows(const std::vector<std::string>& source, const std::string& table) {
     std::vector<std::string> args = source;
-    args.insert(args.end(), {"--format", "csv", "export", "--query",
-                             "SELECT * FROM " + table + " ORDER BY 1"});
+    args.insert(args.end(),
+                {"--format", "csv", "export", "--query", "SELECT * FROM " + table + " ORDER BY 1"});
     const ProcessResult r = RunVornsql(args);
     EXPECT_EQ(0, r.status) << r.err;
     const size_t header = r.out.find('\n');
@@ -65,9 +65,9 @@ TEST_F(VornsqlCopyTest, TheSampleCopiesIntoANewDatabaseFileTableByTable) {
     EXPECT_TRUE(Contains(indexes.out, "PartNo,no")) << indexes.out;
     EXPECT_TRUE(Contains(indexes.out, "PartID,yes")) << indexes.out;
     const std::string highest = RunVornsql({target, "SELECT MAX(OrderID) FROM Orders"}).out;
-    const ProcessResult next = RunVornsql(
-        {target, "INSERT INTO Orders (OrderDate, Urgent) VALUES (#2025-01-01#, False)",
-         "SELECT MAX(OrderID) FROM Orders"});
+    const ProcessResult next =
+        RunVornsql({target, "INSERT INTO Orders (OrderDate, Urgent) VALUES (#2025-01-01#, False)",
+                    "SELECT MAX(OrderID) FROM Orders"});
     EXPECT_TRUE(Contains(highest, "1007")) << highest;
     EXPECT_TRUE(Contains(next.out, "1008")) << next.out << next.err;
 

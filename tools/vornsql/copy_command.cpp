@@ -66,7 +66,8 @@ long long CountRows(VornOleDbConnection& connection, const std::wstring& quotedN
     command.SetConnection(&connection);
     const std::wstring sql = L"SELECT COUNT(*) FROM " + quotedName;
     command.SetCommandText(sql.c_str());
-    if (command.Execute() != VornOleDbCommand::dbOK || command.FetchNext() != VornOleDbCommand::dbOK) {
+    if (command.Execute() != VornOleDbCommand::dbOK ||
+        command.FetchNext() != VornOleDbCommand::dbOK) {
         ReportFailure("could not count the rows of '" + WideToUtf8(table) + "' in " + where,
                       command, E_FAIL);
         return -1;
@@ -179,7 +180,8 @@ bool Copier::CopyRows(const CopyTable& table, long long expected, unsigned long 
 
 bool Copier::CopyOne(const CopyTable& table, unsigned long long* copied) {
     const std::string name = WideToUtf8(table.name);
-    const long long expected = CountRows(source_, SourceName(sourceDialect_, table.name), table.name, "the source");
+    const long long expected =
+        CountRows(source_, SourceName(sourceDialect_, table.name), table.name, "the source");
     if (expected < 0)
         return false;
     if (!target_.StartTransaction()) {
@@ -233,8 +235,8 @@ int CopyDatabase(const Options& options) {
             return 1;
         }
         VornOleDbErrorInfo errors;
-        const HRESULT hr = VornOleDbConnection::CreateMdbFile(
-            L"Provider=Microsoft.ACE.OLEDB.12.0;", Utf8ToWide(options.target), errors);
+        const HRESULT hr = VornOleDbConnection::CreateMdbFile(L"Provider=Microsoft.ACE.OLEDB.12.0;",
+                                                              Utf8ToWide(options.target), errors);
         if (hr != S_OK) {
             ReportFailure("could not create the database '" + options.target + "'", errors, hr);
             return 1;
@@ -288,13 +290,14 @@ int CopyDatabase(const Options& options) {
     // Row counts compared table by table, read back from the target.
     int status = 0;
     for (const auto& entry : done) {
-        const long long there = CountRows(target, TargetName(targetDialect, entry.first), entry.first, "the target");
+        const long long there =
+            CountRows(target, TargetName(targetDialect, entry.first), entry.first, "the target");
         if (there < 0)
             return 1;
         if (static_cast<unsigned long long>(there) != entry.second) {
-            ReportError("the table '" + WideToUtf8(entry.first) + "' has " +
-                        std::to_string(there) + " rows in the target where " +
-                        std::to_string(entry.second) + " were copied");
+            ReportError("the table '" + WideToUtf8(entry.first) + "' has " + std::to_string(there) +
+                        " rows in the target where " + std::to_string(entry.second) +
+                        " were copied");
             status = 1;
         } else if (!options.quiet) {
             std::printf("%s: %llu rows\n", WideToUtf8(entry.first).c_str(), entry.second);

@@ -15,8 +15,8 @@ namespace {
 
 // The INDEXES schema rowset's GUID, as OLE DB defines it (the library does not export its
 // constant).
-constexpr GUID kIndexesSchema = {0xc8b5221e, 0x5cf3, 0x11ce,
-                                 {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
+constexpr GUID kIndexesSchema = {
+    0xc8b5221e, 0x5cf3, 0x11ce, {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
 
 // The INDEXES rowset with the columns the library's index reader leaves out: primary key,
 // uniqueness, position and collation of each column.

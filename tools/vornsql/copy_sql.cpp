@@ -207,7 +207,8 @@ std::vector<std::wstring> CreateIndexSql(Dialect dialect, const CopyTable& table
         if (index.primaryKey || index.columns.empty())
             continue;
         std::wstring sql = index.unique ? L"CREATE UNIQUE INDEX " : L"CREATE INDEX ";
-        sql += IndexName(dialect, table, index) + L" ON " + TargetName(dialect, table.target) + L" (";
+        sql +=
+            IndexName(dialect, table, index) + L" ON " + TargetName(dialect, table.target) + L" (";
         for (size_t k = 0; k < index.columns.size(); ++k) {
             sql += (k ? L", " : L"") + TargetName(dialect, index.columns[k].name);
             if (index.columns[k].descending)
@@ -231,7 +232,8 @@ std::vector<std::wstring> ContinueIdentitySql(Dialect dialect, const CopyTable& 
         std::wstring tableText = Quoted(t);
         std::wstring columnText = Quoted(Lower(c.name));
         out.push_back(L"SELECT setval(pg_get_serial_sequence(" + tableText + L", " + columnText +
-                      L"), max(" + col + L")) FROM " + t + L" HAVING max(" + col + L") IS NOT NULL");
+                      L"), max(" + col + L")) FROM " + t + L" HAVING max(" + col +
+                      L") IS NOT NULL");
     }
     return out;
 }

@@ -79,8 +79,7 @@ class SqliteRowSource final : public RowSource {
     }
     ~SqliteRowSource() override { Close(); }
 
-    Fetched Fetch(RowStore& store, uint64_t wanted,
-                  std::unique_ptr<ErrorRecord>* failure) override;
+    Fetched Fetch(RowStore& store, uint64_t wanted, std::unique_ptr<ErrorRecord>* failure) override;
     std::shared_ptr<const RowsetDescription> Description() const override { return description_; }
     bool ReadAllAtOnce() const override { return !readOnly_; }
     void Pending(LazyResult* rowset) override {
@@ -136,8 +135,8 @@ RowSource::Fetched SqliteRowSource::Fetch(RowStore& store, uint64_t wanted,
             // only then do its columns say what the result holds.
             firstStep_ = false;
             if (PreparationOf(stmt_) != description_->preparation) {
-                description_ = DescribeResult(db_->Handle(), stmt_, description_->statement,
-                                              columnTypes_);
+                description_ =
+                    DescribeResult(db_->Handle(), stmt_, description_->statement, columnTypes_);
                 if (kept_)
                     *kept_ = description_;
                 columns = static_cast<int>(description_->columns.size());
@@ -193,8 +192,8 @@ HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
                      IUnknown** ppRowset,
                      std::shared_ptr<const ResultDescription>* keptDescription) {
-    std::unique_ptr<SqliteRowSource> source(new (std::nothrow) SqliteRowSource(
-        db, stmt, statementText, columnTypes, keptDescription));
+    std::unique_ptr<SqliteRowSource> source(
+        new (std::nothrow) SqliteRowSource(db, stmt, statementText, columnTypes, keptDescription));
     if (!source) {
         db->FinishStatement(stmt);
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");

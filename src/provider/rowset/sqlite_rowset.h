@@ -27,8 +27,8 @@ namespace vorn::provider {
 // instead of describing the columns again, and a new one is put there.
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
-                     IUnknown* creator, const std::vector<ColumnType>* columnTypes,
-                     REFIID riid, IUnknown** ppRowset,
+                     IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
+                     IUnknown** ppRowset,
                      std::shared_ptr<const ResultDescription>* keptDescription = nullptr);
 
 }  // namespace vorn::provider

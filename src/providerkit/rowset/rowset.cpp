@@ -62,8 +62,7 @@ std::wstring ConversionProblem(DBSTATUS status, DBTYPE target) {
 class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInfo, IRowsetChange>,
                      public LazyResult {
   public:
-    Rowset(std::unique_ptr<RowSource> source, const RowsetProperties& properties,
-           IUnknown* creator)
+    Rowset(std::unique_ptr<RowSource> source, const RowsetProperties& properties, IUnknown* creator)
         : source_(std::move(source)), properties_(properties), creator_(creator) {}
 
     ~Rowset() override { Finish(); }

@@ -76,7 +76,7 @@ struct ColumnsRow {
     std::wstring column;
     long long ordinal = 0;
     bool hasDefault = false;
-    std::wstring defaultText;  // when hasDefault; empty with hasDefault is the empty text
+    std::wstring defaultText;    // when hasDefault; empty with hasDefault is the empty text
     bool defaultIsNull = false;  // a default that is there but has no text (an identity's)
     ColumnType type;
     bool nullable = true;

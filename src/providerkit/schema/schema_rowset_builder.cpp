@@ -237,8 +237,8 @@ HRESULT SchemaRowsetBuilder::EndRow() {
     encoder_.Begin(columns_.size());
     added_ = 0;
     if (!out)
-        return PostProviderError(E_FAIL, iid_,
-                                 L"could not store a row of " + what_ + L": " + store_->LastError());
+        return PostProviderError(
+            E_FAIL, iid_, L"could not store a row of " + what_ + L": " + store_->LastError());
     return S_OK;
 }
 
@@ -300,9 +300,9 @@ HRESULT SchemaRowsetBuilder::Finish(const std::string& orderBy, const RowsetProp
             return false;
         });
         if (damaged)
-            return PostProviderError(E_FAIL, iid_,
-                                     L"could not read back the rows of " + what_ + L": " +
-                                         store_->LastError());
+            return PostProviderError(
+                E_FAIL, iid_,
+                L"could not read back the rows of " + what_ + L": " + store_->LastError());
     }
     std::unique_ptr<SortedRowSource> source(
         new (std::nothrow) SortedRowSource(std::move(store_), std::move(order), description));
