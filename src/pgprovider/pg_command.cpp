@@ -10,6 +10,7 @@
 #include "execution/statement_text.h"
 #include "pg_rowset.h"
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::pgprovider {
@@ -202,15 +203,8 @@ HRESULT CreatePgCommand(const std::shared_ptr<PgConnection>& conn, IUnknown* ses
                                  L"No place for the new command was given");
     *ppCommand = nullptr;
     ComPtr<PgCommand> command(new (std::nothrow) PgCommand(conn, session));
-    if (!command)
-        return PostProviderError(E_OUTOFMEMORY, IID_IDBCreateCommand,
-                                 L"Out of memory creating a command");
-    const HRESULT hr = command->QueryInterface(riid, reinterpret_cast<void**>(ppCommand));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateCommand,
-                                 L"Creating a command: the command does not offer the interface "
-                                 L"asked for");
-    return S_OK;
+    return provider::HandOutCommand(
+        command ? static_cast<ICommandText*>(command.Get()) : nullptr, riid, ppCommand);
 }
 
 }  // namespace vorn::pgprovider

@@ -12,6 +12,7 @@
 #include "pg_types.h"
 #include "provider_errors.h"
 #include "schema/schema_requests.h"
+#include "session_requests.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::pgprovider {
@@ -286,37 +287,15 @@ HRESULT GetPgTableDefinition(const std::shared_ptr<PgConnection>& conn, DBID* pT
                              ULONG* pcPropertySets, DBPROPSET* prgPropertySets[],
                              ULONG* pcConstraintDescs, DBCONSTRAINTDESC* prgConstraintDescs[],
                              OLECHAR** ppwszStringBuffer) {
-    if (pcColumnDescs)
-        *pcColumnDescs = 0;
-    if (prgColumnDescs)
-        *prgColumnDescs = nullptr;
-    if (pcPropertySets)
-        *pcPropertySets = 0;
-    if (prgPropertySets)
-        *prgPropertySets = nullptr;
-    if (pcConstraintDescs)
-        *pcConstraintDescs = 0;
-    if (prgConstraintDescs)
-        *prgConstraintDescs = nullptr;
-    if (ppwszStringBuffer)
-        *ppwszStringBuffer = nullptr;
-    if (!pTableID)
-        return PostProviderError(E_INVALIDARG, IID_ITableCreation,
-                                 L"GetTableDefinition needs the id of the table");
-    if (!pcColumnDescs != !prgColumnDescs || !pcPropertySets != !prgPropertySets ||
-        !pcConstraintDescs != !prgConstraintDescs)
-        return PostProviderError(E_INVALIDARG, IID_ITableCreation,
-                                 L"GetTableDefinition was given a count without its array or "
-                                 L"an array without its count");
-    const bool named = pTableID->eKind == DBKIND_NAME || pTableID->eKind == DBKIND_GUID_NAME ||
-                       pTableID->eKind == DBKIND_PGUID_NAME;
-    if (!named || !pTableID->uName.pwszName || !*pTableID->uName.pwszName)
-        return PostProviderError(DB_E_NOTABLE, IID_ITableCreation,
-                                 L"the table id given to GetTableDefinition holds no table name");
-    const std::wstring name = pTableID->uName.pwszName;
+    std::wstring name;
+    HRESULT hr = provider::ReadTableDefinitionArgs(
+        pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets, prgPropertySets,
+        pcConstraintDescs, prgConstraintDescs, ppwszStringBuffer, &name);
+    if (FAILED(hr))
+        return hr;
     std::string schemaName, table;
     bool found = false;
-    HRESULT hr = FindPgTable(conn, name, IID_ITableCreation, &schemaName, &table, &found);
+    hr = FindPgTable(conn, name, IID_ITableCreation, &schemaName, &table, &found);
     if (FAILED(hr))
         return hr;
     if (!found) {

@@ -10,6 +10,7 @@
 #include "pg_types.h"
 #include "provider_errors.h"
 #include "schema/schema_requests.h"
+#include "session_requests.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::pgprovider {
@@ -58,22 +59,14 @@ HRESULT PgSession::OpenRowset(IUnknown* pUnkOuter, DBID* pTableID, DBID* pIndexI
                               ULONG cPropertySets, DBPROPSET rgPropertySets[],
                               IUnknown** ppRowset) {
     provider::ErrorSourceScope scope(kPgErrorSource);
-    if (ppRowset)
-        *ppRowset = nullptr;
-    if (!pTableID && !pIndexID)
-        return PostProviderError(E_INVALIDARG, IID_IOpenRowset,
-                                 L"OpenRowset needs the id of the table to open");
-    if (pIndexID)
-        return PostProviderError(DB_E_NOINDEX, IID_IOpenRowset,
-                                 L"opening an index as a rowset is not supported; open the "
-                                 L"table or run a SELECT with ORDER BY");
-    if (pTableID->eKind != DBKIND_NAME || !pTableID->uName.pwszName || !*pTableID->uName.pwszName)
-        return PostProviderError(DB_E_NOTABLE, IID_IOpenRowset,
-                                 L"the table id given to OpenRowset holds no table name");
-    const std::wstring name = pTableID->uName.pwszName;
+    std::wstring name;
+    HRESULT hr = provider::ReadOpenRowsetArgs(pTableID, pIndexID, cPropertySets, rgPropertySets,
+                                              ppRowset, &name);
+    if (FAILED(hr))
+        return hr;
     std::string schema, table;
     bool found = false;
-    HRESULT hr = FindPgTable(conn_, name, IID_IOpenRowset, &schema, &table, &found);
+    hr = FindPgTable(conn_, name, IID_IOpenRowset, &schema, &table, &found);
     if (FAILED(hr))
         return hr;
     if (!found) {

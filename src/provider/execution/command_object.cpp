@@ -16,6 +16,7 @@
 #include "execution/statement_text.h"
 #include "execution/command_factory.h"
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "sql/jet_statement_cache.h"
 #include "sqlite_errors.h"
 #include "error_records.h"
@@ -285,15 +286,8 @@ HRESULT CreateCommandObject(const std::shared_ptr<Database>& db, IUnknown* sessi
         return PostProviderError(E_UNEXPECTED, IID_IDBCreateCommand,
                                  L"Creating a command: the session has no open database");
     ComPtr<Command> command(new (std::nothrow) Command(db, session));
-    if (!command)
-        return PostProviderError(E_OUTOFMEMORY, IID_IDBCreateCommand,
-                                 L"Out of memory creating a command");
-    const HRESULT hr = command->QueryInterface(riid, reinterpret_cast<void**>(ppCommand));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateCommand,
-                                 L"Creating a command: the command does not offer the interface "
-                                 L"asked for");
-    return S_OK;
+    return HandOutCommand(command ? static_cast<ICommandText*>(command.Get()) : nullptr, riid,
+                          ppCommand);
 }
 
 }  // namespace vorn::provider
