@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 
+#include "fetch_last_memory.h"
 #include "vornoledb/platform/text.h"
 #include "vornoledb/vornoledb.h"
 
@@ -118,60 +119,11 @@ double ScanLibrary(const std::wstring& init, size_t* chars) {
     return Seconds(start);
 }
 
-// In a child process: FetchLast on `rows` rows. Prints the child's resident memory before
-// Execute and at its peak.
+// FetchLast on `rows` rows of the server, in a child process.
 bool MeasureFetchLast(const std::wstring& init, long rows) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return false;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        struct rusage usage;
-        getrusage(RUSAGE_SELF, &usage);
-        const long before = usage.ru_maxrss;
-        VornOleDbConnection connection;
-        const auto start = Clock::now();
-        long last = -1;
-        if (connection.OpenFromInitializationString(init, false) == S_OK) {
-            VornOleDbCommand command;
-            command.SetConnection(&connection);
-            const std::wstring sql = L"SELECT n, 'row number ' || n FROM generate_series(1, " +
-                                     std::to_wstring(rows) + L") AS n";
-            command.SetCommandText(sql.c_str());
-            if (command.Execute() == VornOleDbCommand::dbOK &&
-                command.FetchLast() == VornOleDbCommand::dbOK)
-                last = command.FieldAsLong(1);
-            else
-                std::fprintf(stderr, "FetchLast failed: %ls\n", command.GetErrorInfo(true).c_str());
-        }
-        const double seconds = Seconds(start);
-        getrusage(RUSAGE_SELF, &usage);
-        char line[128];
-        const int n = std::snprintf(line, sizeof line, "%ld %ld %ld %.3f", before, usage.ru_maxrss,
-                                    last, seconds);
-        if (write(pipeFds[1], line, static_cast<size_t>(n)) != n)
-            _exit(2);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    char line[128] = {};
-    const ssize_t got = read(pipeFds[0], line, sizeof line - 1);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    long before = 0, peak = 0, last = 0;
-    double seconds = 0;
-    if (got <= 0 || std::sscanf(line, "%ld %ld %ld %lf", &before, &peak, &last, &seconds) != 4 ||
-        last != rows) {
-        std::fprintf(stderr, "the FetchLast child failed\n");
-        return false;
-    }
-    std::printf(
-        "FetchLast on %ld rows: %.1f s, peak resident memory %.1f MiB (%.1f MiB before "
-        "Execute)\n",
-        rows, seconds, peak / 1024.0, before / 1024.0);
-    return true;
+    const std::wstring sql = L"SELECT n, 'row number ' || n FROM generate_series(1, " +
+                             std::to_wstring(rows) + L") AS n";
+    return vorn::bench::MeasureFetchLast(init, sql, rows, rows);
 }
 
 // A command's run time, or -1 when it failed.
