@@ -100,6 +100,8 @@ bool ReadTable(VornOleDbConnection& source, const std::wstring& name, CopyTable*
         c.isLong = (columns.Flags() & DBCOLUMNFLAGS_ISLONG) != 0;
         c.nullable = columns.IsNullable();
         c.identity = columns.IsIdentity();
+        if (columns.HasDefault())
+            columns.GetDefault(c.defaultText);
         if (c.identity) {
             c.seed = columns.Seed();
             c.increment = columns.Increment() == 0 ? 1 : columns.Increment();

@@ -21,6 +21,7 @@ struct CopyColumn {
     bool identity = false;
     int seed = 1;
     int increment = 1;
+    std::wstring defaultText;  // the source's default, as its COLUMNS rowset gives it
 };
 
 struct CopyIndexColumn {

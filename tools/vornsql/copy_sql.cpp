@@ -156,6 +156,42 @@ bool LooksNumeric(const std::wstring& text) {
     return true;
 }
 
+// The default of a column as the target writes it, when it is a plain value; empty for
+// an expression (now(), Date(), a sequence) that the other dialect may not read.
+std::wstring PlainDefault(Dialect dialect, const CopyColumn& c) {
+    std::wstring text = c.defaultText;
+    while (!text.empty() && std::iswspace(static_cast<wint_t>(text.back())))
+        text.pop_back();
+    while (!text.empty() && std::iswspace(static_cast<wint_t>(text.front())))
+        text.erase(text.begin());
+    if (text.empty() || c.identity)
+        return L"";
+    if (c.type == DBTYPE_BOOL) {
+        const std::wstring lower = Lower(text);
+        bool value;
+        if (lower == L"0" || lower == L"false" || lower == L"no")
+            value = false;
+        else if (lower == L"-1" || lower == L"1" || lower == L"true" || lower == L"yes")
+            value = true;
+        else
+            return L"";
+        if (dialect == Dialect::PostgreSQL)
+            return value ? L"TRUE" : L"FALSE";
+        return value ? L"True" : L"False";
+    }
+    if (LooksNumeric(text))
+        return IsNumberType(c.type) ? text : Quoted(text);
+    if (text.size() >= 2 && text.front() == L'\'' && text.back() == L'\'') {
+        // One quoted text, its inner quotes doubled: the same literal in both dialects.
+        const std::wstring inner = text.substr(1, text.size() - 2);
+        for (size_t i = 0; i < inner.size(); ++i)
+            if (inner[i] == L'\'' && (i + 1 >= inner.size() || inner[++i] != L'\''))
+                return L"";
+        return text;
+    }
+    return L"";
+}
+
 }  // namespace
 
 std::wstring TargetName(Dialect dialect, const std::wstring& name) {
@@ -186,6 +222,9 @@ std::wstring CreateTableSql(Dialect dialect, const CopyTable& table) {
         } else {
             sql += JetType(c);
         }
+        const std::wstring plain = PlainDefault(dialect, c);
+        if (!plain.empty())
+            sql += L" DEFAULT " + plain;
         if (!c.nullable)
             sql += L" NOT NULL";
     }

@@ -18,7 +18,8 @@ enum class Dialect { PostgreSQL, Jet };
 std::wstring TargetName(Dialect dialect, const std::wstring& name);
 
 // The CREATE TABLE statement of the table, with its primary key; COUNTER (identity)
-// columns keep their seed and increment.
+// columns keep their seed and increment. Defaults that are plain values (a number, a
+// quoted text, a yes/no) come along; expressions of one dialect are left out.
 std::wstring CreateTableSql(Dialect dialect, const CopyTable& table);
 
 // CREATE [UNIQUE] INDEX statements of the table's other indexes. Index names are made
