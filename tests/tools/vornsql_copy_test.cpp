@@ -106,6 +106,20 @@ TEST_F(VornsqlCopyTest, ACsvFolderCopiesWithItsTypes) {
     EXPECT_TRUE(Contains(columns.out, "Qty,LONG")) << columns.out;
 }
 
+TEST_F(VornsqlCopyTest, AnAccessFileCopiesTableByTable) {
+    const std::string access = std::string(VORN_TESTDATA_DIR) + "/access/jackcess/testV1997.mdb";
+    const ProcessResult tables = RunVornsql({"--format", "csv", access, "tables"});
+    if (tables.status != 0 && Contains(tables.err, "not supported by this data source yet"))
+        GTEST_SKIP() << "Access files cannot be opened by this build yet: " << tables.err;
+    ASSERT_EQ(0, tables.status) << tables.err;
+    TempFolder dir;
+    const std::string target = dir.File("access.db");
+    const ProcessResult r = RunVornsql({"copy", access, target});
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(Contains(r.out, "the row counts match")) << r.out;
+    EXPECT_EQ(Rows({access}, "Table1"), Rows({target}, "Table1"));
+}
+
 TEST_F(VornsqlCopyTest, TheSampleCopiesIntoPostgreSQL) {
     VORN_REQUIRE_PG_SERVER();
     // A database of this test's own on the server.
