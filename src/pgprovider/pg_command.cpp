@@ -37,13 +37,7 @@ class PgCommand final : public ComObject<ICommandText, ICommandProperties> {
                     IUnknown** ppRowset) override;
     HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
         provider::ErrorSourceScope scope(kPgErrorSource);
-        if (!ppSession)
-            return PostProviderError(E_INVALIDARG, IID_ICommand,
-                                     L"No place for the command's session was given");
-        *ppSession = nullptr;
-        if (!session_)
-            return S_FALSE;
-        return session_->QueryInterface(riid, reinterpret_cast<void**>(ppSession));
+        return provider::AnswerCommandSession(session_.Get(), riid, ppSession);
     }
 
     // ICommandText

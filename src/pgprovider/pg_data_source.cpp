@@ -10,6 +10,7 @@
 #include "pg_session.h"
 #include "property_sets.h"
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::pgprovider {
@@ -233,18 +234,11 @@ HRESULT PgDataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown**
     if (pUnkOuter)
         return CLASS_E_NOAGGREGATION;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!conn_)
-        return PostProviderError(E_UNEXPECTED, IID_IDBCreateSession,
-                                 L"a session needs an initialized data source; call "
-                                 L"Initialize first");
-    ComPtr<PgSession> session =
-        PgSession::Create(static_cast<IDBInitialize*>(this), &liveSessions_, conn_);
-    const HRESULT hr = session->QueryInterface(riid, reinterpret_cast<void**>(ppDBSession));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateSession,
-                                 L"the session does not offer the interface asked for");
-    ClearProviderError();
-    return S_OK;
+    ComPtr<PgSession> session;
+    if (conn_)
+        session = PgSession::Create(static_cast<IDBInitialize*>(this), &liveSessions_, conn_);
+    return provider::HandOutSession(session ? static_cast<IOpenRowset*>(session.Get()) : nullptr,
+                                    riid, ppDBSession);
 }
 
 HRESULT PgDataSource::CreateDataSource(ULONG, DBPROPSET[], IUnknown*, REFIID,

@@ -13,6 +13,7 @@
 #include "provider_errors.h"
 #include "provider_names.h"
 #include "session.h"
+#include "session_requests.h"
 #include "sqlite_errors.h"
 #include "store/store_database.h"
 #include "store/store_kinds.h"
@@ -268,18 +269,11 @@ HRESULT DataSource::Uninitialize() {
 // ---- sessions ------------------------------------------------------------------------------
 
 HRESULT DataSource::CreateSessionLocked(REFIID riid, IUnknown** ppDBSession) {
-    if (!db_)
-        return PostProviderError(E_UNEXPECTED, IID_IDBCreateSession,
-                                 L"a session needs an initialized data source; call "
-                                 L"Initialize first");
-    ComPtr<Session> session =
-        Session::Create(static_cast<IDBInitialize*>(this), &liveSessions_, db_);
-    const HRESULT hr = session->QueryInterface(riid, reinterpret_cast<void**>(ppDBSession));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateSession,
-                                 L"the session does not offer the interface asked for");
-    ClearProviderError();
-    return S_OK;
+    ComPtr<Session> session;
+    if (db_)
+        session = Session::Create(static_cast<IDBInitialize*>(this), &liveSessions_, db_);
+    return HandOutSession(session ? static_cast<IOpenRowset*>(session.Get()) : nullptr, riid,
+                          ppDBSession);
 }
 
 HRESULT DataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) {

@@ -62,6 +62,29 @@ HRESULT ReadTableDefinitionArgs(DBID* pTableID, DBORDINAL* pcColumnDescs,
     return S_OK;
 }
 
+HRESULT HandOutSession(IUnknown* session, REFIID riid, IUnknown** ppDBSession) {
+    if (!session)
+        return PostProviderError(E_UNEXPECTED, IID_IDBCreateSession,
+                                 L"a session needs an initialized data source; call "
+                                 L"Initialize first");
+    const HRESULT hr = session->QueryInterface(riid, reinterpret_cast<void**>(ppDBSession));
+    if (FAILED(hr))
+        return PostProviderError(hr, IID_IDBCreateSession,
+                                 L"the session does not offer the interface asked for");
+    ClearProviderError();
+    return S_OK;
+}
+
+HRESULT AnswerCommandSession(IUnknown* session, REFIID riid, IUnknown** ppSession) {
+    if (!ppSession)
+        return PostProviderError(E_INVALIDARG, IID_ICommand,
+                                 L"No place for the command's session was given");
+    *ppSession = nullptr;
+    if (!session)
+        return S_FALSE;
+    return session->QueryInterface(riid, reinterpret_cast<void**>(ppSession));
+}
+
 HRESULT HandOutCommand(IUnknown* command, REFIID riid, IUnknown** ppCommand) {
     if (!command)
         return PostProviderError(E_OUTOFMEMORY, IID_IDBCreateCommand,

@@ -1,6 +1,6 @@
 // The argument checks every provider's session makes before it looks anything up:
-// IOpenRowset::OpenRowset, ITableCreation::GetTableDefinition, and handing out a new
-// command object from IDBCreateCommand::CreateCommand. Each posts a record on failure.
+// IOpenRowset::OpenRowset, ITableCreation::GetTableDefinition, and handing out new session
+// and command objects. Each posts a record on failure.
 #pragma once
 
 #include <string>
@@ -20,6 +20,13 @@ HRESULT ReadTableDefinitionArgs(DBID* pTableID, DBORDINAL* pcColumnDescs,
                                 DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
                                 DBCONSTRAINTDESC* prgConstraintDescs[],
                                 OLECHAR** ppwszStringBuffer, std::wstring* name);
+
+// A new session object (null: the data source is not initialized) answered for riid into
+// *ppDBSession, with the records IDBCreateSession posts.
+HRESULT HandOutSession(IUnknown* session, REFIID riid, IUnknown** ppDBSession);
+
+// ICommand::GetDBSession: the command's session (S_FALSE when it has none).
+HRESULT AnswerCommandSession(IUnknown* session, REFIID riid, IUnknown** ppSession);
 
 // A new command object (null when it could not be allocated) answered for riid into
 // *ppCommand, with the records IDBCreateCommand posts.

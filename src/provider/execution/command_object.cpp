@@ -41,13 +41,7 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
     HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams, DBROWCOUNT* pcRowsAffected,
                     IUnknown** ppRowset) override;
     HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
-        if (!ppSession)
-            return PostProviderError(E_INVALIDARG, IID_ICommand,
-                                     L"No place for the command's session was given");
-        *ppSession = nullptr;
-        if (!session_)
-            return S_FALSE;
-        return session_->QueryInterface(riid, reinterpret_cast<void**>(ppSession));
+        return AnswerCommandSession(session_.Get(), riid, ppSession);
     }
 
     // ICommandText
