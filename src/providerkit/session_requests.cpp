@@ -29,8 +29,8 @@ HRESULT ReadOpenRowsetArgs(DBID* pTableID, DBID* pIndexID, ULONG cPropertySets,
 HRESULT ReadTableDefinitionArgs(DBID* pTableID, DBORDINAL* pcColumnDescs,
                                 DBCOLUMNDESC* prgColumnDescs[], ULONG* pcPropertySets,
                                 DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
-                                DBCONSTRAINTDESC* prgConstraintDescs[],
-                                OLECHAR** ppwszStringBuffer, std::wstring* name) {
+                                DBCONSTRAINTDESC* prgConstraintDescs[], OLECHAR** ppwszStringBuffer,
+                                std::wstring* name) {
     if (pcColumnDescs)
         *pcColumnDescs = 0;
     if (prgColumnDescs)

@@ -18,8 +18,8 @@ HRESULT ReadOpenRowsetArgs(DBID* pTableID, DBID* pIndexID, ULONG cPropertySets,
 HRESULT ReadTableDefinitionArgs(DBID* pTableID, DBORDINAL* pcColumnDescs,
                                 DBCOLUMNDESC* prgColumnDescs[], ULONG* pcPropertySets,
                                 DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
-                                DBCONSTRAINTDESC* prgConstraintDescs[],
-                                OLECHAR** ppwszStringBuffer, std::wstring* name);
+                                DBCONSTRAINTDESC* prgConstraintDescs[], OLECHAR** ppwszStringBuffer,
+                                std::wstring* name);
 
 // A new session object (null: the data source is not initialized) answered for riid into
 // *ppDBSession, with the records IDBCreateSession posts.
