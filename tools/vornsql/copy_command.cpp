@@ -21,7 +21,8 @@
 namespace vornsql {
 namespace {
 
-// Rows sent in one INSERT to a server (a statement per row costs a round trip each).
+// Rows sent in one INSERT: a statement per row costs a round trip to a server, and a
+// translation and preparation each in a database file.
 constexpr size_t kRowsPerInsert = 500;
 
 bool IsConnectionString(const std::string& text) {
@@ -129,7 +130,6 @@ bool Copier::CopyRows(const CopyTable& table, long long expected, unsigned long 
     for (size_t i = 0; i < table.columns.size(); ++i)
         head += (i ? L", " : L"") + TargetName(dialect_, table.columns[i].name);
     head += L") VALUES ";
-    const size_t perInsert = dialect_ == Dialect::PostgreSQL ? kRowsPerInsert : 1;
 
     RowProgress progress(!options_.quiet && ProgressWanted(), "copying " + WideToUtf8(table.name),
                          expected > 0 ? static_cast<unsigned long long>(expected) : 0);
@@ -168,7 +168,7 @@ bool Copier::CopyRows(const CopyTable& table, long long expected, unsigned long 
         pending += L")";
         ++rows;
         progress.Tick(rows);
-        if (++pendingRows >= perInsert && !Flush(table, &pending, &pendingRows))
+        if (++pendingRows >= kRowsPerInsert && !Flush(table, &pending, &pendingRows))
             return false;
     }
     if (!Flush(table, &pending, &pendingRows))
