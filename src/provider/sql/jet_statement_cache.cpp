@@ -198,7 +198,7 @@ int JetStatementCache::Step(sqlite3_stmt* stmt) {
         return sqlite3_step(stmt);
     int rc;
     if (!e->translation.script.empty())
-        rc = RunJetScript(db_, e->translation.script, stmt);
+        rc = RunJetScript(db_, e->translation.script, stmt, e->translation.rebuiltTable);
     else
         rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)

@@ -526,9 +526,15 @@ void JetTranslator::TranslateAlter(TranslationResult* r) {
         }
         return;
     }
-    if (PeekKeyword(L"ALTER"))
-        Fail(Peek(), L"changing the type of a column (ALTER COLUMN) is not supported");
-    Fail(Peek(), L"expected ADD or DROP");
+    if (AcceptKeyword(L"ALTER")) {
+        TranslateAlterColumn(r, table);
+        return;
+    }
+    Fail(Peek(), L"expected ADD, DROP or ALTER");
+}
+
+void JetTranslator::TranslateAlterColumn(TranslationResult*, const std::wstring&) {
+    Fail(Peek(), L"ALTER COLUMN is not supported yet");
 }
 
 void JetTranslator::TranslateDrop(TranslationResult* r) {
