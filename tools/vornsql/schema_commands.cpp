@@ -6,6 +6,7 @@
 #include <vornoledb/columns.h>
 #include <vornoledb/indexes.h>
 #include <vornoledb/platform/text.h>
+#include <vornoledb/schema_reader.h>
 #include <vornoledb/tables.h>
 
 #include "commands.h"
@@ -185,6 +186,22 @@ int ReaderFailed(const std::string& what, VornOleDbErrorInfo& reader) {
     return 1;
 }
 
+// The names of the saved procedures, read from the PROCEDURES schema rowset.
+class ProcedureNames : public VornOleDbSchemaReader {
+  public:
+    ~ProcedureNames() { CloseSchema(); }
+    bool Open(VornOleDbConnection* connection) {
+        static const ColumnBinding kName[] = {{3, DBTYPE_WSTR}};  // PROCEDURE_NAME
+        return connection && connection->IsConnected() &&
+               OpenSchema(connection, DBSCHEMA_PROCEDURES, nullptr, 0, kName, 1);
+    }
+    bool FetchNext() {
+        HRESULT status = S_OK;
+        return MoveNext(&status) && status == S_OK;
+    }
+    bool GetName(std::wstring& name) const { return TextField(0, name); }
+};
+
 }  // namespace
 
 int ListTables(Session& session) {
@@ -202,6 +219,14 @@ int ListTables(Session& session) {
         rows.push_back({TextCell(Text(name)), TextCell(Text(type)),
                         description.empty() ? NullCell() : TextCell(Text(description))});
     }
+    // Saved procedures, where the source keeps them (a source without any lists none).
+    ProcedureNames procedures;
+    if (procedures.Open(session.connection))
+        while (procedures.FetchNext()) {
+            std::wstring name;
+            if (procedures.GetName(name))
+                rows.push_back({TextCell(Text(name)), TextCell("PROCEDURE"), NullCell()});
+        }
     return WriteRows(session, {TextColumn("Name"), TextColumn("Type"), TextColumn("Description")},
                      rows)
                ? 0

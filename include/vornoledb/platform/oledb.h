@@ -689,6 +689,7 @@ VORNOLEDB_API extern const GUID DBPROPSET_SESSION;
 VORNOLEDB_API extern const GUID DBSCHEMA_TABLES;
 VORNOLEDB_API extern const GUID DBSCHEMA_COLUMNS;
 VORNOLEDB_API extern const GUID DBSCHEMA_INDEXES;
+VORNOLEDB_API extern const GUID DBSCHEMA_PROCEDURES;
 
 // ---- sizes of values -------------------------------------------------------------------------
 // Bytes of a value of a fixed-length type (a pointer for types carrying DBTYPE_BYREF and for

@@ -40,6 +40,9 @@ namespace vorn::provider::sql {
 
 // The provider's own table of COUNTER columns (a system table to the schema rowsets).
 inline constexpr char kIdentityTableName[] = "__vorn_identity";
+// The provider's own table of saved procedures: name, definition (Jet SQL), created and
+// modified ('YYYY-MM-DD HH:MM:SS').
+inline constexpr char kProceduresTableName[] = "__vorn_procedures";
 
 enum class JetStatementKind {
     Select,

@@ -24,19 +24,6 @@ const char kNullRefused[] = "index or primary key cannot contain a Null value";
 
 }  // namespace
 
-struct JetTranslator::ColumnDef {
-    std::wstring name;
-    size_t at = 0;
-    JetTypeSpec type;
-    bool notNull = false;
-    bool primaryKey = false;
-    bool unique = false;
-    std::wstring keyName;  // CONSTRAINT name of the primary key or unique constraint
-    bool hasDefault = false;
-    std::string defaultSql;
-    std::vector<std::string> extra;  // REFERENCES and CHECK clauses
-};
-
 std::string JetTranslator::ParseReferences() {
     const std::wstring table = ParseName(L"the referenced table");
     std::string out = "REFERENCES " + QuoteName(table);
@@ -267,8 +254,10 @@ void JetTranslator::TranslateCreate(TranslationResult* r) {
         TranslateCreateIndex(r, false);
     } else if (PeekKeyword(L"VIEW")) {
         TranslateCreateView(r);
+    } else if (PeekKeyword(L"PROCEDURE") || PeekKeyword(L"PROC")) {
+        TranslateCreateProcedure(r);
     } else {
-        Fail(Peek(), L"expected TABLE, INDEX, UNIQUE INDEX or VIEW after CREATE");
+        Fail(Peek(), L"expected TABLE, INDEX, UNIQUE INDEX, VIEW or PROCEDURE after CREATE");
     }
 }
 
@@ -402,7 +391,12 @@ void JetTranslator::TranslateCreateView(TranslationResult* r) {
         Fail(Peek(), L"expected SELECT");
     const std::string select = SelectText();
     ExpectEnd();
-    r->sql = "CREATE VIEW " + QuoteName(view) + columns + " AS " + select;
+    // Views and procedures are saved queries: one name space.
+    const std::string n = WideToUtf8(view);
+    r->script.push_back({"SELECT 1 FROM `" + std::string(kProceduresTableName) +
+                             "` WHERE name = " + QuoteText(n) + " COLLATE NOCASE",
+                         "a procedure named '" + n + "' already exists", kProceduresTableName});
+    r->script.push_back({"CREATE VIEW " + QuoteName(view) + columns + " AS " + select, "", ""});
 }
 
 void JetTranslator::TranslateAlter(TranslationResult* r) {
@@ -533,10 +527,6 @@ void JetTranslator::TranslateAlter(TranslationResult* r) {
     Fail(Peek(), L"expected ADD, DROP or ALTER");
 }
 
-void JetTranslator::TranslateAlterColumn(TranslationResult*, const std::wstring&) {
-    Fail(Peek(), L"ALTER COLUMN is not supported yet");
-}
-
 void JetTranslator::TranslateDrop(TranslationResult* r) {
     ExpectKeyword(L"DROP");
     r->kind = JetStatementKind::Ddl;
@@ -574,7 +564,11 @@ void JetTranslator::TranslateDrop(TranslationResult* r) {
         r->sql = "DROP VIEW " + QuoteName(view);
         return;
     }
-    Fail(Peek(), L"expected TABLE, INDEX or VIEW after DROP");
+    if (PeekKeyword(L"PROCEDURE") || PeekKeyword(L"PROC")) {
+        TranslateDropProcedure(r);
+        return;
+    }
+    Fail(Peek(), L"expected TABLE, INDEX, VIEW or PROCEDURE after DROP");
 }
 
 }  // namespace vorn::provider::sql

@@ -290,6 +290,7 @@ void JetTranslator::TranslateStatement(TranslationResult* r) {
         ExpectOp(L";");
         parameters_ = int(declaredParameters_.size());
     }
+    BindProcedureArguments();
     statementKind_ = KindOf(tokens_, pos_);
     const Token& first = Peek();
     if (IsKeyword(first, L"SELECT") || PeekOp(L"(")) {
@@ -391,7 +392,7 @@ TranslationResult JetTranslator::Run() {
     } catch (const SyntaxFailure& f) {
         r = TranslationResult();
         r.ok = false;
-        r.sqlState = L"42000";
+        r.sqlState = f.sqlState.empty() ? L"42000" : f.sqlState;
         r.position = int(f.begin + 1);
         if (f.limit) {
             r.message = f.detail;

@@ -30,11 +30,14 @@ namespace vorn::provider::sql {
 
 // A translation failure: where (offsets into the host's text) and why.
 struct SyntaxFailure {
+    SyntaxFailure(size_t b, size_t e, std::wstring d, bool name = false, bool whole = false)
+        : begin(b), end(e), detail(std::move(d)), nameError(name), limit(whole) {}
     size_t begin = 0;
     size_t end = 0;
     std::wstring detail;
     bool nameError = false;  // detail is the whole message ("undefined function ...")
     bool limit = false;      // detail is the whole message, without a position
+    std::wstring sqlState;   // when not the SQLSTATE of syntax errors (42000)
 };
 
 // SQLite refused a statement the translator prepared to learn its columns.
@@ -260,7 +263,19 @@ class JetTranslator {
                        const std::wstring& column);
 
     // ---- DDL (jet_translate_ddl.cpp) ----
-    struct ColumnDef;
+    struct ColumnDef {
+        std::wstring name;
+        size_t at = 0;
+        JetTypeSpec type;
+        bool notNull = false;
+        bool primaryKey = false;
+        bool unique = false;
+        std::wstring keyName;  // CONSTRAINT name of the primary key or unique constraint
+        bool hasDefault = false;
+        std::string defaultSql;
+        std::vector<std::string> extra;  // REFERENCES and CHECK clauses
+    };
+
     void TranslateCreate(TranslationResult* r);
     void TranslateCreateTable(TranslationResult* r);
     void TranslateCreateIndex(TranslationResult* r, bool unique);
@@ -280,6 +295,7 @@ class JetTranslator {
     void TranslateCreateProcedure(TranslationResult* r);
     void TranslateDropProcedure(TranslationResult* r);
     void TranslateExecute(TranslationResult* r);
+    void BindProcedureArguments();
 
     // ---- whole statements (jet_translate_statement.cpp) ----
     void TranslateStatement(TranslationResult* r);
@@ -313,6 +329,9 @@ class JetTranslator {
     std::string pivotMarker_;
     int pivotAggregates_ = 0;
     bool inProcedure_ = false;  // translating the body of a saved query
+    // Running a saved query with EXECUTE: its name, and the values given (as SQL).
+    std::wstring procedureName_;
+    std::vector<std::string> arguments_;
     // Column types come only from subqueries of FROM, never from a table's schema.
     bool derivedColumnsOnly_ = false;
 };
