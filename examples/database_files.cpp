@@ -12,7 +12,7 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& info) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, WideToUtf8(info.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(info.GetErrorInfo(true)).c_str());
     return 1;
 }
 
@@ -33,11 +33,11 @@ int main(int argc, char** argv) {
             return 1;
         file = std::string(folder) + "/inventory.accdb";
     }
-    const std::wstring path = Utf8ToWide(file);
+    const std::wstring path = vornoledb::Utf8ToWide(file);
     const std::wstring provider = L"Provider=Microsoft.ACE.OLEDB.12.0;";
 
     VornOleDbErrorInfo errors;
-    if (VornOleDbConnection::CreateMdbFile(provider, path, errors) != S_OK)
+    if (VornOleDbConnection::CreateMdbFile(provider, path, errors) != vornoledb::S_OK)
         return Fail("create", errors);
     std::printf("created %s\n", file.c_str());
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     VornOleDbHelper::FormatConnectString(init, path.c_str(), nullptr, nullptr,
                                          L"Microsoft.ACE.OLEDB.12.0", nullptr, nullptr);
     VornOleDbConnection connection;
-    if (connection.OpenFromInitializationString(init, false) != S_OK)
+    if (connection.OpenFromInitializationString(init, false) != vornoledb::S_OK)
         return Fail("open", connection);
 
     {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         if (!connection.StartTransaction())
             return Fail("start", connection);
         for (int i = 0; i < 1000; ++i) {
-            std::wstring sql = VornFormat(L"INSERT INTO Stock VALUES ('item %d', %d)", i, i % 17);
+            std::wstring sql = vornoledb::VornFormat(L"INSERT INTO Stock VALUES ('item %d', %d)", i, i % 17);
             if (!Run(command, sql.c_str()))
                 return Fail("insert", command);
         }
@@ -78,11 +78,11 @@ int main(int argc, char** argv) {
         std::printf("deleted %ld rows, committed the rest\n", command.GetRowsAffected());
     }
 
-    if (connection.CompactMdb() != S_OK)
+    if (connection.CompactMdb() != vornoledb::S_OK)
         return Fail("compact", connection);
     std::printf("compacted; connected afterwards: %s\n", connection.IsConnected() ? "yes" : "no");
 
-    if (connection.OpenFromInitializationString(connection.GetInit(), false) != S_OK)
+    if (connection.OpenFromInitializationString(connection.GetInit(), false) != vornoledb::S_OK)
         return Fail("reopen", connection);
     VornOleDbCommand command;
     command.SetConnection(&connection);

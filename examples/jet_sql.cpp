@@ -17,7 +17,7 @@ bool Run(VornOleDbCommand& command, const wchar_t* sql) {
     command.SetCommandText(sql);
     if (command.Execute() == VornOleDbCommand::dbOK)
         return true;
-    std::fprintf(stderr, "failed:\n%s\n", WideToUtf8(command.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "failed:\n%s\n", vornoledb::WideToUtf8(command.GetErrorInfo(true)).c_str());
     return false;
 }
 
@@ -35,7 +35,7 @@ bool Expect(const char* what, const std::vector<std::wstring>& got,
             const std::vector<std::wstring>& want) {
     std::string shown;
     for (const auto& f : got)
-        shown += (shown.empty() ? "" : " | ") + WideToUtf8(f);
+        shown += (shown.empty() ? "" : " | ") + vornoledb::WideToUtf8(f);
     std::printf("%-28s %s\n", what, shown.c_str());
     if (got == want)
         return true;
@@ -55,19 +55,19 @@ int main(int argc, char** argv) {
             return 1;
         file = std::string(folder) + "/orders.accdb";
     }
-    const std::wstring path = Utf8ToWide(file);
+    const std::wstring path = vornoledb::Utf8ToWide(file);
     VornOleDbErrorInfo errors;
     if (VornOleDbConnection::CreateMdbFile(L"Provider=Microsoft.ACE.OLEDB.12.0;", path, errors) !=
-        S_OK) {
-        std::fprintf(stderr, "%s\n", WideToUtf8(errors.GetErrorText()).c_str());
+        vornoledb::S_OK) {
+        std::fprintf(stderr, "%s\n", vornoledb::WideToUtf8(errors.GetErrorText()).c_str());
         return 1;
     }
     std::wstring init;
     VornOleDbHelper::FormatConnectString(init, path.c_str(), nullptr, nullptr,
                                          L"Microsoft.ACE.OLEDB.12.0", nullptr, nullptr);
     VornOleDbConnection connection;
-    if (connection.OpenFromInitializationString(init, false) != S_OK) {
-        std::fprintf(stderr, "%s\n", WideToUtf8(connection.GetErrorText()).c_str());
+    if (connection.OpenFromInitializationString(init, false) != vornoledb::S_OK) {
+        std::fprintf(stderr, "%s\n", vornoledb::WideToUtf8(connection.GetErrorText()).c_str());
         return 1;
     }
     bool ok = true;

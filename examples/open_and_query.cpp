@@ -13,20 +13,20 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& errors) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, WideToUtf8(errors.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
     return 1;
 }
 
 // Makes parts.db with one table of four parts.
 bool MakeDatabase(const std::wstring& file, VornOleDbErrorInfo& errors) {
     if (VornOleDbConnection::CreateMdbFile(L"Provider=Microsoft.ACE.OLEDB.12.0;", file, errors) !=
-        S_OK)
+        vornoledb::S_OK)
         return false;
     std::wstring init;
     VornOleDbHelper::FormatConnectString(init, file.c_str(), nullptr, nullptr,
                                          L"Microsoft.ACE.OLEDB.12.0", nullptr, nullptr);
     VornOleDbConnection connection;
-    if (connection.OpenFromInitializationString(init, false) != S_OK) {
+    if (connection.OpenFromInitializationString(init, false) != vornoledb::S_OK) {
         errors = connection;
         return false;
     }
@@ -54,8 +54,8 @@ void PrintRow(VornOleDbCommand& command) {
     for (unsigned long c = 1; c <= command.GetColumnCount(); ++c) {
         std::string value = command.IsNull(c) == VornOleDbCommand::dbOK
                                 ? "NULL"
-                                : WideToUtf8(command.FieldAsString(c));
-        std::printf("%s%s=%s", c > 1 ? "  " : "", WideToUtf8(command.GetColumnName(c)).c_str(),
+                                : vornoledb::WideToUtf8(command.FieldAsString(c));
+        std::printf("%s%s=%s", c > 1 ? "  " : "", vornoledb::WideToUtf8(command.GetColumnName(c)).c_str(),
                     value.c_str());
     }
     std::printf("\n");
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     std::wstring sql;
     if (argc == 3) {
         file = argv[1];
-        sql = Utf8ToWide(argv[2]);
+        sql = vornoledb::Utf8ToWide(argv[2]);
     } else {
         if (!mkdtemp(folder)) {
             std::perror("mkdtemp");
@@ -81,18 +81,18 @@ int main(int argc, char** argv) {
         }
         file = std::string(folder) + "/parts.db";
         VornOleDbErrorInfo errors;
-        if (!MakeDatabase(Utf8ToWide(file), errors))
+        if (!MakeDatabase(vornoledb::Utf8ToWide(file), errors))
             return Fail("making the database", errors);
         sql = L"SELECT PartNo, Description, UnitPrice, InStock FROM Parts ORDER BY UnitPrice";
     }
 
     // 1. A connection string from its parts, and a connection opened from it.
     std::wstring init;
-    const std::wstring path = Utf8ToWide(file);
+    const std::wstring path = vornoledb::Utf8ToWide(file);
     VornOleDbHelper::FormatConnectString(init, path.c_str(), nullptr, nullptr,
                                          L"Microsoft.ACE.OLEDB.12.0", nullptr, nullptr);
     VornOleDbConnection connection;
-    if (connection.OpenFromInitializationString(init, false) != S_OK)
+    if (connection.OpenFromInitializationString(init, false) != vornoledb::S_OK)
         return Fail("open", connection);
 
     int status = 0;

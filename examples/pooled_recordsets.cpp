@@ -19,20 +19,20 @@ constexpr int kRows = 500;
 constexpr int kRounds = 200;
 
 int Fail(const char* what, VornOleDbErrorInfo& errors) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, WideToUtf8(errors.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
     return 1;
 }
 
 // One thread's work: count and sum the readings of one sensor, again and again.
 void Reader(const std::wstring& init, int sensor, std::atomic<int>* failures) {
-    const std::wstring filter = VornFormat(L"Sensor = %d", sensor);
+    const std::wstring filter = vornoledb::VornFormat(L"Sensor = %d", sensor);
     for (int round = 0; round < kRounds; ++round) {
         VornOleDbRecordset recordset(VornOleDbRecordset::ctCached);
         if (!recordset.Open(init, false) || !recordset.GetRecNum(L"Readings", filter.c_str()) ||
             recordset.FetchNext() != VornOleDbCommand::dbOK ||
             recordset.FieldAsLong(1) != kRows / 2) {
             std::fprintf(stderr, "sensor %d, round %d: %s\n", sensor, round,
-                         WideToUtf8(recordset.GetErrorInfo(true)).c_str());
+                         vornoledb::WideToUtf8(recordset.GetErrorInfo(true)).c_str());
             ++*failures;
             return;
         }
@@ -54,12 +54,12 @@ int main(int argc, char** argv) {
         }
         file = std::string(folder) + "/readings.db";
     }
-    const std::wstring path = Utf8ToWide(file);
+    const std::wstring path = vornoledb::Utf8ToWide(file);
     struct stat st;
     if (::stat(file.c_str(), &st) != 0) {
         VornOleDbErrorInfo errors;
         if (VornOleDbConnection::CreateMdbFile(L"Provider=Microsoft.ACE.OLEDB.12.0;", path,
-                                               errors) != S_OK)
+                                               errors) != vornoledb::S_OK)
             return Fail("create", errors);
     }
     std::wstring init;

@@ -13,41 +13,41 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& info) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, WideToUtf8(info.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(info.GetErrorInfo(true)).c_str());
     return 1;
 }
 
 std::string Utf8(const std::wstring& text) {
-    return WideToUtf8(text);
+    return vornoledb::WideToUtf8(text);
 }
 
 const char* TypeName(unsigned short type) {
     switch (type) {
-        case DBTYPE_I2:
+        case vornoledb::DBTYPE_I2:
             return "I2";
-        case DBTYPE_I4:
+        case vornoledb::DBTYPE_I4:
             return "I4";
-        case DBTYPE_I8:
+        case vornoledb::DBTYPE_I8:
             return "I8";
-        case DBTYPE_UI1:
+        case vornoledb::DBTYPE_UI1:
             return "UI1";
-        case DBTYPE_R4:
+        case vornoledb::DBTYPE_R4:
             return "R4";
-        case DBTYPE_R8:
+        case vornoledb::DBTYPE_R8:
             return "R8";
-        case DBTYPE_CY:
+        case vornoledb::DBTYPE_CY:
             return "CY";
-        case DBTYPE_DATE:
+        case vornoledb::DBTYPE_DATE:
             return "DATE";
-        case DBTYPE_BOOL:
+        case vornoledb::DBTYPE_BOOL:
             return "BOOL";
-        case DBTYPE_GUID:
+        case vornoledb::DBTYPE_GUID:
             return "GUID";
-        case DBTYPE_BYTES:
+        case vornoledb::DBTYPE_BYTES:
             return "BYTES";
-        case DBTYPE_WSTR:
+        case vornoledb::DBTYPE_WSTR:
             return "WSTR";
-        case DBTYPE_NUMERIC:
+        case vornoledb::DBTYPE_NUMERIC:
             return "NUMERIC";
         default:
             return "other";
@@ -59,16 +59,16 @@ bool CreateSample(std::wstring* path) {
     char folder[] = "/tmp/vornoledb-schema-XXXXXX";
     if (!mkdtemp(folder))
         return false;
-    *path = Utf8ToWide(std::string(folder) + "/orders.accdb");
+    *path = vornoledb::Utf8ToWide(std::string(folder) + "/orders.accdb");
     VornOleDbErrorInfo errors;
     if (VornOleDbConnection::CreateMdbFile(L"Provider=Microsoft.ACE.OLEDB.12.0;", *path, errors) !=
-        S_OK) {
+        vornoledb::S_OK) {
         Fail("creating the sample database", errors);
         return false;
     }
     VornOleDbConnection connection;
     if (connection.OpenFromInitializationString(
-            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + *path + L";", false) != S_OK) {
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + *path + L";", false) != vornoledb::S_OK) {
         Fail("opening the sample database", connection);
         return false;
     }
@@ -98,9 +98,9 @@ bool CreateSample(std::wstring* path) {
 
 int main(int argc, char** argv) {
     std::wstring path;
-    std::wstring table = argc > 2 ? Utf8ToWide(argv[2]) : L"";
+    std::wstring table = argc > 2 ? vornoledb::Utf8ToWide(argv[2]) : L"";
     if (argc > 1) {
-        path = Utf8ToWide(argv[1]);
+        path = vornoledb::Utf8ToWide(argv[1]);
     } else if (CreateSample(&path)) {
         table = L"Orders";
     } else {
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
 
     VornOleDbConnection connection;
     if (connection.OpenFromInitializationString(
-            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + L";", false) != S_OK)
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + L";", false) != vornoledb::S_OK)
         return Fail("open", connection);
 
     // Tables, of every type.

@@ -14,7 +14,7 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& errors) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, WideToUtf8(errors.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
     return 1;
 }
 
@@ -32,19 +32,19 @@ int main(int argc, char** argv) {
         }
         file = std::string(folder) + "/stock.db";
     }
-    const std::wstring path = Utf8ToWide(file);
+    const std::wstring path = vornoledb::Utf8ToWide(file);
     struct stat st;
     if (::stat(file.c_str(), &st) != 0) {
         VornOleDbErrorInfo errors;
         if (VornOleDbConnection::CreateMdbFile(L"Provider=Microsoft.ACE.OLEDB.12.0;", path,
-                                               errors) != S_OK)
+                                               errors) != vornoledb::S_OK)
             return Fail("create", errors);
     }
     std::wstring init;
     VornOleDbHelper::FormatConnectString(init, path.c_str(), nullptr, nullptr,
                                          L"Microsoft.ACE.OLEDB.12.0", nullptr, nullptr);
     VornOleDbConnection connection;
-    if (connection.OpenFromInitializationString(init, false) != S_OK)
+    if (connection.OpenFromInitializationString(init, false) != vornoledb::S_OK)
         return Fail("open", connection);
 
     long total = 0;
@@ -120,9 +120,9 @@ int main(int argc, char** argv) {
     bool noteIsNull = false;
     while (recordset.FetchNext() == VornOleDbCommand::dbOK) {
         const bool isNull = recordset.IsNull(3) == VornOleDbCommand::dbOK;
-        std::printf("%-10s %5ld  %s\n", WideToUtf8(recordset.FieldAsString(1)).c_str(),
+        std::printf("%-10s %5ld  %s\n", vornoledb::WideToUtf8(recordset.FieldAsString(1)).c_str(),
                     recordset.FieldAsLong(2),
-                    isNull ? "NULL" : WideToUtf8(recordset.FieldAsString(3)).c_str());
+                    isNull ? "NULL" : vornoledb::WideToUtf8(recordset.FieldAsString(3)).c_str());
         total += recordset.FieldAsLong(2);
         if (recordset.FieldAsString(1) == L"Bolt M8")
             noteIsNull = isNull;
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     }
     recordset.Close();
     connection.Close();
-    std::printf("the deleted row's note was: %s\n", WideToUtf8(note).c_str());
+    std::printf("the deleted row's note was: %s\n", vornoledb::WideToUtf8(note).c_str());
 
     if (argc <= 1) {
         unlink(file.c_str());

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the benchmarks need.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
-          googletest libbenchmark-dev python3)
+          googletest libbenchmark-dev python3 libglib2.0-dev unixodbc-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

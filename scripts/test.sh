@@ -11,6 +11,7 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" 2>&1 | tee build/ctest-summary.log
+bash scripts/check-exports.sh build
 bash scripts/check-install.sh build
 
 cmake -S . -B build-asan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \

@@ -64,7 +64,7 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     // Reads a long value into a new heap block that becomes the caller's; gives its size in
     // bytes, 0 when there is nothing to read or the read failed.
     virtual unsigned long GetBlobData(unsigned long column,
-                                      CHeapPtr<unsigned char, CCRTAllocator>& block);
+                                      vornoledb::CHeapPtr<unsigned char, vornoledb::CCRTAllocator>& block);
     // Reads a long value into the caller's buffer of `length` bytes, without a terminator.
     virtual dbStatus GetBlobData(unsigned long column, unsigned char* buffer, unsigned long length);
     // Releases the result; the command text, connection and long-column mode stay.
@@ -80,63 +80,63 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
 
     // Where the value, length and status of one column sit in the row buffer.
     struct ColumnSlot {
-        DBBYTEOFFSET valueOffset = 0;
-        DBBYTEOFFSET lengthOffset = 0;
-        DBBYTEOFFSET statusOffset = 0;
-        DBLENGTH valueSize = 0;  // bytes of the value slot; 0 when no value is bound
+        vornoledb::DBBYTEOFFSET valueOffset = 0;
+        vornoledb::DBBYTEOFFSET lengthOffset = 0;
+        vornoledb::DBBYTEOFFSET statusOffset = 0;
+        vornoledb::DBLENGTH valueSize = 0;  // bytes of the value slot; 0 when no value is bound
     };
 
     // The provider objects and the row buffer of the current result.
     struct CursorState {
-        ComPtr<ICommand> command;
-        ComPtr<IRowset> rowset;
-        ComPtr<IRowsetChange> rowsetChange;
-        HROW row = DB_NULL_HROW;
+        vornoledb::ComPtr<vornoledb::ICommand> command;
+        vornoledb::ComPtr<vornoledb::IRowset> rowset;
+        vornoledb::ComPtr<vornoledb::IRowsetChange> rowsetChange;
+        vornoledb::HROW row = vornoledb::DB_NULL_HROW;
         bool holdsRow = false;
         // Column descriptions as the provider gave them (task memory), type and declared
         // size rewritten to the bound ones.
-        DBORDINAL columnInfoCount = 0;
-        DBCOLUMNINFO* columnInfo = nullptr;
-        OLECHAR* columnNames = nullptr;
-        ComPtr<IAccessor> accessor;
-        HACCESSOR rowAccessor = DB_NULL_HACCESSOR;
-        std::vector<BYTE> rowBuffer;
+        vornoledb::DBORDINAL columnInfoCount = 0;
+        vornoledb::DBCOLUMNINFO* columnInfo = nullptr;
+        vornoledb::OLECHAR* columnNames = nullptr;
+        vornoledb::ComPtr<vornoledb::IAccessor> accessor;
+        vornoledb::HACCESSOR rowAccessor = vornoledb::DB_NULL_HACCESSOR;
+        std::vector<vornoledb::BYTE> rowBuffer;
         std::vector<ColumnSlot> slots;
         // Per column: the value slot holds memory the provider allocated for us to free.
         std::vector<bool> providerAllocated;
         DBBLOBHANDLINGENUM bindMode = DBBLOBHANDLING_DEFAULT;
-        static constexpr DBLENGTH kLongColumnThreshold = 8000;
+        static constexpr vornoledb::DBLENGTH kLongColumnThreshold = 8000;
     };
 
     // Result release shared by Execute, Close and the destructor.
     void ReleaseResult();
     void FreeRowValues();
     void ReleaseRow();
-    HRESULT OpenCommand();
-    HRESULT BindColumns();
+    vornoledb::HRESULT OpenCommand();
+    vornoledb::HRESULT BindColumns();
     // Cursor primitives.
-    HRESULT MoveNext(DBROWOFFSET skip, bool forward);
-    HRESULT MoveFirst();
-    HRESULT MoveLast();
-    HRESULT FetchRow(DBROWOFFSET skip, DBROWCOUNT rows);
+    vornoledb::HRESULT MoveNext(vornoledb::DBROWOFFSET skip, bool forward);
+    vornoledb::HRESULT MoveFirst();
+    vornoledb::HRESULT MoveLast();
+    vornoledb::HRESULT FetchRow(vornoledb::DBROWOFFSET skip, vornoledb::DBROWCOUNT rows);
     // Re-executes with long values by reference when the first row could not be delivered
     // whole; *reexecuteFailed tells that the new execution failed (its error stays).
-    HRESULT RetryBlobHandling(HRESULT hr, bool* reexecuteFailed);
+    vornoledb::HRESULT RetryBlobHandling(vornoledb::HRESULT hr, bool* reexecuteFailed);
 
     // Access to one column of the row buffer. Each gives false when the command is not
     // executed or the column cannot be addressed.
-    bool ColumnIndex(unsigned long column, DBORDINAL* index);
-    bool ReadType(DBORDINAL index, DBTYPE* type) const;
-    bool ReadStatus(DBORDINAL index, DBSTATUS* status) const;
-    bool ReadLength(DBORDINAL index, DBLENGTH* length) const;
-    const BYTE* ValueSlot(DBORDINAL index, DBLENGTH* size) const;
+    bool ColumnIndex(unsigned long column, vornoledb::DBORDINAL* index);
+    bool ReadType(vornoledb::DBORDINAL index, vornoledb::DBTYPE* type) const;
+    bool ReadStatus(vornoledb::DBORDINAL index, vornoledb::DBSTATUS* status) const;
+    bool ReadLength(vornoledb::DBORDINAL index, vornoledb::DBLENGTH* length) const;
+    const vornoledb::BYTE* ValueSlot(vornoledb::DBORDINAL index, vornoledb::DBLENGTH* size) const;
     // Entry test of the field reads: executed, column in range, type and status readable.
-    bool EnterField(unsigned long column, DBORDINAL* index, DBTYPE* type, DBSTATUS* status);
-    std::wstring ValueText(DBTYPE type, const BYTE* value, DBLENGTH size, DBLENGTH length);
-    std::wstring NumericText(DBTYPE type, const BYTE* value, DBLENGTH size, DBLENGTH length);
+    bool EnterField(unsigned long column, vornoledb::DBORDINAL* index, vornoledb::DBTYPE* type, vornoledb::DBSTATUS* status);
+    std::wstring ValueText(vornoledb::DBTYPE type, const vornoledb::BYTE* value, vornoledb::DBLENGTH size, vornoledb::DBLENGTH length);
+    std::wstring NumericText(vornoledb::DBTYPE type, const vornoledb::BYTE* value, vornoledb::DBLENGTH size, vornoledb::DBLENGTH length);
     // The stream of a stream-bound long value whose described type is binary or text.
-    bool OpenLongStream(DBORDINAL index, const BYTE* value, DBLENGTH size,
-                        ComPtr<ISequentialStream>* stream);
+    bool OpenLongStream(vornoledb::DBORDINAL index, const vornoledb::BYTE* value, vornoledb::DBLENGTH size,
+                        vornoledb::ComPtr<vornoledb::ISequentialStream>* stream);
 
     VornOleDbConnection* m_connection;
     CursorState m_cursor;
@@ -144,7 +144,7 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     bool m_atStart;
     bool m_executed;
     bool m_endOfRowset;
-    DBROWCOUNT m_rowsAffected;
+    vornoledb::DBROWCOUNT m_rowsAffected;
     uint32_t m_columnCount;
     DBBLOBHANDLINGENUM m_blobHandling;
 };

@@ -9,10 +9,10 @@
 // The session of a connection: commands and schema readers take its IOpenRowset.
 class VORNOLEDB_API VornOleDbSession {
 public:
-    IOpenRowset* Get() const { return m_spOpenRowset.Get(); }
+    vornoledb::IOpenRowset* Get() const { return m_spOpenRowset.Get(); }
     void Close() { m_spOpenRowset.Reset(); }
 
-    ComPtr<IOpenRowset> m_spOpenRowset;
+    vornoledb::ComPtr<vornoledb::IOpenRowset> m_spOpenRowset;
 };
 
 class VORNOLEDB_API VornOleDbConnection : public VornOleDbErrorInfo {
@@ -22,7 +22,7 @@ public:
 
     // Opens the data source and a session; S_OK when both are open, E_FAIL when the data
     // source could not be opened, or the session's failure.
-    HRESULT OpenFromInitializationString(const std::wstring& init, bool prompt);
+    vornoledb::HRESULT OpenFromInitializationString(const std::wstring& init, bool prompt);
     void Close();
     // Same connection string as the one this connection was opened from, ignoring case.
     bool SameInit(const std::wstring& init) const;
@@ -33,28 +33,28 @@ public:
     const std::wstring& GetInit() const;
     VornOleDbSession& GetSession();
     // The shared value converter, created on first request; borrowed, may be null.
-    IDataConvert* GetIDataConvert();
+    vornoledb::IDataConvert* GetIDataConvert();
 
     bool StartTransaction();
     bool Commit();
     bool Rollback();
 
     // Creates a new empty database file through the provider named by init.
-    static HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file,
+    static vornoledb::HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file,
                                  VornOleDbErrorInfo& errors);
-    static HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file);
+    static vornoledb::HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file);
     // Compacts the database file of this connection; the connection is closed afterwards.
-    HRESULT CompactMdb();
+    vornoledb::HRESULT CompactMdb();
 
 private:
     VornOleDbConnection(const VornOleDbConnection&);
     VornOleDbConnection& operator=(const VornOleDbConnection&);
 
-    HRESULT OpenDataSource(const std::wstring& init, bool prompt);
-    HRESULT ReadProperty(const GUID& propertySet, DBPROPID id, VARIANT* value) const;
+    vornoledb::HRESULT OpenDataSource(const std::wstring& init, bool prompt);
+    vornoledb::HRESULT ReadProperty(const vornoledb::GUID& propertySet, vornoledb::DBPROPID id, vornoledb::VARIANT* value) const;
 
-    ComPtr<IDBInitialize> m_spDataSource;
+    vornoledb::ComPtr<vornoledb::IDBInitialize> m_spDataSource;
     VornOleDbSession m_session;
-    ComPtr<IDataConvert> m_spConvert;
+    vornoledb::ComPtr<vornoledb::IDataConvert> m_spConvert;
     std::wstring m_init;
 };

@@ -40,6 +40,8 @@ protected:
     static bool InitConnectionCache();
     static void CloseConnectionCache();
     friend class VornOleDb;
+    // Recordsets take the reason of a failed connect from inside the locked call.
+    friend class VornOleDbRecordset;
 
 private:
     VornOleDbConnectionCache();
@@ -50,6 +52,10 @@ private:
     };
     using Pool = std::map<std::wstring, std::deque<VornOleDbConnection*>, KeyLess>;
 
+    // Connect; when the open fails and failure is given, the reason is also copied into
+    // failure while the lock is still held, so no other thread's failure can replace it.
+    VornOleDbConnection* Connect(const std::wstring& init, bool prompt,
+                                 VornOleDbErrorInfo* failure);
     VornOleDbConnection* TakeIdle(const std::wstring& init);
     VornOleDbConnection* OpenNew(const std::wstring& init, bool prompt);
     static void Destroy(VornOleDbConnection* connection);

@@ -14,7 +14,7 @@ public:
 
     // True only for S_OK. Any other value takes the thread's error object and turns its
     // records into the error text; the statement and the full information are emptied.
-    bool CheckResult(HRESULT hr);
+    bool CheckResult(vornoledb::HRESULT hr);
     // The error text, followed by a line feed and the statement when asked and present.
     const std::wstring& GetErrorInfo(bool appendStatement);
     const std::wstring& GetErrorText() const;

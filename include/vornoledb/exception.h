@@ -7,14 +7,14 @@
 
 class VORNOLEDB_API VornOleDbException : public std::exception {
 public:
-    explicit VornOleDbException(HRESULT hr) noexcept : m_hr(hr) {}
-    HRESULT Error() const noexcept { return m_hr; }
+    explicit VornOleDbException(vornoledb::HRESULT hr) noexcept : m_hr(hr) {}
+    vornoledb::HRESULT Error() const noexcept { return m_hr; }
     const char* what() const noexcept override;
 
 private:
-    HRESULT m_hr;
+    vornoledb::HRESULT m_hr;
 };
 
 // Raises the exception that matches hr: std::bad_alloc for E_OUTOFMEMORY, otherwise a
 // VornOleDbException carrying hr.
-[[noreturn]] VORNOLEDB_API void VornThrowHResult(HRESULT hr);
+[[noreturn]] VORNOLEDB_API void VornThrowHResult(vornoledb::HRESULT hr);

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+namespace vornoledb {
+
 struct CCRTAllocator {
     static void* Reallocate(void* p, size_t n) { return std::realloc(p, n); }
     static void* Allocate(size_t n) { return std::malloc(n); }
@@ -55,3 +57,5 @@ public:
 
     T* m_pData = nullptr;
 };
+
+}  // namespace vornoledb

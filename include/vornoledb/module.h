@@ -2,15 +2,16 @@
 // loaded and closes it, with every idle connection, when the library is unloaded.
 #pragma once
 
-#include "vornoledb/platform/types.h"
+#include "vornoledb/export.h"
 
 class VORNOLEDB_API VornOleDb {
 public:
     VornOleDb();
     virtual ~VornOleDb();
 
-    // Starts the connection cache; TRUE even when the cache could not be created.
-    virtual BOOL InitInstance();
+    // Starts the connection cache; TRUE (1) even when the cache could not be created. The
+    // result is the framework's BOOL, an int.
+    virtual int InitInstance();
     // Closes the connection cache; always 1.
     virtual int ExitInstance();
 };

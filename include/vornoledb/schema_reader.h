@@ -24,8 +24,8 @@ class VORNOLEDB_API VornOleDbSchemaReader : public VornOleDbErrorInfo {
 
       // One column of the schema rowset that a reader binds, by ordinal and type.
     struct ColumnBinding {
-        DBORDINAL ordinal;
-        DBTYPE type;
+        vornoledb::DBORDINAL ordinal;
+        vornoledb::DBTYPE type;
     };
 
 protected:
@@ -37,13 +37,16 @@ protected:
     // what the reader held, sets restart pending, sends the restriction texts (null for no
     // restriction) in list order, binds the columns, and passes the status to CheckResult.
     // False without a record when the reader's state cannot be made.
-    bool OpenSchema(VornOleDbConnection* connection, const GUID& schema,
-                    const wchar_t* const restrictions[], ULONG restrictionCount,
+    bool OpenSchema(VornOleDbConnection* connection, const vornoledb::GUID& schema,
+                    const wchar_t* const restrictions[], vornoledb::ULONG restrictionCount,
                     const ColumnBinding columns[], size_t columnCount);
     // Moves to the next row (back to the first when restart is pending). False when the
     // reader holds no rowset; otherwise *status is the status of a failed restart or of
     // the move, S_OK when a row is current.
-    bool MoveNext(HRESULT* status);
+    bool MoveNext(vornoledb::HRESULT* status);
+    // A move for readers that record nothing: true only when it ended with S_OK; otherwise
+    // the error records the provider left on the thread are discarded with it.
+    bool MoveNextUnrecorded();
     // Releases the rowset, its accessor and row, and the restriction values.
     void CloseSchema();
     void RequestRestart() { m_restartPending = true; }

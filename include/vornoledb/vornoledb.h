@@ -1,15 +1,14 @@
 // VornOleDb: data access from C++ through OLE DB connection strings and Jet SQL.
-// This header declares every exported class and the public platform types.
+// This header declares every exported class and the platform vocabulary they need, in
+// namespace vornoledb (vornoledb/windows_names.h brings that vocabulary into the global
+// namespace for programs that want it unqualified).
 #pragma once
 
 #include "vornoledb/export.h"
 #include "vornoledb/platform/types.h"
 #include "vornoledb/platform/unknown.h"
-#include "vornoledb/platform/com.h"
+#include "vornoledb/platform/variant.h"
 #include "vornoledb/platform/oledb.h"
-#include "vornoledb/platform/automation.h"
-#include "vornoledb/platform/error_records.h"
-#include "vornoledb/platform/files.h"
 #include "vornoledb/platform/format.h"
 #include "vornoledb/platform/text.h"
 #include "vornoledb/heap_ptr.h"

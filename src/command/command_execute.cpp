@@ -5,7 +5,7 @@
 #include <new>
 
 #include "vornoledb/command.h"
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 #include "vornoledb/platform/format.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "value_text.h"
 #include "vornoledb/command.h"
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 #include "vornoledb/platform/format.h"
 #include "vornoledb/platform/text.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cwctype>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 #include "vornoledb/platform/format.h"
 
 namespace vorn::command {

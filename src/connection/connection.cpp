@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 namespace {
 // Refuses a transaction call on a connection without a session, with a record that says so.

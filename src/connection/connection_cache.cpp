@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 
 std::atomic<VornOleDbConnectionCache*> VornOleDbConnectionCache::m_theCache{nullptr};
 std::atomic<int32_t> VornOleDbConnectionCache::m_refcount{0};
@@ -81,9 +81,16 @@ VornOleDbConnection* VornOleDbConnectionCache::OpenNew(const std::wstring& init,
 }
 
 VornOleDbConnection* VornOleDbConnectionCache::Connect(const std::wstring& init, bool prompt) {
+    return Connect(init, prompt, nullptr);
+}
+
+VornOleDbConnection* VornOleDbConnectionCache::Connect(const std::wstring& init, bool prompt,
+                                                       VornOleDbErrorInfo* failure) {
     std::lock_guard<std::recursive_mutex> lock(*m_lock);
     if (VornOleDbConnection* idle = TakeIdle(init)) return idle;
-    return OpenNew(init, prompt);
+    VornOleDbConnection* opened = OpenNew(init, prompt);
+    if (!opened && failure) failure->SetErrorInfo(GetErrorText(), std::wstring());
+    return opened;
 }
 
 VornOleDbConnection* VornOleDbConnectionCache::ConnectFromCache(const std::wstring& init) {

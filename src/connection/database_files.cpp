@@ -3,7 +3,7 @@
 
 #include "vornoledb/connection.h"
 #include "vornoledb/exception.h"
-#include "vornoledb/platform/files.h"
+#include "files.h"
 
 namespace {
 

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
+
+namespace vornoledb {
 
 namespace {
 
@@ -242,3 +244,5 @@ BOOL FileTimeToSystemTime(const FILETIME* lpFileTime, SYSTEMTIME* lpSystemTime) 
                    static_cast<WORD>(milliseconds % 1000), lpSystemTime);
     return TRUE;
 }
+
+}  // namespace vornoledb

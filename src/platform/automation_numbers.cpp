@@ -2,7 +2,9 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
+
+namespace vornoledb {
 
 namespace {
 
@@ -73,3 +75,5 @@ HRESULT VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID /*lcid*/, ULONG dwFlags) 
         return VARCMP_EQ;
     return leftLength < rightLength ? VARCMP_LT : VARCMP_GT;
 }
+
+}  // namespace vornoledb

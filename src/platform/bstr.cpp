@@ -5,7 +5,9 @@
 #include <cwchar>
 #include <limits>
 
-#include "vornoledb/platform/com.h"
+#include "com.h"
+
+namespace vornoledb {
 
 namespace {
 constexpr size_t kHeader = 8;
@@ -46,3 +48,5 @@ UINT SysStringByteLen(BSTR bstr) {
 }
 
 UINT SysStringLen(BSTR bstr) { return SysStringByteLen(bstr) / sizeof(OLECHAR); }
+
+}  // namespace vornoledb

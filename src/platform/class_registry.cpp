@@ -5,7 +5,9 @@
 
 #include "builtin_classes.h"
 #include "library_end.h"
-#include "vornoledb/platform/com.h"
+#include "com.h"
+
+namespace vornoledb {
 
 namespace {
 struct Registry {
@@ -68,3 +70,5 @@ ScopedClassFactory::ScopedClassFactory(REFCLSID clsid, ClassFactoryFunction fact
 ScopedClassFactory::~ScopedClassFactory() {
     RegisterClassFactory(clsid_, std::move(previous_));
 }
+
+}  // namespace vornoledb

@@ -1,6 +1,8 @@
 // Sizes and alignments of OLE DB values in row buffers.
 #include "vornoledb/platform/oledb.h"
 
+namespace vornoledb {
+
 DBLENGTH DbTypeFixedSize(DBTYPE type) {
     if (type & DBTYPE_BYREF) return sizeof(void*);
     switch (type) {
@@ -78,3 +80,5 @@ DBLENGTH DbTypeAlignment(DBTYPE type) {
             return 8;
     }
 }
+
+}  // namespace vornoledb

@@ -1,7 +1,9 @@
 // Error objects with records: what providers post on the calling thread when a call fails.
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 #include <mutex>
+
+namespace vornoledb {
 
 namespace {
 
@@ -183,3 +185,5 @@ HRESULT AppendError(const ErrorRecord& record) {
     }
     return PostError(record);
 }
+
+}  // namespace vornoledb

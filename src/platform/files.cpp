@@ -13,8 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "vornoledb/platform/files.h"
+#include "files.h"
 #include "vornoledb/platform/text.h"
+
+namespace vornoledb {
 
 namespace {
 
@@ -239,3 +241,5 @@ BOOL PathFileExistsW(LPCWSTR pszPath) {
 void SetFileReplaceGuard(FileReplaceGuard guard) {
     g_replaceGuard.store(guard, std::memory_order_release);
 }
+
+}  // namespace vornoledb

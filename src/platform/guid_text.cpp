@@ -1,7 +1,9 @@
 // GUIDs as registry text, "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 #include <cwchar>
 
-#include "vornoledb/platform/com.h"
+#include "com.h"
+
+namespace vornoledb {
 
 int StringFromGUID2(REFGUID g, LPOLESTR lpsz, int cchMax) {
     constexpr int kChars = 39;  // 38 characters and the NUL
@@ -58,3 +60,5 @@ bool GuidFromString(const wchar_t* text, GUID* out) {
     std::memcpy(out->Data4, bytes + 8, 8);
     return true;
 }
+
+}  // namespace vornoledb

@@ -1,6 +1,8 @@
 // The standard interface, class, property-set and schema GUIDs.
 #include "vornoledb/platform/oledb.h"
 
+namespace vornoledb {
+
 namespace {
 // OLE DB interface ids share the tail 2a1c-11ce-ade5-00aa0044773d.
 constexpr GUID OleDbInterface(uint32_t d1) {
@@ -65,3 +67,5 @@ const GUID DBSCHEMA_INDEXES = OleDbConstant(0xc8b5221e);
 const GUID DBSCHEMA_PROCEDURES = OleDbConstant(0xc8b52224);
 
 const DBID DB_NULLID = {{{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}}}, DBKIND_GUID_PROPID, {nullptr}};
+
+}  // namespace vornoledb

@@ -1,10 +1,14 @@
 // Task memory: the allocator that providers and consumers share for handed-over blocks.
 #include <cstdlib>
 
-#include "vornoledb/platform/com.h"
+#include "com.h"
+
+namespace vornoledb {
 
 void* CoTaskMemAlloc(size_t cb) { return std::malloc(cb == 0 ? 1 : cb); }
 
 void* CoTaskMemRealloc(void* pv, size_t cb) { return std::realloc(pv, cb == 0 ? 1 : cb); }
 
 void CoTaskMemFree(void* pv) { std::free(pv); }
+
+}  // namespace vornoledb

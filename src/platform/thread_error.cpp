@@ -13,6 +13,8 @@
 
 #include "vornoledb/platform/oledb.h"
 
+namespace vornoledb {
+
 namespace {
 
 void ReleaseErrorObject(void* p) {
@@ -110,3 +112,5 @@ LCID GetSystemDefaultLCID() {
 LCID GetUserDefaultLCID() {
     return 0x0409;
 }
+
+}  // namespace vornoledb

@@ -10,6 +10,8 @@
 
 #include "vornoledb/platform/text.h"
 
+namespace vornoledb {
+
 namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
@@ -150,3 +152,5 @@ std::string WideToUtf8(const wchar_t* s, size_t n) {
 std::string WideToUtf8(const std::wstring& s) {
     return WideToUtf8(s.data(), s.size());
 }
+
+}  // namespace vornoledb

@@ -2,7 +2,9 @@
 // RpcStringFreeW.
 #include <new>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
+
+namespace vornoledb {
 
 namespace {
 
@@ -54,3 +56,5 @@ RPC_STATUS RpcStringFreeW(RPC_WSTR* String) {
     *String = nullptr;
     return RPC_S_OK;
 }
+
+}  // namespace vornoledb

@@ -1,5 +1,7 @@
 // VARIANT lifetime: initialisation, clearing and deep copies.
-#include "vornoledb/platform/com.h"
+#include "com.h"
+
+namespace vornoledb {
 
 void VariantInit(VARIANT* pvarg) {
     if (!pvarg) return;
@@ -38,3 +40,5 @@ HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc) {
     *pvargDest = copy;
     return S_OK;
 }
+
+}  // namespace vornoledb

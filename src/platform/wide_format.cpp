@@ -15,6 +15,8 @@
 
 #include "vornoledb/platform/text.h"
 
+namespace vornoledb {
+
 namespace {
 
 enum class Size { Default, Char, Short, Long32, Long64, LongDouble, Pointer };
@@ -360,3 +362,5 @@ int VornFormatTrunc(wchar_t* buffer, size_t capacity, const wchar_t* format, ...
     va_end(args);
     return n;
 }
+
+}  // namespace vornoledb

@@ -24,6 +24,6 @@ std::shared_ptr<Database> DatabaseOf(IUnknown* object);
 }  // namespace vorn::provider
 
 template <>
-struct InterfaceIdOf<vorn::provider::IProviderDatabase> {
+struct vornoledb::InterfaceIdOf<vorn::provider::IProviderDatabase> {
     static constexpr const IID& value = vorn::provider::IID_IProviderDatabase;
 };

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "vornoledb/platform/files.h"
+#include "files.h"
 
 namespace vorn::provider {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 namespace vorn::provider {
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "vornoledb/platform/com.h"
+#include "com.h"
 
 namespace vorn::provider {
 

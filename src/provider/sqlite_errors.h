@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 struct sqlite3;
 

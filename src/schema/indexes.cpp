@@ -64,8 +64,7 @@ bool VornOleDbIndexes::Open(VornOleDbConnection* connection, const wchar_t* cata
 }
 
 bool VornOleDbIndexes::FetchNext() {
-    HRESULT status = S_OK;
-    return MoveNext(&status) && status == S_OK;
+    return MoveNextUnrecorded();
 }
 
 void VornOleDbIndexes::Close() {

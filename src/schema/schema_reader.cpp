@@ -196,7 +196,9 @@ bool VornOleDbSchemaReader::MoveNext(HRESULT* status) {
     s.row = row;
     s.holdsRow = true;
     hr = s.rowset->GetData(s.row, s.rowAccessor, s.record.data());
-    if (FAILED(hr)) {
+    // A row counts only when it was read whole: DB_S_ERRORSOCCURRED (a field that could
+    // not be converted) ends the move as a failure does.
+    if (hr != S_OK) {
         s.ClearRecord();
         s.ReleaseRow();
         *status = hr;
@@ -204,6 +206,17 @@ bool VornOleDbSchemaReader::MoveNext(HRESULT* status) {
     }
     *status = S_OK;
     return true;
+}
+
+bool VornOleDbSchemaReader::MoveNextUnrecorded() {
+    HRESULT status = S_OK;
+    if (!MoveNext(&status))
+        return false;
+    if (status == S_OK)
+        return true;
+    ComPtr<IErrorInfo> pending;
+    vornoledb::GetErrorInfo(0, pending.ReleaseAndGetAddressOf());
+    return false;
 }
 
 void VornOleDbSchemaReader::CloseSchema() {

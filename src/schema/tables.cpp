@@ -36,8 +36,7 @@ bool VornOleDbTables::Open(VornOleDbConnection* connection, const wchar_t* catal
 }
 
 bool VornOleDbTables::FetchNext() {
-    HRESULT status = S_OK;
-    return MoveNext(&status) && status == S_OK;
+    return MoveNextUnrecorded();
 }
 
 void VornOleDbTables::Close() {

@@ -61,20 +61,20 @@ bool VornOleDbRecordset::Open(const std::wstring& init, bool prompt) {
     switch (m_connectType) {
         case ctCached: {
             VornOleDbConnectionCache* cache = VornOleDbConnectionCache::GetCacheManager();
-            VornOleDbConnection* connection = cache ? cache->Connect(init, prompt) : nullptr;
+            // On failure the cache writes its reason into this recordset under its lock.
+            VornOleDbConnection* connection = cache ? cache->Connect(init, prompt, this) : nullptr;
             if (connection)
                 VornOleDbCommand::SetConnection(connection);
-            else if (cache)
-                SetErrorInfo(cache->GetErrorInfo(false), std::wstring());
-            else
+            else if (!cache)
                 SetErrorInfo(L"The connection cache is not available: the library has not been "
                              L"started or has already ended.",
                              std::wstring());
             break;
         }
         case ctPrivate: {
-            auto* connection = new (std::nothrow) VornOleDbConnection;
-            if (!connection) break;
+            // Running out of memory raises std::bad_alloc, as everywhere in the library
+            // (the cache's Connect included); the recordset is then without a connection.
+            auto* connection = new VornOleDbConnection;
             VornOleDbCommand::SetConnection(connection);
             if (!CheckResult(connection->OpenFromInitializationString(init, prompt))) {
                 SetErrorInfo(connection->GetErrorInfo(false), std::wstring());

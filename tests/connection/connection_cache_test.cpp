@@ -8,7 +8,8 @@
 
 #include "support/temp_database.h"
 #include "vornoledb/connection_cache.h"
-#include "vornoledb/platform/error_records.h"
+#include "vornoledb/recordset.h"
+#include "error_records.h"
 #include "vornoledb/platform/text.h"
 
 using vorn::test::ConnectionString;
@@ -202,4 +203,31 @@ TEST_F(ConnectionCacheTest, StressOfEightThreadsOnThreeStrings) {
     EXPECT_EQ(0, failures.load());
     EXPECT_GT(rounds.load(), 100);
     for (const auto& s : inits) EXPECT_LE(Idle(s), 4u);
+}
+
+// Recordsets on four threads fail to connect to files that are not there, each with a
+// string of its own: each must keep its own failure, never another thread's.
+TEST_F(ConnectionCacheTest, FailedCachedOpensKeepTheirOwnReasonAcrossThreads) {
+    constexpr int kThreads = 4;
+    constexpr int kOpens = 300;
+    std::atomic<int> wrongText{0}, opened{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kOpens; ++i) {
+                const std::string name =
+                    "absent-" + std::to_string(t) + "-" + std::to_string(i) + ".db";
+                VornOleDbRecordset recordset(VornOleDbRecordset::ctCached);
+                if (recordset.Open(ConnectionString(dir.File(name)), false)) {
+                    ++opened;
+                    continue;
+                }
+                if (recordset.GetErrorText().find(Utf8ToWide(name)) == std::wstring::npos)
+                    ++wrongText;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(0, opened.load());
+    EXPECT_EQ(0, wrongText.load());
 }

@@ -13,8 +13,8 @@
 #include "support/temp_database.h"
 #include "vornoledb/connection.h"
 #include "vornoledb/exception.h"
-#include "vornoledb/platform/error_records.h"
-#include "vornoledb/platform/files.h"
+#include "error_records.h"
+#include "files.h"
 #include "vornoledb/platform/text.h"
 
 using vorn::test::ConnectionString;

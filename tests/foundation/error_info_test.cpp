@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "vornoledb/error_info.h"
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "vornoledb/platform/files.h"
+#include "files.h"
 #include "vornoledb/platform/text.h"
 
 namespace {

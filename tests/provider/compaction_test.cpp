@@ -12,7 +12,7 @@
 #include "open_file_registry.h"
 #include "provider_test_util.h"
 #include "support/temp_database.h"
-#include "vornoledb/platform/files.h"
+#include "files.h"
 
 namespace vorn::provider {
 namespace {
@@ -171,7 +171,7 @@ TEST_F(CompactionTest, MissingSourceExistingDestinationAndForeignFilesAreRefused
     TakeError();
     EXPECT_EQ(ReadBytes(source_), before_);
 
-    const std::string access = kTestData + "/access/jackcess/V2003/testV2003.mdb";
+    const std::string access = kTestData + "/access/jackcess/delTestV2003.mdb";
     EXPECT_EQ(Compact(access, copy_), DB_E_NOTSUPPORTED);
     const PostedError e = TakeError();
     EXPECT_TRUE(Contains(e.description, L"an Access database (Jet 4)")) << e.description;

@@ -135,10 +135,10 @@ TEST(DataSourceTest, FilesThatAreNoSqliteDatabaseAreRefusedByKind) {
         std::string path;
         std::wstring expected;
     } cases[] = {
-        {kTestData + "/access/mdbtestdata/nwind.mdb", L"an Access database (Jet 3)"},
-        {kTestData + "/access/mdbtestdata/DateTestDatabase.mdb",
+        {kTestData + "/access/jackcess/testV1997.mdb", L"an Access database (Jet 3)"},
+        {kTestData + "/access/jackcess/delTestV2003.mdb",
          L"an Access database (Jet 4); Access files are not supported"},
-        {kTestData + "/access/efcore-jet/Northwind.accdb", L"an Access database (ACE 12)"},
+        {kTestData + "/access/jackcess/testV2007.accdb", L"an Access database (ACE 12)"},
         {folder.File("notes.db"), L"is a text file, not a database"},
         {folder.File("empty.db"), L"is an empty file (0 bytes), not a database"},
         {folder.File("book.db"), L"zip archive"},

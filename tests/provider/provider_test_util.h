@@ -13,7 +13,7 @@
 
 #include "database_access.h"
 #include "provider_errors.h"
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 #include "vornoledb/platform/oledb.h"
 #include "vornoledb/platform/text.h"
 

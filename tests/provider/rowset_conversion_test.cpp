@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "support/provider_command_harness.h"
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 
 namespace vorn::test {
 namespace {

@@ -210,6 +210,28 @@ TEST_F(TablesOnFake, FieldsAndNullsAsTheProviderGivesThem) {
     EXPECT_EQ((Names{L"T1", std::wstring(128, L'x')}), names);
 }
 
+// A row that GetData delivers only in part (DB_S_ERRORSOCCURRED) is not counted, and the
+// provider's records for it do not stay behind on the thread.
+TEST_F(TablesOnFake, RowReadWithErrorsEndsTheListAndLeavesNoRecords) {
+    auto table = TablesRowset({
+        {Cell::Null(), Cell::Null(), Text(L"T1"), Text(L"TABLE"), Cell::Null(), Cell::Null()},
+        {Cell::Null(), Cell::Null(), Text(L"T2"), Text(L"TABLE"), Cell::Null(), Cell::Null()},
+    });
+    table->getDataResults[1] = DB_S_ERRORSOCCURRED;
+    Answer(table);
+    VornOleDbTables tables;
+    ASSERT_TRUE(tables.Open(&fake_.connection, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(tables.FetchNext());
+    EXPECT_FALSE(tables.FetchNext());
+    std::wstring name = L"x";
+    EXPECT_FALSE(tables.GetName(name));
+    ComPtr<IErrorInfo> pending;
+    EXPECT_EQ(S_FALSE, GetErrorInfo(0, pending.ReleaseAndGetAddressOf()));
+    Names names;
+    EXPECT_TRUE(tables.GetTableList(names));
+    EXPECT_EQ(Names{L"T1"}, names);
+}
+
 TEST_F(TablesOnFake, ProviderFailuresBecomeTheErrorText) {
     fake_.provider->onSchemaRowset = [](const GUID&,
                                         const std::vector<std::optional<std::wstring>>&) {

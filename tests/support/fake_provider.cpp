@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 
 namespace vorn::test::fake {
 
@@ -242,8 +242,13 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             if (bind.dwPart & DBPART_STATUS)
                 Put(data, bind.obStatus, status);
         }
-        if (forced != t_->getDataResults.end())
+        if (forced != t_->getDataResults.end()) {
+            // A forced warning comes with its record, as a provider posts one.
+            if (forced->second != S_OK)
+                return PostFakeError(forced->second, L"Row " + std::to_wstring(r + 1) +
+                                                         L" was read with errors.");
             return forced->second;
+        }
         return errors ? DB_S_ERRORSOCCURRED : S_OK;
     }
 

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "vornoledb/platform/com.h"
+#include "com.h"
 #include "vornoledb/platform/oledb.h"
 
 namespace vorn::test::fake {

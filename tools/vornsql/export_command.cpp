@@ -2,6 +2,7 @@
 // chosen format (csv unless --format says otherwise), with a progress line on long runs.
 #include <vornoledb/platform/text.h>
 #include <vornoledb/recordset.h>
+#include <vornoledb/windows_names.h>
 
 #include "commands.h"
 #include "messages.h"

@@ -5,6 +5,7 @@
 
 #include <vornoledb/connection.h>
 #include <vornoledb/platform/text.h>
+#include <vornoledb/windows_names.h>
 
 #include "commands.h"
 #include "messages.h"

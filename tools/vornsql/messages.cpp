@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <vornoledb/platform/text.h>
+#include <vornoledb/windows_names.h>
 
 namespace vornsql {
 

@@ -3,6 +3,7 @@
 
 #include <vornoledb/heap_ptr.h>
 #include <vornoledb/platform/text.h>
+#include <vornoledb/windows_names.h>
 
 namespace vornsql {
 namespace {

@@ -8,6 +8,7 @@
 #include <vornoledb/platform/text.h>
 #include <vornoledb/schema_reader.h>
 #include <vornoledb/tables.h>
+#include <vornoledb/windows_names.h>
 
 #include "commands.h"
 #include "messages.h"

@@ -9,6 +9,7 @@
 
 #include <vornoledb/helper.h>
 #include <vornoledb/platform/text.h>
+#include <vornoledb/windows_names.h>
 
 #include "messages.h"
 

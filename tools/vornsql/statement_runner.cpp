@@ -5,6 +5,7 @@
 #include <set>
 
 #include <vornoledb/platform/text.h>
+#include <vornoledb/windows_names.h>
 
 #include "messages.h"
 #include "progress.h"

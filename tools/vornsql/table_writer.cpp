@@ -6,6 +6,7 @@
 #include <wchar.h>
 
 #include <vornoledb/platform/text.h>
+#include <vornoledb/windows_names.h>
 
 namespace vornsql {
 namespace {

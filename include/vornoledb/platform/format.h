@@ -11,6 +11,8 @@
 
 #include "vornoledb/platform/types.h"
 
+namespace vornoledb {
+
 // Length in characters of the formatted text (without the NUL); -1 for a bad format.
 VORNOLEDB_API int VornFormatLengthV(const wchar_t* format, va_list args);
 
@@ -30,3 +32,5 @@ VORNOLEDB_API int VornAppendFormat(std::wstring& out, const wchar_t* format, ...
 
 VORNOLEDB_API std::wstring VornFormatV(const wchar_t* format, va_list args);
 VORNOLEDB_API std::wstring VornFormat(const wchar_t* format, ...);
+
+}  // namespace vornoledb

@@ -2,7 +2,10 @@
 // Counts, lengths, ordinals and offsets are 32 bits wide (the 32-bit OLE DB definitions).
 #pragma once
 
-#include "vornoledb/platform/com.h"
+#include "vornoledb/platform/unknown.h"
+#include "vornoledb/platform/variant.h"
+
+namespace vornoledb {
 
 using DBTYPE = uint16_t;
 using DBLENGTH = uint32_t;
@@ -234,7 +237,7 @@ struct DBID {
     } uName;
 };
 // The null column id: kind DBKIND_GUID_PROPID, all-zero GUID and property id.
-VORNOLEDB_API extern const DBID DB_NULLID;
+extern const DBID DB_NULLID;
 
 struct DBCOLUMNINFO {
     LPOLESTR pwszName;
@@ -671,30 +674,24 @@ struct _DBEngine : IUnknown {
 VORN_DECLARE_INTERFACE_ID(_DBEngine, IID__DBEngine)
 
 // ---- class ids, property sets, dialects, schema rowsets ------------------------------------
-VORNOLEDB_API extern const CLSID CLSID_MSDAINITIALIZE;
-VORNOLEDB_API extern const CLSID CLSID_OLEDB_CONVERSIONLIBRARY;
-VORNOLEDB_API extern const CLSID CLSID_DBEngine;
+extern const CLSID CLSID_MSDAINITIALIZE;
+extern const CLSID CLSID_OLEDB_CONVERSIONLIBRARY;
+extern const CLSID CLSID_DBEngine;
 // Class of the embedded provider (the Microsoft.ACE.OLEDB.12.0 provider's class id).
-VORNOLEDB_API extern const CLSID CLSID_ACE_OLEDB_12;
-VORNOLEDB_API extern const CLSID CLSID_JET_OLEDB_4;
+extern const CLSID CLSID_ACE_OLEDB_12;
+extern const CLSID CLSID_JET_OLEDB_4;
 
-VORNOLEDB_API extern const GUID DBGUID_DEFAULT;
-VORNOLEDB_API extern const GUID DBGUID_SQL;
-VORNOLEDB_API extern const GUID DBPROPSET_COLUMN;
-VORNOLEDB_API extern const GUID DBPROPSET_DATASOURCE;
-VORNOLEDB_API extern const GUID DBPROPSET_DATASOURCEINFO;
-VORNOLEDB_API extern const GUID DBPROPSET_DBINIT;
-VORNOLEDB_API extern const GUID DBPROPSET_ROWSET;
-VORNOLEDB_API extern const GUID DBPROPSET_SESSION;
-VORNOLEDB_API extern const GUID DBSCHEMA_TABLES;
-VORNOLEDB_API extern const GUID DBSCHEMA_COLUMNS;
-VORNOLEDB_API extern const GUID DBSCHEMA_INDEXES;
-VORNOLEDB_API extern const GUID DBSCHEMA_PROCEDURES;
+extern const GUID DBGUID_DEFAULT;
+extern const GUID DBGUID_SQL;
+extern const GUID DBPROPSET_COLUMN;
+extern const GUID DBPROPSET_DATASOURCE;
+extern const GUID DBPROPSET_DATASOURCEINFO;
+extern const GUID DBPROPSET_DBINIT;
+extern const GUID DBPROPSET_ROWSET;
+extern const GUID DBPROPSET_SESSION;
+extern const GUID DBSCHEMA_TABLES;
+extern const GUID DBSCHEMA_COLUMNS;
+extern const GUID DBSCHEMA_INDEXES;
+extern const GUID DBSCHEMA_PROCEDURES;
 
-// ---- sizes of values -------------------------------------------------------------------------
-// Bytes of a value of a fixed-length type (a pointer for types carrying DBTYPE_BYREF and for
-// the interface, string-pointer and chapter types); 0 for the variable-length types (STR,
-// WSTR, BYTES, VARNUMERIC), whose size comes from the column.
-VORNOLEDB_API DBLENGTH DbTypeFixedSize(DBTYPE type);
-// Alignment a value of the type needs in a row buffer.
-VORNOLEDB_API DBLENGTH DbTypeAlignment(DBTYPE type);
+}  // namespace vornoledb

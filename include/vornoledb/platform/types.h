@@ -9,6 +9,8 @@
 
 #include "vornoledb/export.h"
 
+namespace vornoledb {
+
 using HRESULT = int32_t;
 using SCODE = int32_t;
 using BYTE = uint8_t;
@@ -21,7 +23,10 @@ using ULONG = uint32_t;
 using LONG = int32_t;
 using INT = int32_t;
 using UINT = uint32_t;
+// unixODBC's <sqltypes.h> defines BOOL as a macro for int, which is this same type.
+#ifndef BOOL
 using BOOL = int32_t;
+#endif
 using LONGLONG = int64_t;
 using ULONGLONG = uint64_t;
 using LCID = uint32_t;
@@ -36,8 +41,6 @@ using VARIANT_BOOL = int16_t;
 using VARTYPE = uint16_t;
 using DATE = double;
 
-constexpr BOOL TRUE = 1;
-constexpr BOOL FALSE = 0;
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
@@ -136,3 +139,5 @@ constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
 constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;
 constexpr DWORD CLSCTX_REMOTE_SERVER = 0x10;
+
+}  // namespace vornoledb

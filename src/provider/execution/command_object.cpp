@@ -17,7 +17,7 @@
 #include "provider_errors.h"
 #include "sql/jet_statement_cache.h"
 #include "sqlite_errors.h"
-#include "vornoledb/platform/error_records.h"
+#include "error_records.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

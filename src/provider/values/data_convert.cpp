@@ -12,7 +12,7 @@
 #include "values/exact_decimal.h"
 #include "execution/result_codes.h"
 #include "values/value_conversion.h"
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {

@@ -1,7 +1,7 @@
 // Date text and automation dates.
 #include "values/date_text.h"
 
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 
 namespace vorn::provider {
 namespace {

@@ -13,7 +13,7 @@
 #include "values/exact_decimal.h"
 #include "rowset/long_value_stream.h"
 #include "values/utf8_decode.h"
-#include "vornoledb/platform/automation.h"
+#include "automation.h"
 
 namespace vorn::provider {
 namespace {

@@ -8,6 +8,8 @@
 
 #include "vornoledb/platform/oledb.h"
 
+namespace vornoledb {
+
 struct ErrorRecord {
     HRESULT hr = E_FAIL;
     std::wstring description;
@@ -22,12 +24,14 @@ struct ErrorRecord {
 };
 
 // Makes an error object holding the records in order (record 0 first).
-VORNOLEDB_API ComPtr<IErrorInfo> CreateErrorObject(const std::vector<ErrorRecord>& records);
+ComPtr<IErrorInfo> CreateErrorObject(const std::vector<ErrorRecord>& records);
 
 // Makes an error object with one record and makes it the calling thread's error object.
 // Returns record.hr so that a provider can write `return PostError({...});`.
-VORNOLEDB_API HRESULT PostError(const ErrorRecord& record);
+HRESULT PostError(const ErrorRecord& record);
 
 // Appends a record to the calling thread's pending error object when it is one made by
 // CreateErrorObject, or posts a new one. Returns record.hr.
-VORNOLEDB_API HRESULT AppendError(const ErrorRecord& record);
+HRESULT AppendError(const ErrorRecord& record);
+
+}  // namespace vornoledb
