@@ -187,14 +187,16 @@ int ReaderFailed(const std::string& what, VornOleDbErrorInfo& reader) {
     return 1;
 }
 
-// The names of the saved procedures, read from the PROCEDURES schema rowset.
+// The names of the saved procedures, read from OLE DB's PROCEDURES schema rowset.
 class ProcedureNames : public VornOleDbSchemaReader {
   public:
     ~ProcedureNames() { CloseSchema(); }
     bool Open(VornOleDbConnection* connection) {
+        static const GUID kProcedures = {
+            0xc8b52224, 0x5cf3, 0x11ce, {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
         static const ColumnBinding kName[] = {{3, DBTYPE_WSTR}};  // PROCEDURE_NAME
         return connection && connection->IsConnected() &&
-               OpenSchema(connection, DBSCHEMA_PROCEDURES, nullptr, 0, kName, 1);
+               OpenSchema(connection, kProcedures, nullptr, 0, kName, 1);
     }
     bool FetchNext() {
         HRESULT status = S_OK;

@@ -60,6 +60,10 @@ void JetTranslator::Chain::Wrap(const std::string& open, const std::string& clos
 }
 
 JetTranslator::Expr JetTranslator::Chain::Finish() {
+    if (opens_.empty() && closes_.empty()) {
+        held_.sql = std::move(base_);
+        return std::move(held_);
+    }
     std::string out;
     out.reserve(openBytes_ + base_.size() + closes_.size());
     for (auto it = opens_.rbegin(); it != opens_.rend(); ++it)

@@ -10,13 +10,22 @@
 namespace vorn::provider::sql {
 namespace {
 
+// Whether a is the keyword b (upper case) in any letter case. Keywords are ASCII: the
+// runtime's case table is asked only for other letters.
 bool SameWord(const std::wstring& a, const wchar_t* b) {
     size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::towupper(wint_t(a[i])) != wint_t(b[i]))
+    for (; i < a.size() && b[i]; ++i) {
+        wint_t c = wint_t(a[i]);
+        if (c >= L'a' && c <= L'z')
+            c -= 32;
+        else if (c > 127)
+            c = std::towupper(c);
+        if (c != wint_t(b[i]))
             return false;
+    }
     return i == a.size() && b[i] == 0;
 }
+
 
 const wchar_t* const kReserved[] = {
     L"SELECT", L"FROM",       L"WHERE",  L"GROUP",    L"BY",          L"HAVING",     L"ORDER",
@@ -44,6 +53,13 @@ size_t Utf8Length(const std::wstring& text) {
         n += u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
     }
     return n;
+}
+
+bool IsReservedWord(const std::wstring& word) {
+    for (const wchar_t* k : kReserved)
+        if (SameWord(word, k))
+            return true;
+    return false;
 }
 
 // The statement kind named in messages, from the first words of the text.
@@ -188,10 +204,11 @@ void JetTranslator::ExpectOp(const wchar_t* op) {
 bool JetTranslator::IsReserved(const Token& t) const {
     if (t.kind != TokenKind::Name)
         return false;
-    for (const wchar_t* k : kReserved)
-        if (SameWord(t.value, k))
-            return true;
-    return false;
+    // The statement's own tokens were looked up once.
+    if (!tokens_.empty() && &t >= tokens_.data() && &t < tokens_.data() + tokens_.size() &&
+        reserved_.size() == tokens_.size())
+        return reserved_[size_t(&t - tokens_.data())] != 0;
+    return IsReservedWord(t.value);
 }
 
 void JetTranslator::Fail(const Token& at, const std::wstring& detail) const {
@@ -356,6 +373,9 @@ TranslationResult JetTranslator::Run() {
         }
         if (tokens_.size() == 1)
             Fail(tokens_[0], L"the statement is empty");
+        reserved_.assign(tokens_.size(), 0);
+        for (size_t i = 0; i < tokens_.size(); ++i)
+            reserved_[i] = tokens_[i].kind == TokenKind::Name && IsReservedWord(tokens_[i].value);
         match_.assign(tokens_.size(), kNoMatch);
         std::vector<size_t> open;
         for (size_t i = 0; i < tokens_.size(); ++i) {

@@ -313,7 +313,8 @@ class JetTranslator {
     JetConnection* conn_;
     const std::wstring& text_;
     std::vector<Token> tokens_;
-    std::vector<size_t> match_;  // for each ( and ) token, the index of its partner
+    std::vector<size_t> match_;      // for each ( and ) token, the index of its partner
+    std::vector<uint8_t> reserved_;  // for each token, whether it is a reserved word
     size_t pos_ = 0;
     int depth_ = 0;
     int maxExprDepth_ = 1000;  // the engine's limit of expression depth
