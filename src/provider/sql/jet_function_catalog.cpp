@@ -241,6 +241,7 @@ struct Catalog {
         jetNames["jet_concat"] = "&";
         jetNames["jet_add"] = "+";
         jetNames["jet_sub"] = "-";
+        jetNames["jet_chain"] = "+";
         jetNames["jet_div"] = "/";
         jetNames["jet_intdiv"] = "\\";
         jetNames["jet_mod"] = "Mod";

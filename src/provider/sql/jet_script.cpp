@@ -2,6 +2,8 @@
 // statement ran (@@IDENTITY, schema changes).
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include "sql/jet_connection.h"
 #include "sql/jet_sql.h"
 #include "sql/jet_translator.h"
@@ -27,6 +29,8 @@ bool TableExists(sqlite3* db, const std::string& table) {
     return found;
 }
 
+}  // namespace
+
 // Leaves db's error code and message describing the failure (after the rollback that
 // would otherwise have replaced them), by having SQLite raise the same error.
 void Reraise(sqlite3* db, int code, const std::string& message) {
@@ -38,6 +42,16 @@ void Reraise(sqlite3* db, int code, const std::string& message) {
     }
     sqlite3_finalize(stmt);
 }
+
+void ExplainPrepareFailure(sqlite3* db, int code) {
+    if (std::strcmp(sqlite3_errmsg(db), "parser stack overflow") == 0)
+        Reraise(db, code,
+                "the statement nests parentheses, function calls or subqueries more deeply "
+                "than the engine's parser takes (parser stack overflow): write it with fewer "
+                "levels of nesting, or split it");
+}
+
+namespace {
 
 // Runs one step; returns SQLITE_DONE or the failure with *message set.
 int RunStep(sqlite3* db, const ScriptStep& step, sqlite3_stmt* params, std::string* message) {

@@ -145,6 +145,13 @@ int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stm
 // data (JetStatementCache does).
 int BuildPivotStatement(sqlite3* db, const PivotPlan& plan, std::string* sql);
 
+// After SQLite refused to prepare a translated statement: a refusal whose message names
+// no limit in words (SQLite's "parser stack overflow") is given one that does, on db.
+void ExplainPrepareFailure(sqlite3* db, int code);
+
+// Leaves code and message as db's error (sqlite3_errcode, sqlite3_errmsg).
+void Reraise(sqlite3* db, int code, const std::string& message);
+
 // After a translated statement ran to its end: records @@IDENTITY after an INSERT into a
 // table with a COUNTER column, and lets schema-dependent translations expire after DDL.
 void NoteJetStatementDone(sqlite3* db, const TranslationResult& translation);

@@ -212,6 +212,7 @@ sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, Translatio
             error->message = L"the statement is empty";
             error->sqlState = L"42000";
         } else {
+            ExplainPrepareFailure(db_, rc);
             SqliteError(db_, rc, error);
         }
         sqlite3_finalize(stmt);

@@ -59,7 +59,52 @@ void JetTranslator::Chain::Wrap(const std::string& open, const std::string& clos
     closes_ += close;
 }
 
+void JetTranslator::Chain::Extend(const std::string& more) {
+    closes_.insert(closes_.size() - 1, more);
+}
+
+void JetTranslator::Chain::Fold(char op, const std::string& operand, int operandDepth,
+                                size_t perCall) {
+    perCall_ = perCall < 3 ? 3 : perCall;
+    // Each call of jet_chain takes the chain so far and up to perCall - 1 more operands.
+    const bool newCall = foldOps_.size() % (perCall_ - 2) == 0;
+    held_.depth =
+        newCall ? std::max(held_.depth, operandDepth) + 1 : std::max(held_.depth, operandDepth + 1);
+    foldOps_.push_back(op);
+    foldOperands_.push_back(operand);
+}
+
+size_t JetTranslator::Chain::FoldCalls() const {
+    return foldOps_.empty() ? 0 : (foldOps_.size() + perCall_ - 3) / (perCall_ - 2);
+}
+
 JetTranslator::Expr JetTranslator::Chain::Finish() {
+    if (!foldOps_.empty()) {
+        if (foldOps_.size() == 1) {
+            const char* fn = foldOps_[0] == '&'   ? "jet_concat("
+                             : foldOps_[0] == '+' ? "jet_add("
+                                                  : "jet_sub(";
+            held_.sql = fn + base_ + ", " + foldOperands_[0] + ")";
+            return std::move(held_);
+        }
+        // Calls of at most perCall operands, each the first operand of the next.
+        const size_t each = perCall_ - 2;
+        const size_t calls = (foldOps_.size() + each - 1) / each;
+        // The operators come last: SQLite's parser takes more calls nested in a call's
+        // first argument than in the others.
+        std::string out;
+        for (size_t c = 0; c < calls; ++c)
+            out += "jet_chain(";
+        out += base_;
+        for (size_t c = 0; c < calls; ++c) {
+            const size_t from = c * each, to = std::min(foldOps_.size(), from + each);
+            for (size_t i = from; i < to; ++i)
+                out += ", " + foldOperands_[i];
+            out += ", '" + foldOps_.substr(from, to - from) + "')";
+        }
+        held_.sql = std::move(out);
+        return std::move(held_);
+    }
     if (opens_.empty() && closes_.empty()) {
         held_.sql = std::move(base_);
         return std::move(held_);
@@ -100,6 +145,23 @@ void JetTranslator::CheckDepth(const Expr& e, const Token& at) const {
                         L" operations nested in one another, the engine's limit of expression "
                         L"depth (split it into parts, or write a long list of alternatives as "
                         L"IN (...))"};
+    f.limit = true;
+    throw f;
+}
+
+// SQLite's parser takes about 30 function calls nested in one another's first argument,
+// fewer inside other calls and subqueries; the calls of one chain keep well below that.
+constexpr size_t kMostChainCalls = 20;
+
+void JetTranslator::CheckChainLength(const Chain& chain, const Token& at) const {
+    if (chain.FoldCalls() <= kMostChainCalls)
+        return;
+    SyntaxFailure f{at.begin, at.end,
+                    L"the chain of operators reaching position " + std::to_wstring(at.begin + 1) +
+                        L" is too long for the engine: more than " +
+                        std::to_wstring(kMostChainCalls * (maxFunctionArgs_ - 2)) +
+                        L" &, + and - operations in a row, and the engine's parser takes no "
+                        L"more (split it into parts)"};
     f.limit = true;
     throw f;
 }
@@ -184,20 +246,38 @@ JetTranslator::Expr JetTranslator::ParseXor() {
 
 JetTranslator::Expr JetTranslator::ParseOr() {
     Chain chain(ParseAnd());
+    bool first = true;
     while (PeekKeyword(L"OR")) {
         const Token& at = Next();
         const Expr r = ParseAnd();
-        ChainInfix(&chain, "OR", Cond(r), r.depth, false, at);
+        if (first) {
+            ChainInfix(&chain, "OR", Cond(r), r.depth, false, at);
+        } else {  // (a OR b OR c): one level of parentheses for the whole run
+            chain.Extend(" OR " + Cond(r));
+            Expr& h = chain.Held();
+            h.depth = std::max(h.depth, r.depth) + 1;
+            CheckDepth(h, at);
+        }
+        first = false;
     }
     return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseAnd() {
     Chain chain(ParseNot());
+    bool first = true;
     while (PeekKeyword(L"AND")) {
         const Token& at = Next();
         const Expr r = ParseNot();
-        ChainInfix(&chain, "AND", Cond(r), r.depth, false, at);
+        if (first) {
+            ChainInfix(&chain, "AND", Cond(r), r.depth, false, at);
+        } else {
+            chain.Extend(" AND " + Cond(r));
+            Expr& h = chain.Held();
+            h.depth = std::max(h.depth, r.depth) + 1;
+            CheckDepth(h, at);
+        }
+        first = false;
     }
     return chain.Finish();
 }
@@ -393,43 +473,48 @@ std::string JetTranslator::ParseInList(bool* hasText, int* depth) {
 }
 
 JetTranslator::Expr JetTranslator::ParseConcat() {
-    Chain chain(ParseAdditive());
-    bool first = true;
+    Expr first = ParseAdditive();
+    if (!PeekOp(L"&"))
+        return first;
+    // The operands as text (dates as the engine writes them), joined from the left.
+    const int firstDepth = first.depth + (first.isBool ? 1 : 0);
+    first.sql = AsText(first);
+    first.isBool = first.isColumn = first.isString = false;
+    first.depth = firstDepth;
+    Chain chain(std::move(first));
     while (PeekOp(L"&")) {
         const Token& at = Next();
-        if (first && TypeOf(chain.Held()).kind == ValueKind::Date) {
-            Expr& h = chain.Held();
-            if (h.isBool)
-                chain.Wrap("(-", ")");
-            chain.Wrap("jet_date_text(", ")");
-            h.isBool = false;
-            h.depth += 2;
-        }
-        first = false;
         const Expr r = ParseAdditive();
-        Expr asText = r;
-        asText.sql = AsText(r);
-        asText.isBool = false;
-        asText.depth = r.depth + 1;
-        ChainCall(&chain, "jet_concat", asText, TypeRule::Fixed, at);
-        chain.Held().type = FixedType(ValueKind::Text);
+        chain.Fold('&', AsText(r), r.depth + 1, maxFunctionArgs_);
+        CheckDepth(chain.Held(), at);
+        CheckChainLength(chain, at);
     }
-    return chain.Finish();
+    Expr e = chain.Finish();
+    e.text.clear();
+    e.type = FixedType(ValueKind::Text);
+    return e;
 }
 
 JetTranslator::Expr JetTranslator::ParseAdditive() {
-    Chain chain(ParseMod());
-    while (true) {
-        if (PeekOp(L"+")) {
-            const Token& at = Next();
-            ChainCall(&chain, "jet_add", ParseMod(), TypeRule::Add, at);
-        } else if (PeekOp(L"-")) {
-            const Token& at = Next();
-            ChainCall(&chain, "jet_sub", ParseMod(), TypeRule::Subtract, at);
-        } else {
-            return chain.Finish();
-        }
+    Expr first = ParseMod();
+    if (!PeekOp(L"+") && !PeekOp(L"-"))
+        return first;
+    first.sql = Value(first);
+    first.depth += first.isBool ? 1 : 0;
+    first.isBool = first.isColumn = first.isString = false;
+    first.text.clear();
+    Chain chain(std::move(first));
+    while (PeekOp(L"+") || PeekOp(L"-")) {
+        const Token& at = Next();
+        const bool minus = at.value == L"-";
+        const Expr r = ParseMod();
+        Expr& h = chain.Held();
+        h.type = RuleTerm(minus ? TypeRule::Subtract : TypeRule::Add, {h.type, r.type});
+        chain.Fold(minus ? '-' : '+', Value(r), r.depth + (r.isBool ? 1 : 0), maxFunctionArgs_);
+        CheckDepth(chain.Held(), at);
+        CheckChainLength(chain, at);
     }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseMod() {
@@ -452,6 +537,7 @@ JetTranslator::Expr JetTranslator::ParseIntDiv() {
 
 JetTranslator::Expr JetTranslator::ParseMultiplicative() {
     Chain chain(ParseUnary());
+    bool lastWasTimes = false;
     while (true) {
         if (PeekOp(L"*")) {
             const Token& at = Next();
@@ -462,7 +548,11 @@ JetTranslator::Expr JetTranslator::ParseMultiplicative() {
                 chain.Wrap("(-", ")");
                 ++depth;
             }
-            chain.Wrap("(", " * " + Value(r) + ")");
+            if (lastWasTimes)  // (a * b * c): one level of parentheses for the run
+                chain.Extend(" * " + Value(r));
+            else
+                chain.Wrap("(", " * " + Value(r) + ")");
+            lastWasTimes = true;
             h.depth = std::max(depth, r.depth + (r.isBool ? 1 : 0)) + 1;
             h.isBool = h.isColumn = h.isString = false;
             h.text.clear();
@@ -470,6 +560,7 @@ JetTranslator::Expr JetTranslator::ParseMultiplicative() {
             CheckDepth(h, at);
         } else if (PeekOp(L"/")) {
             const Token& at = Next();
+            lastWasTimes = false;
             ChainCall(&chain, "jet_div", ParseUnary(), TypeRule::Fixed, at);
             chain.Held().type = FixedType(ValueKind::Double);
         } else {

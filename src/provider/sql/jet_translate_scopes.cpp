@@ -172,8 +172,13 @@ ValueType JetTranslator::ResolveColumn(const TypeTerm& column) {
             for (const auto& c : source.columns)
                 if (SameName(c.first, name)) {
                     *found = true;
+                    // The subquery's column is an expression over its own tables.
                     const TypeRef type = c.second;
-                    return TypeOf(type);
+                    const bool derivedOnly = derivedColumnsOnly_;
+                    derivedColumnsOnly_ = false;
+                    const ValueType t = TypeOf(type);
+                    derivedColumnsOnly_ = derivedOnly;
+                    return t;
                 }
             return ValueType();
         }

@@ -1,5 +1,6 @@
 // Whole statements: tokens, errors in the host's terms, the statement kinds, and the entry
 // point TranslateJetSql.
+#include <algorithm>
 #include <climits>
 #include <cwctype>
 
@@ -25,7 +26,6 @@ bool SameWord(const std::wstring& a, const wchar_t* b) {
     }
     return i == a.size() && b[i] == 0;
 }
-
 
 const wchar_t* const kReserved[] = {
     L"SELECT", L"FROM",       L"WHERE",  L"GROUP",    L"BY",          L"HAVING",     L"ORDER",
@@ -356,6 +356,8 @@ TranslationResult JetTranslator::Run() {
         if (db_) {
             maxLength = sqlite3_limit(db_, SQLITE_LIMIT_SQL_LENGTH, -1);
             maxExprDepth_ = sqlite3_limit(db_, SQLITE_LIMIT_EXPR_DEPTH, -1);
+            maxFunctionArgs_ =
+                size_t(std::max(3, sqlite3_limit(db_, SQLITE_LIMIT_FUNCTION_ARG, -1)));
         }
         if (maxExprDepth_ <= 0 || maxExprDepth_ > kMostExprDepth)
             maxExprDepth_ = kMostExprDepth;

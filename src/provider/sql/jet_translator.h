@@ -72,14 +72,25 @@ class JetTranslator {
     };
 
     // A left-associative chain of operators (a + b - c ...) whose text is written out once,
-    // at its end: each step wraps the text so far in an opening and a closing part, and
-    // copying that text at every step would make translation quadratic in its length.
+    // at its end: copying the text so far at every step would make translation quadratic
+    // in its length. The text also nests as little as it can, as SQLite's parser takes only
+    // a few dozen function calls (or about a hundred parentheses) nested in one another: a
+    // run of one infix operator is written flat, "(a OR b OR c)", and a run of & + and -
+    // is one call of jet_chain, which works them out from the left, for each 126 operands.
     class Chain {
       public:
         explicit Chain(Expr first);
         // The chain so far: its flags, type and depth (its text is not current).
         Expr& Held() { return held_; }
+        // Nests the chain so far: open + chain + close.
         void Wrap(const std::string& open, const std::string& close);
+        // Adds more to the last Wrap, before its closing parenthesis.
+        void Extend(const std::string& more);
+        // One operation of & + or -: the chain so far (its text as it stands) op operand,
+        // in calls of jet_chain that take at most perCall operands each.
+        void Fold(char op, const std::string& operand, int operandDepth, size_t perCall);
+        // The calls of jet_chain the folded operations take, nested in one another.
+        size_t FoldCalls() const;
         Expr Finish();
 
       private:
@@ -88,6 +99,9 @@ class JetTranslator {
         std::vector<std::string> opens_;
         std::string closes_;
         size_t openBytes_ = 0;
+        std::string foldOps_;
+        std::vector<std::string> foldOperands_;
+        size_t perCall_ = 0;
     };
 
     struct FromNode {
@@ -175,6 +189,8 @@ class JetTranslator {
     void Leave() { --depth_; }
     // Refuses an expression deeper than the engine takes.
     void CheckDepth(const Expr& e, const Token& at) const;
+    // Refuses a chain of & + - longer than the engine's parser takes.
+    void CheckChainLength(const Chain& chain, const Token& at) const;
 
     // ---- names ----
     bool PeekName(size_t ahead = 0) const;
@@ -317,7 +333,8 @@ class JetTranslator {
     std::vector<uint8_t> reserved_;  // for each token, whether it is a reserved word
     size_t pos_ = 0;
     int depth_ = 0;
-    int maxExprDepth_ = 1000;  // the engine's limit of expression depth
+    int maxExprDepth_ = 1000;       // the engine's limit of expression depth
+    size_t maxFunctionArgs_ = 127;  // the engine's limit of a function's arguments
     int parameters_ = 0;
     std::map<std::wstring, DeclaredParameter> declaredParameters_;  // by name (lower case)
     std::vector<std::wstring> parameterOrder_;                      // names as declared
