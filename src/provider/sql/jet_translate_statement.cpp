@@ -204,10 +204,14 @@ void JetTranslator::ExpectOp(const wchar_t* op) {
 bool JetTranslator::IsReserved(const Token& t) const {
     if (t.kind != TokenKind::Name)
         return false;
-    // The statement's own tokens were looked up once.
+    // The statement's own tokens are looked up once each.
     if (!tokens_.empty() && &t >= tokens_.data() && &t < tokens_.data() + tokens_.size() &&
-        reserved_.size() == tokens_.size())
-        return reserved_[size_t(&t - tokens_.data())] != 0;
+        reserved_.size() == tokens_.size()) {
+        int8_t& known = reserved_[size_t(&t - tokens_.data())];
+        if (known < 0)
+            known = IsReservedWord(t.value) ? 1 : 0;
+        return known != 0;
+    }
     return IsReservedWord(t.value);
 }
 
@@ -375,9 +379,7 @@ TranslationResult JetTranslator::Run() {
         }
         if (tokens_.size() == 1)
             Fail(tokens_[0], L"the statement is empty");
-        reserved_.assign(tokens_.size(), 0);
-        for (size_t i = 0; i < tokens_.size(); ++i)
-            reserved_[i] = tokens_[i].kind == TokenKind::Name && IsReservedWord(tokens_[i].value);
+        reserved_.assign(tokens_.size(), -1);
         match_.assign(tokens_.size(), kNoMatch);
         std::vector<size_t> open;
         for (size_t i = 0; i < tokens_.size(); ++i) {

@@ -330,7 +330,8 @@ class JetTranslator {
     const std::wstring& text_;
     std::vector<Token> tokens_;
     std::vector<size_t> match_;      // for each ( and ) token, the index of its partner
-    std::vector<uint8_t> reserved_;  // for each token, whether it is a reserved word
+    // For each token, whether it is a reserved word (-1: not looked up yet).
+    mutable std::vector<int8_t> reserved_;
     size_t pos_ = 0;
     int depth_ = 0;
     int maxExprDepth_ = 1000;       // the engine's limit of expression depth
