@@ -68,6 +68,20 @@ class HostDatabase {
         }
     }
 
+    // Each statement fails with an error whose text holds the words given for it.
+    struct Refusal {
+        const wchar_t* sql;
+        const wchar_t* words;
+    };
+    void ExpectRefused(std::initializer_list<Refusal> cases) {
+        for (const Refusal& c : cases) {
+            const HostResult r = Run(c.sql);
+            EXPECT_FALSE(r.ok) << WideToUtf8(c.sql);
+            EXPECT_NE(r.error.find(c.words), std::wstring::npos)
+                << WideToUtf8(c.sql) << ": " << WideToUtf8(r.error);
+        }
+    }
+
   private:
     TempFolder folder_;
     std::string file_;

@@ -84,6 +84,22 @@ bool ValueNumber(sqlite3_value* v, JetNumber* out) {
     }
 }
 
+bool YesNoWord(const std::string& text, JetNumber* out) {
+    std::string lower;
+    for (char c : text)
+        if (c != ' ')
+            lower.push_back((c >= 'A' && c <= 'Z') ? char(c + 32) : c);
+    if (lower == "true" || lower == "yes" || lower == "on") {
+        *out = JetNumber{true, -1, -1};
+        return true;
+    }
+    if (lower == "false" || lower == "no" || lower == "off") {
+        *out = JetNumber{true, 0, 0};
+        return true;
+    }
+    return false;
+}
+
 bool TextNumber(const char* t, int n, JetNumber* out) {
     if (ParseJetNumber(std::string_view(t, size_t(n)), out))
         return true;

@@ -40,16 +40,8 @@ void StoreBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0]))
         return sqlite3_result_int(ctx, 0);
     JetNumber n;
-    if (ValueNumber(argv[0], &n))
+    if (ValueNumber(argv[0], &n) || YesNoWord(ValueText(argv[0]), &n))
         return ResultBool(ctx, n.AsDouble() != 0);
-    std::string lower;
-    for (char c : ValueText(argv[0]))
-        if (c != ' ')
-            lower.push_back((c >= 'A' && c <= 'Z') ? char(c + 32) : c);
-    if (lower == "yes" || lower == "true" || lower == "on")
-        return ResultBool(ctx, true);
-    if (lower == "no" || lower == "false" || lower == "off")
-        return ResultBool(ctx, false);
     CannotStore(ctx, argv, "YESNO");
 }
 
@@ -183,23 +175,7 @@ void AlterValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
     };
     // A number, with the engine's words for Yes and No.
     auto number = [&](JetNumber* n) {
-        if (blob)
-            return false;
-        if (ValueNumber(argv[0], n))
-            return true;
-        std::string lower;
-        for (char c : ValueText(argv[0]))
-            if (c != ' ')
-                lower.push_back((c >= 'A' && c <= 'Z') ? char(c + 32) : c);
-        if (lower == "yes" || lower == "true" || lower == "on") {
-            *n = JetNumber{true, -1, -1};
-            return true;
-        }
-        if (lower == "no" || lower == "false" || lower == "off") {
-            *n = JetNumber{true, 0, 0};
-            return true;
-        }
-        return false;
+        return !blob && (ValueNumber(argv[0], n) || YesNoWord(ValueText(argv[0]), n));
     };
     switch (to.type) {
         case DBTYPE_WSTR: {

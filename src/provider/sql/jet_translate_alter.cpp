@@ -8,9 +8,9 @@
 // written. Foreign key enforcement is off meanwhile (RunJetScript), and the rows of the
 // table and of the tables that refer to it are checked against their relationships at the
 // end.
-#include <cctype>
 #include <functional>
 
+#include "schema/definition_text.h"
 #include "sql/jet_identity.h"
 #include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
@@ -26,85 +26,20 @@ std::string UpperAscii(const std::string& s) {
     return out;
 }
 
-// A token of SQL as SQLite keeps it in its schema.
-struct SqlToken {
-    size_t begin = 0, end = 0;
-    enum Kind { Word, Quoted, Open, Close, Comma, Other } kind = Other;
-    std::string name;  // Word, Quoted: the name without quotes
-};
+using schema::DefinitionToken;
+using schema::DefinitionTokenKind;
 
-// Splits SQLite's SQL text into tokens: names ("x", [x], `x`, plain), strings, numbers
-// and punctuation; comments are skipped.
-std::vector<SqlToken> ScanSql(const std::string& s) {
-    std::vector<SqlToken> out;
-    size_t i = 0;
-    const size_t n = s.size();
-    while (i < n) {
-        const char c = s[i];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            ++i;
-            continue;
-        }
-        if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            while (i < n && s[i] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            const size_t close = s.find("*/", i + 2);
-            i = close == std::string::npos ? n : close + 2;
-            continue;
-        }
-        SqlToken t;
-        t.begin = i;
-        if (c == '"' || c == '`' || c == '[' || c == '\'') {
-            const char close = c == '[' ? ']' : c;
-            std::string v;
-            size_t j = i + 1;
-            while (j < n) {
-                if (s[j] == close) {
-                    if (close != ']' && j + 1 < n && s[j + 1] == close) {
-                        v.push_back(close);
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                v.push_back(s[j++]);
-            }
-            t.kind = c == '\'' ? SqlToken::Other : SqlToken::Quoted;
-            t.name = v;
-            i = j;
-        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
-                   static_cast<unsigned char>(c) >= 0x80) {
-            size_t j = i;
-            while (j < n && (std::isalnum(static_cast<unsigned char>(s[j])) || s[j] == '_' ||
-                             s[j] == '$' || static_cast<unsigned char>(s[j]) >= 0x80))
-                ++j;
-            t.kind = SqlToken::Word;
-            t.name = s.substr(i, j - i);
-            i = j;
-        } else {
-            t.kind = c == '('   ? SqlToken::Open
-                     : c == ')' ? SqlToken::Close
-                     : c == ',' ? SqlToken::Comma
-                                : SqlToken::Other;
-            ++i;
-        }
-        t.end = i;
-        out.push_back(std::move(t));
-    }
-    return out;
+bool IsSymbol(const DefinitionToken& t, char c) {
+    return t.kind == DefinitionTokenKind::Symbol && t.text[0] == c;
 }
 
-bool IsConstraintWord(const SqlToken& t) {
-    if (t.kind != SqlToken::Word)
+bool IsConstraintWord(const DefinitionToken& t) {
+    if (t.kind != DefinitionTokenKind::Word)
         return false;
     static const char* const kWords[] = {"CONSTRAINT", "PRIMARY",   "NOT",     "NULL",
                                          "UNIQUE",     "CHECK",     "DEFAULT", "COLLATE",
                                          "REFERENCES", "GENERATED", "AS",      "FOREIGN"};
-    const std::string u = UpperAscii(t.name);
+    const std::string u = UpperAscii(t.text);
     for (const char* w : kWords)
         if (u == w)
             return true;
@@ -115,13 +50,13 @@ bool IsConstraintWord(const SqlToken& t) {
 // [begin, end) and its type name [typeBegin, typeEnd), and the constraints after the type.
 struct ColumnText {
     size_t begin = 0, end = 0, typeBegin = 0, typeEnd = 0;
-    std::vector<SqlToken> constraints;
+    std::vector<DefinitionToken> constraints;
 };
 
 bool FindColumnText(const std::string& sql, const std::string& column, ColumnText* out) {
-    const std::vector<SqlToken> t = ScanSql(sql);
+    const std::vector<DefinitionToken> t = schema::TokenizeDefinition(sql);
     size_t i = 0;
-    while (i < t.size() && t[i].kind != SqlToken::Open)
+    while (i < t.size() && !IsSymbol(t[i], '('))
         ++i;
     if (i == t.size())
         return false;
@@ -133,31 +68,33 @@ bool FindColumnText(const std::string& sql, const std::string& column, ColumnTex
         int depth = 0;
         size_t j = i;
         for (; j < t.size(); ++j) {
-            if (t[j].kind == SqlToken::Open)
+            if (IsSymbol(t[j], '('))
                 ++depth;
-            else if (t[j].kind == SqlToken::Close && depth-- == 0)
+            else if (IsSymbol(t[j], ')') && depth-- == 0)
                 break;
-            else if (t[j].kind == SqlToken::Comma && depth == 0)
+            else if (IsSymbol(t[j], ',') && depth == 0)
                 break;
         }
+        // A column's definition starts with its name; a table constraint with a keyword.
         const bool isColumn =
-            first < j && (t[first].kind == SqlToken::Quoted ||
-                          (t[first].kind == SqlToken::Word && !IsConstraintWord(t[first]) &&
-                           UpperAscii(t[first].name) != "FOREIGN"));
-        if (isColumn && UpperAscii(t[first].name) == wanted) {
+            first < j &&
+            (t[first].kind == DefinitionTokenKind::QuotedName ||
+             t[first].kind == DefinitionTokenKind::String ||
+             (t[first].kind == DefinitionTokenKind::Word && !IsConstraintWord(t[first])));
+        if (isColumn && UpperAscii(t[first].text) == wanted) {
             out->begin = t[first].begin;
             out->end = t[j - 1].end;
             size_t k = first + 1;
             out->typeBegin = out->typeEnd = t[first].end;
-            while (k < j && t[k].kind == SqlToken::Word && !IsConstraintWord(t[k])) {
+            while (k < j && t[k].kind == DefinitionTokenKind::Word && !IsConstraintWord(t[k])) {
                 out->typeEnd = t[k].end;
                 ++k;
-                if (k < j && t[k].kind == SqlToken::Open) {
+                if (k < j && IsSymbol(t[k], '(')) {
                     int d = 0;
                     for (; k < j; ++k) {
-                        if (t[k].kind == SqlToken::Open)
+                        if (IsSymbol(t[k], '('))
                             ++d;
-                        else if (t[k].kind == SqlToken::Close && --d == 0)
+                        else if (IsSymbol(t[k], ')') && --d == 0)
                             break;
                     }
                     if (k < j)
@@ -171,7 +108,7 @@ bool FindColumnText(const std::string& sql, const std::string& column, ColumnTex
             out->constraints.assign(t.begin() + long(k), t.begin() + long(j));
             return true;
         }
-        if (j >= t.size() || t[j].kind == SqlToken::Close)
+        if (j >= t.size() || IsSymbol(t[j], ')'))
             return false;
         i = j + 1;
     }
@@ -269,13 +206,14 @@ void JetTranslator::TranslateAlterColumn(TranslationResult* r, const std::wstrin
     bool notNull = false, hasDefault = false;
     const auto& k = where.constraints;
     for (size_t i = 0; i < k.size(); ++i) {
-        const std::string word = k[i].kind == SqlToken::Word ? UpperAscii(k[i].name) : "";
+        const std::string word =
+            k[i].kind == DefinitionTokenKind::Word ? UpperAscii(k[i].text) : "";
         if (word == "COLLATE" && i + 1 < k.size()) {
             ++i;  // the old collation goes with the old type
             continue;
         }
         notNull =
-            notNull || (word == "NOT" && i + 1 < k.size() && UpperAscii(k[i + 1].name) == "NULL");
+            notNull || (word == "NOT" && i + 1 < k.size() && UpperAscii(k[i + 1].text) == "NULL");
         hasDefault = hasDefault || word == "DEFAULT";
         definition += " " + createSql.substr(k[i].begin, k[i].end - k[i].begin);
     }

@@ -245,34 +245,24 @@ JetTranslator::Expr JetTranslator::ParseXor() {
 }
 
 JetTranslator::Expr JetTranslator::ParseOr() {
-    Chain chain(ParseAnd());
-    bool first = true;
-    while (PeekKeyword(L"OR")) {
-        const Token& at = Next();
-        const Expr r = ParseAnd();
-        if (first) {
-            ChainInfix(&chain, "OR", Cond(r), r.depth, false, at);
-        } else {  // (a OR b OR c): one level of parentheses for the whole run
-            chain.Extend(" OR " + Cond(r));
-            Expr& h = chain.Held();
-            h.depth = std::max(h.depth, r.depth) + 1;
-            CheckDepth(h, at);
-        }
-        first = false;
-    }
-    return chain.Finish();
+    return ParseLogicalRun(L"OR", "OR", &JetTranslator::ParseAnd);
 }
 
 JetTranslator::Expr JetTranslator::ParseAnd() {
-    Chain chain(ParseNot());
+    return ParseLogicalRun(L"AND", "AND", &JetTranslator::ParseNot);
+}
+
+JetTranslator::Expr JetTranslator::ParseLogicalRun(const wchar_t* keyword, const char* op,
+                                                   Expr (JetTranslator::*operand)()) {
+    Chain chain((this->*operand)());
     bool first = true;
-    while (PeekKeyword(L"AND")) {
+    while (PeekKeyword(keyword)) {
         const Token& at = Next();
-        const Expr r = ParseNot();
+        const Expr r = (this->*operand)();
         if (first) {
-            ChainInfix(&chain, "AND", Cond(r), r.depth, false, at);
-        } else {
-            chain.Extend(" AND " + Cond(r));
+            ChainInfix(&chain, op, Cond(r), r.depth, false, at);
+        } else {  // (a OR b OR c): one level of parentheses for the whole run
+            chain.Extend(std::string(" ") + op + " " + Cond(r));
             Expr& h = chain.Held();
             h.depth = std::max(h.depth, r.depth) + 1;
             CheckDepth(h, at);

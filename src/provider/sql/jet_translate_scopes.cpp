@@ -12,9 +12,8 @@
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
-namespace {
 
-bool SameName(const std::wstring& a, const std::wstring& b) {
+bool JetTranslator::SameName(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -22,8 +21,6 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
             return false;
     return true;
 }
-
-}  // namespace
 
 int JetTranslator::PushScope() {
     const int previous = scope_;

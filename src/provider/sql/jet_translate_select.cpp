@@ -9,18 +9,6 @@
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
-namespace {
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(wint_t(a[i])) != std::towlower(wint_t(b[i])))
-            return false;
-    return true;
-}
-
-}  // namespace
 
 JetTranslator::Select JetTranslator::ParseNestedSelect() {
     Enter();

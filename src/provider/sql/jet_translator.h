@@ -59,6 +59,8 @@ class JetTranslator {
     static std::string QuoteName(const std::string& utf8Name);
     static std::string QuoteText(const std::wstring& text);
     static std::string QuoteText(const std::string& utf8Text);
+    // Whether two names are the same without regard to letter case.
+    static bool SameName(const std::wstring& a, const std::wstring& b);
 
   private:
     struct Expr {
@@ -216,6 +218,8 @@ class JetTranslator {
     Expr ParseXor();
     Expr ParseOr();
     Expr ParseAnd();
+    // A run of OR or AND, written flat: (a OR b OR c).
+    Expr ParseLogicalRun(const wchar_t* keyword, const char* op, Expr (JetTranslator::*operand)());
     Expr ParseNot();
     Expr ParseComparison();
     Expr ParseConcat();
@@ -329,7 +333,7 @@ class JetTranslator {
     JetConnection* conn_;
     const std::wstring& text_;
     std::vector<Token> tokens_;
-    std::vector<size_t> match_;      // for each ( and ) token, the index of its partner
+    std::vector<size_t> match_;  // for each ( and ) token, the index of its partner
     // For each token, whether it is a reserved word (-1: not looked up yet).
     mutable std::vector<int8_t> reserved_;
     size_t pos_ = 0;
