@@ -188,6 +188,12 @@ TEST(SqlTranslator, NestingTooDeepIsAnErrorNotACrash) {
     t = TranslateJetSql(nullptr, negations);
     EXPECT_FALSE(t.ok);
 
+    std::wstring joins = L"SELECT * FROM ";
+    for (int i = 0; i < 100000; ++i)
+        joins += L"(";
+    t = TranslateJetSql(nullptr, joins + L"T");
+    EXPECT_FALSE(t.ok);
+
     std::wstring subqueries = L"SELECT 1 FROM T WHERE X IN ";
     for (int i = 0; i < 5000; ++i)
         subqueries += L"(SELECT X FROM T WHERE X IN ";
@@ -253,6 +259,11 @@ TEST(SqlTranslator, LongOperatorChainsRunOrAreRefusedNamingTheLimit) {
     EXPECT_EQ(d.Value(either), "1");
     EXPECT_EQ(d.Value(joined).size(), 2400u);
     EXPECT_EQ(d.Value(product), "1");
+    // A chain of columns has a type as long as the chain: worked out without recursion.
+    std::string columns = "SELECT X";
+    for (int i = 1; i < 2400; ++i)
+        columns += " + X";
+    EXPECT_EQ(d.Value(columns + " FROM T"), std::to_string(2400 * 899));
     // A run of + - takes Jet's meaning from the left: text joined, a date moved, Null through.
     EXPECT_EQ(d.Value("SELECT 'a' + 'b' + 'c', #2024-01-30# + 1 + 1 - 3, 1 + Null + 2, 'x' & "
                       "Null & 'y' & 1 + 1"),

@@ -89,7 +89,11 @@ size_t JetTranslator::ScanSources(size_t i, size_t end, Scope* scope) {
                 readAlias(&s);
                 scope->sources.push_back(std::move(s));
             } else {
-                ScanSources(i + 1, close, scope);
+                // A parenthesised join; past the parser's own nesting limit the statement
+                // is refused anyway.
+                if (++scanDepth_ <= 120)
+                    ScanSources(i + 1, close, scope);
+                --scanDepth_;
                 i = close + 1;
             }
         } else if (isName(i)) {

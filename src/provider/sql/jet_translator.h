@@ -357,6 +357,7 @@ class JetTranslator {
     std::vector<std::string> arguments_;
     // Column types come only from subqueries of FROM, never from a table's schema.
     bool derivedColumnsOnly_ = false;
+    int scanDepth_ = 0;  // parenthesised joins the scan of a FROM clause is inside
 };
 
 }  // namespace vorn::provider::sql

@@ -340,19 +340,38 @@ TypeRef RuleTerm(TypeRule rule, std::vector<TypeRef> args) {
 ValueType EvaluateType(const TypeRef& term, const ColumnResolver& resolveColumn) {
     if (!term)
         return Of(ValueKind::Unknown);
-    switch (term->rule) {
-        case TypeRule::Fixed:
-            return term->fixed;
-        case TypeRule::Column:
-            return resolveColumn ? resolveColumn(*term) : Of(ValueKind::Unknown);
-        default:
-            break;
+    // A chain of operators (a + b - c ...) is a spine of terms down their first argument,
+    // as long as the chain: it is walked in a loop, not by recursion.
+    std::vector<const TypeTerm*> spine;
+    const TypeTerm* t = term.get();
+    auto binary = [](TypeRule r) {
+        return r == TypeRule::Add || r == TypeRule::Subtract || r == TypeRule::Multiply ||
+               r == TypeRule::WholeDivision || r == TypeRule::Logical;
+    };
+    while (binary(t->rule) && t->args.size() == 2 && t->args[0]) {
+        spine.push_back(t);
+        t = t->args[0].get();
     }
-    std::vector<ValueType> values;
-    values.reserve(term->args.size());
-    for (const TypeRef& a : term->args)
-        values.push_back(EvaluateType(a, resolveColumn));
-    return Apply(term->rule, values);
+    ValueType acc;
+    switch (t->rule) {
+        case TypeRule::Fixed:
+            acc = t->fixed;
+            break;
+        case TypeRule::Column:
+            acc = resolveColumn ? resolveColumn(*t) : Of(ValueKind::Unknown);
+            break;
+        default: {
+            std::vector<ValueType> values;
+            values.reserve(t->args.size());
+            for (const TypeRef& a : t->args)
+                values.push_back(EvaluateType(a, resolveColumn));
+            acc = Apply(t->rule, values);
+            break;
+        }
+    }
+    for (auto it = spine.rbegin(); it != spine.rend(); ++it)
+        acc = Apply((*it)->rule, {acc, EvaluateType((*it)->args[1], resolveColumn)});
+    return acc;
 }
 
 }  // namespace vorn::provider::sql
