@@ -82,6 +82,10 @@ TEST_F(JetResultTypes, IIfAndNzTakeTheirValuesCommonType) {
         {DBTYPE_CY, DBTYPE_I4, DBTYPE_CY, DBTYPE_DATE, DBTYPE_WSTR},
         {L"10.2500", L"3", L"10.2500", L"2024-01-15", L"Ann"});
     Expect(L"SELECT IIf(Active, Bal, Null) FROM Acct WHERE ID = 2", {DBTYPE_CY}, {L"NULL"});
+    // Memo text computed is read as text (a long column only when its first value is).
+    db.Exec({L"ALTER TABLE Acct ADD COLUMN Notes MEMO"});
+    Expect(L"SELECT Nz(Notes, 'none'), First(Notes) & '!' FROM Acct WHERE ID = 1",
+           {DBTYPE_WSTR, DBTYPE_WSTR}, {L"none", L"!"});
 }
 
 TEST_F(JetResultTypes, UnknownTypesTakeTheFirstValuesAndSubqueriesPassTypesOn) {

@@ -270,15 +270,15 @@ ValueType TypeOfDeclared(std::string_view declared) {
 }
 
 std::string DeclaredTypeFor(const ValueType& t) {
-    if (t.kind == ValueKind::Unknown || t.kind == ValueKind::Null)
+    // A computed memo is text whose length only its values tell: the first value decides
+    // whether it fits a row buffer or is a long column, as for a column without a type.
+    if (t.kind == ValueKind::Unknown || t.kind == ValueKind::Null || t.kind == ValueKind::Memo)
         return std::string();
     if (!t.declared.empty())
         return t.declared;
     switch (t.kind) {
         case ValueKind::Text:
             return "TEXT";
-        case ValueKind::Memo:
-            return "LONGTEXT";
         case ValueKind::Byte:
             return "BYTE";
         case ValueKind::Short:

@@ -60,8 +60,9 @@ struct ValueType {
 
 // The type of a column declared as `declared` (SQLite's or Jet's names).
 ValueType TypeOfDeclared(std::string_view declared);
-// The declared type a result column of that type reports ("CURRENCY"); empty for Unknown
-// and Null, whose column takes its first value's type.
+// The declared type a result column of that type reports ("CURRENCY"); empty for Unknown,
+// Null and Memo, whose column takes its first value's type (a computed memo is a long
+// column only when its first value is longer than a row buffer holds).
 std::string DeclaredTypeFor(const ValueType& type);
 bool IsNumericKind(ValueKind kind);
 
