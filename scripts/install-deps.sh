@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need.
 set -euo pipefail
-packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
-          googletest libbenchmark-dev python3 libglib2.0-dev unixodbc-dev)
+packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libedit-dev libgtest-dev
+          libgmock-dev googletest libbenchmark-dev python3 libglib2.0-dev unixodbc-dev clang
+          libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

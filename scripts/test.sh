@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds with warnings as errors, runs every test, runs them
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, then installs the library
-# into a prefix and builds programs against it through CMake and through pkg-config.
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, installs the library into a
+# prefix and builds programs against it through CMake and through pkg-config, and runs each
+# fuzz target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -26,6 +27,19 @@ cmake -S . -B build-tsan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_TSAN=ON -DCMAKE_BUILD
   -DVORNOLEDB_BUILD_BENCH=OFF -DVORNOLEDB_BUILD_EXAMPLES=OFF -DVORNOLEDB_BUILD_TOOLS=OFF
 cmake --build build-tsan -j"$jobs" --target connection_tests
 TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/connection_tests --gtest_filter='ConnectionCacheTest.*'
+
+# Each libFuzzer target for a minute (clang, AddressSanitizer and UndefinedBehaviorSanitizer):
+# the connection-string parser, the Jet translator and whatever tests/fuzz holds.
+for target in $(bash scripts/fuzz.sh --list); do
+  mkdir -p build-fuzz
+  if ! bash scripts/fuzz.sh "$target" 60 > "build-fuzz/$target.log" 2>&1; then
+    tail -n 60 "build-fuzz/$target.log"
+    echo "fuzz target $target failed (its log: build-fuzz/$target.log)" >&2
+    exit 1
+  fi
+  echo "fuzz target $target: $(grep -o 'number_of_executed_units: [0-9]*' "build-fuzz/$target.log" \
+    | grep -o '[0-9]*') inputs in 60 s, nothing found"
+done
 
 # Last, the whole suite's summary again, so that the closing line counts every test.
 tail -n 3 build/ctest-summary.log

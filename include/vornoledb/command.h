@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,23 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     virtual VornOleDbConnection* GetConnection() const;
     // Sets how long columns are bound at the next Execute; false while a result is open.
     virtual bool SetBlobHandling(DBBLOBHANDLINGENUM mode);
+
+    // The two operations below are not virtual, so that the order of the virtual
+    // operations above stays as it is.
+
+    // The bytes of a field of the current row as the provider delivered them, for a reader
+    // that needs the value itself rather than its text: the eight bytes of a double
+    // (DBTYPE_R8), the four of a float, the 64-bit count of ten-thousandths of a currency,
+    // the bytes of a short binary value (as many as its length). dbNull for NULL; dbError
+    // (bytes empty) for an unexecuted command, a bad column or a long column, whose value
+    // GetBlobData reads.
+    dbStatus GetFieldBytes(unsigned long column, std::vector<unsigned char>& bytes);
+    // Asks the provider to stop what this command is running: an Execute or a fetch busy on
+    // another thread then fails with the provider's "interrupted" error. Unlike every other
+    // operation it may be called from another thread while the command is in use (a thread
+    // that watches for Ctrl-C, say), as long as the connection stays open meanwhile. Does
+    // nothing when the command has not run; true when the provider took the request.
+    bool Cancel();
 
   private:
     VornOleDbCommand(const VornOleDbCommand&);
@@ -147,4 +165,7 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     vornoledb::DBROWCOUNT m_rowsAffected;
     uint32_t m_columnCount;
     DBBLOBHANDLINGENUM m_blobHandling;
+    // Guards the provider command against Cancel from another thread while Execute replaces
+    // it or the destructor releases it.
+    std::mutex m_cancelLock;
 };

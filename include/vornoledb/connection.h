@@ -43,7 +43,9 @@ public:
     static vornoledb::HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file,
                                  VornOleDbErrorInfo& errors);
     static vornoledb::HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file);
-    // Compacts the database file of this connection; the connection is closed afterwards.
+    // Compacts the database file of this connection where it lies (through the database
+    // engine's own lock and journal, so that other programs that have it open stay
+    // correct); the connection is closed afterwards.
     vornoledb::HRESULT CompactMdb();
 
 private:

@@ -63,12 +63,10 @@ IID ChooseStreamInterface(IRowset* rowset) {
                     sequential = isTrue;
                 if (prop.dwPropertyID == DBPROP_IStream)
                     stream = isTrue;
-                VariantClear(&prop.vValue);
             }
-            CoTaskMemFree(sets[s].rgProperties);
         }
     }
-    CoTaskMemFree(sets);
+    vorn::FreePropertySets(SUCCEEDED(hr) ? setCount : 0, sets);
     if (sequential)
         return IID_ISequentialStream;
     if (stream)
@@ -91,6 +89,7 @@ VornOleDbCommand::~VornOleDbCommand() {
     // This class's own Close: a derived class is already gone at this point.
     VornOleDbCommand::Close();
     m_commandText.clear();
+    std::lock_guard<std::mutex> hold(m_cancelLock);
     m_cursor.command.Reset();
 }
 
@@ -143,7 +142,12 @@ VornOleDbCommand::dbStatus VornOleDbCommand::Execute() {
 }
 
 HRESULT VornOleDbCommand::OpenCommand() {
-    m_cursor.command.Reset();
+    ComPtr<ICommand> created;
+    {
+        // Cancel may look at the command from another thread.
+        std::lock_guard<std::mutex> hold(m_cancelLock);
+        m_cursor.command.Reset();
+    }
 
     IOpenRowset* session = m_connection->GetSession().Get();
     if (session == nullptr)
@@ -153,12 +157,15 @@ HRESULT VornOleDbCommand::OpenCommand() {
         session->QueryInterface(IID_IDBCreateCommand, createCommand.ReleaseAndGetVoidAddress());
     if (FAILED(hr))
         return hr;
-    hr = createCommand->CreateCommand(nullptr, IID_ICommand,
-                                      m_cursor.command.ReleaseAndGetUnknownAddress());
+    hr = createCommand->CreateCommand(nullptr, IID_ICommand, created.ReleaseAndGetUnknownAddress());
     if (FAILED(hr))
         return hr;
-    if (!m_cursor.command)
+    if (!created)
         return E_NOINTERFACE;
+    {
+        std::lock_guard<std::mutex> hold(m_cancelLock);
+        m_cursor.command = created;
+    }
 
     ComPtr<ICommandText> commandText;
     hr = m_cursor.command.As(&commandText);
@@ -343,6 +350,11 @@ HRESULT VornOleDbCommand::BindColumns() {
         return E_OUTOFMEMORY;
     }
     return S_OK;
+}
+
+bool VornOleDbCommand::Cancel() {
+    std::lock_guard<std::mutex> hold(m_cancelLock);
+    return m_cursor.command && SUCCEEDED(m_cursor.command->Cancel());
 }
 
 void VornOleDbCommand::Close() {

@@ -210,6 +210,37 @@ std::wstring VornOleDbCommand::FieldAsString(unsigned long column) {
     return ValueText(type, value, size, length);
 }
 
+VornOleDbCommand::dbStatus VornOleDbCommand::GetFieldBytes(unsigned long column,
+                                                           std::vector<unsigned char>& bytes) {
+    bytes.clear();
+    DBORDINAL index;
+    DBTYPE type;
+    DBSTATUS status;
+    if (!EnterField(column, &index, &type, &status))
+        return dbError;
+    if (status == DBSTATUS_S_ISNULL)
+        return dbNull;
+    if (status != DBSTATUS_S_OK && status != DBSTATUS_S_TRUNCATED)
+        return dbError;
+    // Long values are bound as streams, pointers or not at all: not bytes of the row.
+    if (type == DBTYPE_IUNKNOWN || type == DBTYPE_EMPTY || (type & DBTYPE_BYREF))
+        return dbError;
+    DBLENGTH size = 0;
+    const BYTE* value = ValueSlot(index, &size);
+    if (!value)
+        return dbError;
+    DBLENGTH count = size;
+    if (type == DBTYPE_BYTES || type == DBTYPE_STR || type == DBTYPE_WSTR) {
+        DBLENGTH length = 0;
+        ReadLength(index, &length);
+        count = length < size ? length : size;
+    } else if (const DBLENGTH fixed = DbTypeFixedSize(type)) {
+        count = fixed < size ? fixed : size;
+    }
+    bytes.assign(value, value + count);
+    return status == DBSTATUS_S_TRUNCATED ? dbTruncated : dbOK;
+}
+
 std::wstring VornOleDbCommand::FieldAsStringEx(unsigned long column) {
     std::wstring text = FieldAsString(column);
     vorn::command::TrimTrailingSpace(text);

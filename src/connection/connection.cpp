@@ -94,11 +94,7 @@ HRESULT VornOleDbConnection::ReadProperty(const GUID& propertySet, DBPROPID id,
         return E_FAIL;
     }
     HRESULT copied = VariantCopy(value, &sets[0].rgProperties[0].vValue);
-    for (ULONG s = 0; s < setCount; ++s) {
-        for (ULONG p = 0; p < sets[s].cProperties; ++p) VariantClear(&sets[s].rgProperties[p].vValue);
-        CoTaskMemFree(sets[s].rgProperties);
-    }
-    CoTaskMemFree(sets);
+    vorn::FreePropertySets(setCount, sets);
     return copied;
 }
 

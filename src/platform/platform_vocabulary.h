@@ -11,3 +11,4 @@
 #include "dbtype_sizes.h"
 #include "error_records.h"
 #include "files.h"
+#include "oledb_memory.h"

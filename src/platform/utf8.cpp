@@ -1,92 +1,106 @@
 // UTF-8 and wide (UTF-32) text. Both directions size the result once and write into it
-// directly; runs of ASCII are widened eight bytes at a time.
-//
-// Ill-formed UTF-8 follows the Unicode "maximal subpart" practice: each maximal prefix of
-// a well-formed sequence that is cut short, and each byte that cannot start a sequence,
-// becomes one U+FFFD. Overlong forms, surrogates and values above U+10FFFF are ill-formed
-// because their second byte falls outside the range the lead byte allows.
-#include <cstdint>
-#include <cstring>
+// directly; runs of ASCII are handled eight bytes at a time.
+#include "utf8.h"
+
+#include <string>
 
 #include "vornoledb/platform/text.h"
 
-namespace vornoledb {
+namespace vorn {
+
+char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i) {
+    const unsigned lead = s[(*i)++];
+    if (lead < 0x80)
+        return lead;
+    unsigned trailing;
+    char32_t cp;
+    unsigned low = 0x80;  // allowed range of the byte after the lead
+    unsigned high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        trailing = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        trailing = 2;
+        cp = lead & 0x0F;
+        if (lead == 0xE0)
+            low = 0xA0;  // overlong
+        if (lead == 0xED)
+            high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        trailing = 3;
+        cp = lead & 0x07;
+        if (lead == 0xF0)
+            low = 0x90;  // overlong
+        if (lead == 0xF4)
+            high = 0x8F;  // above U+10FFFF
+    } else {
+        return kReplacementCharacter;  // continuation byte or C0, C1, F5..FF
+    }
+    for (unsigned k = 0; k < trailing; ++k) {
+        if (*i >= n || s[*i] < low || s[*i] > high)
+            return kReplacementCharacter;
+        cp = (cp << 6) | (s[(*i)++] & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+    }
+    return cp;
+}
+
+WideDecodeResult DecodeUtf8(const char* text, size_t n, wchar_t* out, size_t capacity) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0;
+    size_t w = 0;
+    while (i < n && w < capacity) {
+        if (i + 8 <= n && w + 8 <= capacity && EightAsciiBytes(s + i)) {
+            for (int k = 0; k < 8; ++k)
+                out[w + k] = static_cast<wchar_t>(s[i + k]);
+            i += 8;
+            w += 8;
+            continue;
+        }
+        out[w++] = static_cast<wchar_t>(DecodeUtf8Char(s, n, &i));
+    }
+    return {w, w + (i < n ? CountUtf8Chars(text + i, n - i) : 0)};
+}
+
+size_t CountUtf8Chars(const char* text, size_t n) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0;
+    size_t count = 0;
+    while (i < n) {
+        if (i + 8 <= n && EightAsciiBytes(s + i)) {
+            i += 8;
+            count += 8;
+            continue;
+        }
+        DecodeUtf8Char(s, n, &i);
+        ++count;
+    }
+    return count;
+}
+
+size_t Utf8PrefixLength(const char* text, size_t n, size_t maxBytes) {
+    if (maxBytes >= n)
+        return n;
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    size_t cut = maxBytes;
+    // Back up over continuation bytes to the lead byte of the sequence that is cut, unless
+    // that sequence ends exactly at the cut.
+    size_t lead = cut;
+    while (lead > 0 && (s[lead] & 0xC0) == 0x80 && cut - lead < 4)
+        --lead;
+    if (lead < cut && (s[cut] & 0xC0) == 0x80)
+        cut = lead;
+    return cut;
+}
 
 namespace {
-
-constexpr uint32_t kReplacement = 0xFFFD;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
-bool EightAscii(const unsigned char* p) {
-    uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return (word & kHighBits) == 0;
-}
-
-// Decodes n bytes into out, which has room for n characters (no byte yields more than one).
-// Returns the number of characters written.
-size_t DecodeUtf8(const unsigned char* s, size_t n, wchar_t* out) {
-    wchar_t* o = out;
-    size_t i = 0;
-    while (i < n) {
-        if (i + 8 <= n && EightAscii(s + i)) {
-            for (int k = 0; k < 8; ++k)
-                o[k] = static_cast<wchar_t>(s[i + k]);
-            o += 8;
-            i += 8;
-            continue;
-        }
-        const unsigned lead = s[i++];
-        if (lead < 0x80) {
-            *o++ = static_cast<wchar_t>(lead);
-            continue;
-        }
-        unsigned trailing;
-        uint32_t cp;
-        unsigned low = 0x80;  // allowed range of the byte after the lead
-        unsigned high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trailing = 1;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trailing = 2;
-            cp = lead & 0x0F;
-            if (lead == 0xE0)
-                low = 0xA0;  // overlong
-            if (lead == 0xED)
-                high = 0x9F;  // surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trailing = 3;
-            cp = lead & 0x07;
-            if (lead == 0xF0)
-                low = 0x90;  // overlong
-            if (lead == 0xF4)
-                high = 0x8F;  // above U+10FFFF
-        } else {
-            *o++ = static_cast<wchar_t>(kReplacement);  // continuation byte or C0, C1, F5..FF
-            continue;
-        }
-        bool complete = true;
-        for (unsigned k = 0; k < trailing; ++k) {
-            if (i >= n || s[i] < low || s[i] > high) {
-                complete = false;
-                break;
-            }
-            cp = (cp << 6) | (s[i++] & 0x3F);
-            low = 0x80;
-            high = 0xBF;
-        }
-        // An incomplete sequence leaves i at the byte that broke it, to be decoded afresh.
-        *o++ = static_cast<wchar_t>(complete ? cp : kReplacement);
-    }
-    return static_cast<size_t>(o - out);
-}
-
-bool IsScalarValue(uint32_t c) {
+bool IsScalarValue(char32_t c) {
     return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF);
 }
+}  // namespace
 
-size_t EncodedLength(uint32_t c) {
+size_t Utf8EncodedLength(char32_t c) {
     if (c < 0x80)
         return 1;
     if (c < 0x800)
@@ -96,14 +110,41 @@ size_t EncodedLength(uint32_t c) {
     return 4;
 }
 
-}  // namespace
+size_t EncodeUtf8Char(char32_t c, char* out) {
+    if (c < 0x80) {
+        out[0] = static_cast<char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (!IsScalarValue(c))
+        c = kReplacementCharacter;
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (c >> 18));
+    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
+}  // namespace vorn
+
+namespace vornoledb {
 
 std::wstring Utf8ToWide(const char* s, size_t n) {
     std::wstring out;
     if (!s || n == 0)
         return out;
-    out.resize(n);
-    const size_t length = DecodeUtf8(reinterpret_cast<const unsigned char*>(s), n, &out[0]);
+    out.resize(n);  // no byte yields more than one character
+    const size_t length = vorn::DecodeUtf8(s, n, &out[0], n).written;
     out.resize(length);
     // Multi-byte text leaves spare room; give it back when it is both large and most of it.
     if (n - length > 256 && n - length > length)
@@ -121,31 +162,11 @@ std::string WideToUtf8(const wchar_t* s, size_t n) {
         return out;
     size_t length = 0;
     for (size_t i = 0; i < n; ++i)
-        length += EncodedLength(static_cast<uint32_t>(s[i]));
+        length += vorn::Utf8EncodedLength(static_cast<char32_t>(s[i]));
     out.resize(length);
     char* o = &out[0];
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t c = static_cast<uint32_t>(s[i]);
-        if (c < 0x80) {
-            *o++ = static_cast<char>(c);
-            continue;
-        }
-        if (c < 0x800) {
-            *o++ = static_cast<char>(0xC0 | (c >> 6));
-            *o++ = static_cast<char>(0x80 | (c & 0x3F));
-            continue;
-        }
-        if (!IsScalarValue(c))
-            c = kReplacement;
-        if (c < 0x10000) {
-            *o++ = static_cast<char>(0xE0 | (c >> 12));
-        } else {
-            *o++ = static_cast<char>(0xF0 | (c >> 18));
-            *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        }
-        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
+    for (size_t i = 0; i < n; ++i)
+        o += vorn::EncodeUtf8Char(static_cast<char32_t>(s[i]), o);
     return out;
 }
 

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <string>
 
 #include "data_source_file.h"
@@ -26,9 +24,12 @@ std::wstring TextOf(BSTR s) {
     return s ? std::wstring(s, SysStringLen(s)) : std::wstring();
 }
 
-std::string CanonicalOrEmpty(const std::string& path) {
-    char buffer[PATH_MAX];
-    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+// Whether path leads to the file open as fd (the same file under another name included).
+bool NamesSameFile(const std::string& path, int fd) {
+    struct stat byName;
+    struct stat byFd;
+    return ::stat(path.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+           byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino;
 }
 
 // The destination file made by this compaction (so that a failure removes it and only it).
@@ -96,12 +97,11 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
         checked = CheckPathText(destination, iid);
     if (FAILED(checked))
         return checked;
-    const std::string sourceUtf8 = WideToUtf8(source);
-    const std::string destinationUtf8 = WideToUtf8(destination);
 
-    // The source to ourselves: no other connection of this or another process may have it
-    // open while its copy is taken (and until the copy replaces it, the caller's business).
-    HoldResult held = HoldFileExclusive(sourceUtf8);
+    // The source to ourselves: no other connection of this library, in this or another
+    // process, may have it open until the compaction is over (opens wait for the hold, up
+    // to the busy timeout, and then fail saying the file is in use).
+    HoldResult held = HoldFileExclusive(WideToUtf8(source));
     if (held.status != HoldStatus::Ok)
         return PostHoldError(held.status, held.error, source, iid, L"compact");
     std::unique_ptr<FileHold> hold = std::move(held.hold);
@@ -119,15 +119,65 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
         return PostProviderError(STG_E_INVALIDHEADER, iid,
                                  L"the file " + Quoted(source) + L" is " + DescribeFileKind(kind) +
                                      L", not a SQLite database; it cannot be compacted");
-    if (CanonicalOrEmpty(destinationUtf8) == hold->AbsolutePath())
-        return PostProviderError(E_INVALIDARG, iid,
-                                 L"the compacted copy of " + Quoted(source) +
-                                     L" cannot be written over the database itself");
 
-    // The destination must be new; claiming its name first means no file of anybody else
-    // is ever written over or removed by this compaction.
+    const HRESULT hr = NamesSameFile(WideToUtf8(destination), hold->Fd())
+                           ? CompactInPlace(source, hold->AbsolutePath())
+                           : CompactIntoCopy(source, destination, hold->Fd(), hold->AbsolutePath());
+    // The hold ends only now, after the connection that compacted has closed.
+    hold.reset();
+    if (SUCCEEDED(hr))
+        ClearProviderError();
+    return hr;
+}
+
+HRESULT CompactionEngine::CompactInPlace(const std::wstring& source, const std::string& absolute) {
+    REFIID iid = IID__DBEngine;
+    // VACUUM holds SQLite's write lock from its first read to the commit of the rewritten
+    // pages, journals what it overwrites and leaves the file's inode as it is: a commit of
+    // any other program lands before or after it, never lost in between, and a program
+    // that keeps the file open sees an ordinary change. (Its scratch copy is an unnamed
+    // file of SQLite's, removed the moment it is opened.)
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(absolute.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    const int waited = BusyTimeoutMilliseconds();
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, waited);
+        rc = sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr);
+    }
+    if (rc == SQLITE_OK) {
+        // A file in write-ahead mode: the rewritten pages move from the log into the file,
+        // which shrinks. A reader of another program may hold some back; they are safe in
+        // the log meanwhile, and its last close moves them.
+        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    }
+    HRESULT hr = S_OK;
+    if (rc != SQLITE_OK) {
+        const int primary = rc & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+            hr = PostProviderError(STG_E_SHAREVIOLATION, iid,
+                                   L"cannot compact the database " + Quoted(source) +
+                                       L": it is in use by another program, which held its lock "
+                                       L"for more than " +
+                                       std::to_wstring(waited) +
+                                       L" ms; the file was left as it was");
+        else
+            hr = PostSqliteError(db, rc, iid, L"could not compact " + Quoted(source));
+    }
+    sqlite3_close(db);
+    return hr;
+}
+
+HRESULT CompactionEngine::CompactIntoCopy(const std::wstring& source,
+                                          const std::wstring& destination, int sourceFd,
+                                          const std::string& absolute) {
+    REFIID iid = IID__DBEngine;
+    const std::string destinationUtf8 = WideToUtf8(destination);
+    // The destination must be new; claiming its name first (under the source's hold) means
+    // no file of anybody else is ever written over or removed by this compaction.
     struct stat sourceStat;
-    ::fstat(hold->Fd(), &sourceStat);
+    ::fstat(sourceFd, &sourceStat);
     const int out = ::open(destinationUtf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                            sourceStat.st_mode & 0666);
     if (out < 0) {
@@ -155,13 +205,13 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
     // write-ahead log and shared-memory files when it closes, so the source is left as the
     // single file it was.
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(hold->AbsolutePath().c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    int rc = sqlite3_open_v2(absolute.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
-        rc = sqlite3_open_v2(hold->AbsolutePath().c_str(), &db,
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+        rc = sqlite3_open_v2(absolute.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
     }
     sqlite3_stmt* stmt = nullptr;
     if (rc == SQLITE_OK) {
@@ -179,7 +229,6 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
     sqlite3_finalize(stmt);
     // The connection closes before the claim's descriptor does.
     sqlite3_close(db);
-    hold.reset();
     if (FAILED(hr))
         return hr;
     rc = FinishCopy(destinationUtf8);
@@ -188,7 +237,6 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
                                  context + L": the copy could not be finished (" +
                                      Utf8ToWide(sqlite3_errstr(rc)) + L")");
     copy.Keep();
-    ClearProviderError();
     return S_OK;
 }
 

@@ -161,9 +161,11 @@ std::wstring EscapeConnectionKey(const std::wstring& key) {
 }
 
 std::wstring QuoteConnectionValue(const std::wstring& value) {
+    // A leading '=' would join the "key=" before it as an escaped "==" of the key.
     const bool needsQuotes =
-        !value.empty() && (value.find(L';') != std::wstring::npos || value[0] == L'"' ||
-                           value[0] == L'\'' || IsBlank(value.front()) || IsBlank(value.back()));
+        !value.empty() &&
+        (value.find(L';') != std::wstring::npos || value[0] == L'"' || value[0] == L'\'' ||
+         value[0] == L'=' || IsBlank(value.front()) || IsBlank(value.back()));
     if (!needsQuotes)
         return value;
     const wchar_t quote = value.find(L'"') == std::wstring::npos    ? L'"'

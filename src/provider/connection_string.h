@@ -45,7 +45,8 @@ ConnectionStringParse ParseConnectionString(const std::wstring& text,
 bool SameKey(const std::wstring& a, const std::wstring& b);
 
 // The value as it must be written after "key=" so that ParseConnectionString gives it
-// back unchanged: quoted when it holds ';', starts with a quote or has surrounding blanks.
+// back unchanged: quoted when it holds ';', starts with a quote or '=', or has surrounding
+// blanks.
 std::wstring QuoteConnectionValue(const std::wstring& value);
 // The key as it must be written before '=' ('=' doubled).
 std::wstring EscapeConnectionKey(const std::wstring& key);

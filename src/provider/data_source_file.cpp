@@ -13,6 +13,7 @@ HRESULT PostHoldError(HoldStatus status, int error, const std::wstring& path, RE
                       const std::wstring& what) {
     switch (status) {
         case HoldStatus::Ok:
+        case HoldStatus::Replaced:  // retried inside the registry, never reported
             break;
         case HoldStatus::NotFound:
             return PostProviderError(STG_E_FILENOTFOUND, iid,

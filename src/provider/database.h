@@ -44,6 +44,13 @@ public:
     // finalizes it otherwise.
     void FinishStatement(sqlite3_stmt* stmt);
 
+    // Called before a statement that writes runs, and after a transaction commits. A store
+    // whose file changes form when it is first written (a SQLite file switches to
+    // write-ahead logging) makes that change here and never on open, so that a connection
+    // that only reads leaves every byte of its file as it was.
+    virtual void BeforeWrite() {}
+    virtual void AfterCommit() {}
+
     // Snapshot bookkeeping of lazily read results (see LazyResult).
     void RegisterResult(LazyResult* r) {
         std::lock_guard<std::mutex> lock(resultsMutex_);

@@ -75,6 +75,14 @@ HoldResult Failure(HoldStatus status, int error = 0) {
     return r;
 }
 
+// Whether path still leads to the file open as fd (whose fstat is fst). A lock taken on a
+// file that has meanwhile been renamed over or removed guards nothing: whoever opens the
+// name now gets another file.
+bool StillNamedBy(const std::string& path, const struct stat& fst) {
+    struct stat now;
+    return ::stat(path.c_str(), &now) == 0 && now.st_dev == fst.st_dev && now.st_ino == fst.st_ino;
+}
+
 HoldStatus StatusOfMissing(int error) {
     return error == ENOENT || error == ENOTDIR ? HoldStatus::NotFound : HoldStatus::SystemError;
 }
@@ -143,7 +151,12 @@ void FileHold::Release(const std::function<void(bool alone)>& finish) {
     entry_ = nullptr;
 }
 
-HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
+namespace {
+
+// One attempt of HoldFileShared: Replaced when the name came to lead to another file while
+// the lock was waited for (the caller tries again on the new file).
+HoldResult HoldFileSharedOnce(const std::string& path,
+                              std::chrono::steady_clock::time_point deadline) {
     Registry& reg = TheRegistry();
     std::unique_lock<std::mutex> lock(reg.mutex);
     struct stat st;
@@ -179,8 +192,6 @@ HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
                        : Failure(HoldStatus::NotRegularFile);
     }
     const Key key(fst.st_dev, fst.st_ino);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
     for (;;) {
         // The path may have been replaced by a file this process holds since the stat above,
         // or another thread may have registered it while this one waited.
@@ -201,7 +212,25 @@ HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         lock.lock();
     }
+    if (!StillNamedBy(path, fst)) {
+        // Nobody in this process holds that file (it is not in the registry), so closing
+        // the descriptor cancels nobody's locks.
+        ::close(fd);
+        return Failure(HoldStatus::Replaced);
+    }
     return EnterNewFile(reg, fst, fd, false, path);
+}
+
+}  // namespace
+
+HoldResult HoldFileShared(const std::string& path, int waitMilliseconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    for (;;) {
+        HoldResult r = HoldFileSharedOnce(path, deadline);
+        if (r.status != HoldStatus::Replaced)
+            return r;
+    }
 }
 
 HoldResult HoldFileExclusive(const std::string& path) {
@@ -238,6 +267,12 @@ HoldResult HoldFileExclusive(const std::string& path) {
         ::close(fd);
         return error == EWOULDBLOCK ? Failure(HoldStatus::InUseElsewhere)
                                     : Failure(HoldStatus::SystemError, error);
+    }
+    if (!StillNamedBy(path, fst)) {
+        // Renamed over between the open and the lock: the file now named is another, and
+        // somebody else is replacing it right now.
+        ::close(fd);
+        return Failure(HoldStatus::InUseElsewhere);
     }
     return EnterNewFile(reg, fst, fd, true, path);
 }

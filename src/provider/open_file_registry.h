@@ -27,6 +27,7 @@ enum class HoldStatus {
     InUseHere,       // another holder in this process prevents it
     InUseElsewhere,  // another process holds the lock that prevents it
     SystemError,     // open/stat failed otherwise (errno in the result)
+    Replaced,        // internal: the name came to lead to another file meanwhile
 };
 
 class FileHold;
@@ -68,7 +69,9 @@ class FileHold {
 };
 
 // Joins (or opens) the process's descriptor of path with a shared lock. A lock held
-// exclusively by another process is waited for up to waitMilliseconds.
+// exclusively by another process is waited for up to waitMilliseconds. The file held is
+// the one the name leads to once the lock is taken (a file renamed over while the lock was
+// waited for is let go, and the new one held).
 HoldResult HoldFileShared(const std::string& path, int waitMilliseconds);
 
 // Opens path with an exclusive lock; refuses at once (InUseHere / InUseElsewhere) when any

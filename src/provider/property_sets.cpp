@@ -103,17 +103,6 @@ std::wstring JoinFailures(const std::vector<std::wstring>& failures) {
     return out;
 }
 
-void FreePropertySets(ULONG cSets, DBPROPSET* sets) {
-    if (!sets)
-        return;
-    for (ULONG i = 0; i < cSets; ++i) {
-        for (ULONG k = 0; k < sets[i].cProperties; ++k)
-            VariantClear(&sets[i].rgProperties[k].vValue);
-        CoTaskMemFree(sets[i].rgProperties);
-    }
-    CoTaskMemFree(sets);
-}
-
 HRESULT AnswerGetProperties(ULONG cSets, const DBPROPIDSET rgSets[],
                             const std::vector<PropertySetCatalog>& catalog,
                             const PropertyReader& read, ULONG* pcOut, DBPROPSET** prgOut,

@@ -42,9 +42,6 @@ HRESULT AnswerGetProperties(ULONG cSets, const DBPROPIDSET rgSets[],
 HRESULT ApplySetProperties(ULONG cSets, DBPROPSET rgSets[], const PropertyWriter& write,
                            std::vector<std::wstring>* failures);
 
-// Frees what AnswerGetProperties returned (values cleared, arrays freed).
-void FreePropertySets(ULONG cSets, DBPROPSET* sets);
-
 // "DBPROP_INIT_MODE", or "property 0x3D of set {...}" for one without a name here.
 std::wstring PropertyName(const GUID& set, DBPROPID id);
 

@@ -214,6 +214,7 @@ HRESULT Session::Commit(BOOL fRetaining, DWORD grfTC, DWORD) {
         return PostSqliteError(
             db_->Handle(), rc, IID_ITransaction,
             L"could not commit the transaction on the database " + Quoted(db_->Path()));
+    db_->AfterCommit();
     if (fRetaining) {
         const HRESULT hr =
             Begin(IID_ITransaction, L"committed, but could not start the next transaction");

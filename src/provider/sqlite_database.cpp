@@ -154,21 +154,15 @@ HRESULT SqliteDatabase::OpenHeld(const std::wstring& pathAsGiven, std::unique_pt
     }
     if (rc == SQLITE_OK)
         rc = Exec(db, "PRAGMA foreign_keys=ON");
-    if (rc == SQLITE_OK && !readOnly) {
-        // Write-ahead logging: an open result never blocks another connection's writes. A
-        // file system without shared memory keeps the rollback journal; that is no failure.
-        int walRc = SQLITE_OK;
-        PragmaText(db, "PRAGMA journal_mode=WAL", &walRc);
-        if ((walRc & 0xff) == SQLITE_BUSY || (walRc & 0xff) == SQLITE_CORRUPT ||
-            (walRc & 0xff) == SQLITE_NOTADB)
-            rc = walRc;
-    }
     if (rc != SQLITE_OK) {
         const HRESULT hr = PostSqliteError(db, rc, iid, context);
         hold->Release([db](bool) { sqlite3_close(db); });
         return hr;
     }
     out->reset(new SqliteDatabase(db, pathAsGiven, absolute, std::move(hold), readOnly));
+    (*out)->busyTimeoutMs_ = BusyTimeoutMilliseconds();
+    if (!readOnly)
+        sqlite3_commit_hook(db, &SqliteDatabase::NoteCommit, out->get());
     const HRESULT hr = (*out)->PrepareDialect(iid, context);
     if (FAILED(hr))
         out->reset();
@@ -200,6 +194,50 @@ HRESULT SqliteDatabase::OpenMemory(REFIID iid, std::shared_ptr<SqliteDatabase>* 
     if (FAILED(hr))
         out->reset();
     return hr;
+}
+
+int SqliteDatabase::NoteCommit(void* self) {
+    static_cast<SqliteDatabase*>(self)->committedWrite_ = true;
+    return 0;  // the commit goes ahead
+}
+
+void SqliteDatabase::BeforeWrite() {
+    if (readOnly_ || !hold_)
+        return;
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+    sqlite3_mutex_enter(mutex);
+    committedWrite_ = false;
+    // Inside a transaction, or while another statement of the handle is still running, the
+    // journal mode cannot change; the next write tries again.
+    bool running = journalSettled_ || !sqlite3_get_autocommit(db_);
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s && !running;
+         s = sqlite3_next_stmt(db_, s))
+        running = sqlite3_stmt_busy(s) != 0;
+    if (!running) {
+        // The switch needs the file to itself for a moment. Another connection reading it
+        // now makes it wait for a later write rather than delay this one: the write itself
+        // waits for that reader as long as the busy timeout allows.
+        sqlite3_busy_timeout(db_, 0);
+        int rc = SQLITE_OK;
+        const std::string mode = PragmaText(db_, "PRAGMA journal_mode=WAL", &rc);
+        sqlite3_busy_timeout(db_, busyTimeoutMs_);
+        // A file system without shared memory keeps the rollback journal; that is settled
+        // too, and no failure.
+        if (rc == SQLITE_OK && !mode.empty())
+            journalSettled_ = true;
+    }
+    sqlite3_mutex_leave(mutex);
+}
+
+void SqliteDatabase::AfterCommit() {
+    if (readOnly_ || !hold_)
+        return;
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+    sqlite3_mutex_enter(mutex);
+    const bool wrote = committedWrite_;
+    sqlite3_mutex_leave(mutex);
+    if (wrote)
+        BeforeWrite();
 }
 
 void SqliteDatabase::CloseAndTidy(bool alone) {

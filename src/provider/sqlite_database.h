@@ -1,5 +1,6 @@
 // A SQLite database opened for a data source: the connection handle, the shared advisory
-// lock on its file, the journal rules (write-ahead log while open, one file when closed).
+// lock on its file, the journal rules (write-ahead log from the first write on, one file
+// when closed).
 #pragma once
 
 #include <memory>
@@ -50,10 +51,18 @@ class SqliteDatabase final : public Database {
     std::wstring AbsolutePath() const;
     sql::JetStatementCache* Statements() override { return statements_.get(); }
 
+    // The first write switches a file in rollback-journal mode to write-ahead logging, so
+    // that readers never block a writer from then on; opening and reading never change it.
+    void BeforeWrite() override;
+    // After a transaction that wrote: the same switch, for hosts that write only inside
+    // transactions (a transaction cannot change the journal mode while it runs).
+    void AfterCommit() override;
+
   private:
     SqliteDatabase(sqlite3* db, std::wstring path, std::string absolutePath,
                    std::unique_ptr<FileHold> hold, bool readOnly);
     void CloseAndTidy(bool alone);
+    static int NoteCommit(void* self);
 
     // Registers the Jet functions and makes the statement cache of a new handle.
     HRESULT PrepareDialect(REFIID iid, const std::wstring& context);
@@ -64,6 +73,12 @@ class SqliteDatabase final : public Database {
     std::string absolutePath_;
     std::unique_ptr<FileHold> hold_;
     bool readOnly_;
+    // Whether the journal mode is settled (write-ahead logging, or the rollback journal of a
+    // file system without shared memory), and whether a transaction wrote since the last
+    // attempt. Both are read and written under the handle's mutex.
+    bool journalSettled_ = false;
+    int busyTimeoutMs_ = 0;
+    bool committedWrite_ = false;
 };
 
 }  // namespace vorn::provider

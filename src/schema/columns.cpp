@@ -98,23 +98,6 @@ bool ReadInt32(const VARIANT& v, int32_t* value) {
     }
 }
 
-void FreeColumnDescs(DBCOLUMNDESC* descs, DBORDINAL count) {
-    if (!descs)
-        return;
-    for (DBORDINAL i = 0; i < count; ++i) {
-        DBCOLUMNDESC& d = descs[i];
-        for (ULONG s = 0; d.rgPropertySets && s < d.cPropertySets; ++s) {
-            DBPROPSET& set = d.rgPropertySets[s];
-            // Values such as a default's text are owned by the property.
-            for (ULONG p = 0; set.rgProperties && p < set.cProperties; ++p)
-                VariantClear(&set.rgProperties[p].vValue);
-            CoTaskMemFree(set.rgProperties);
-        }
-        CoTaskMemFree(d.rgPropertySets);
-        CoTaskMemFree(d.pclsid);
-    }
-    CoTaskMemFree(descs);
-}
 
 }  // namespace
 
@@ -177,7 +160,7 @@ long VornOleDbColumns::GetExtendedData(VornOleDbConnection* connection, const wc
                                       nullptr);
     creation.Reset();
     if (FAILED(hr)) {
-        FreeColumnDescs(descs, count);
+        vorn::FreeColumnDescs(descs, count);
         return hr;
     }
     for (DBORDINAL i = 0; i < count; ++i) {
@@ -207,7 +190,7 @@ long VornOleDbColumns::GetExtendedData(VornOleDbConnection* connection, const wc
         }
         m_identity.push_back(entry);
     }
-    FreeColumnDescs(descs, count);
+    vorn::FreeColumnDescs(descs, count);
     return hr;
 }
 

@@ -3,6 +3,11 @@
 // integer, long values in all three binding modes, and SQL the engine refuses.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
 #include "support/temp_database.h"
 #include "vornoledb/command.h"
 
@@ -239,6 +244,81 @@ TEST_F(SqliteCommandTest, BadSqlGivesTheEngineMessageAndTheStatement) {
     command.SetCommandText(L"SELEC 1");
     EXPECT_EQ(VornOleDbCommand::dbError, command.Execute());
     EXPECT_NE(std::wstring::npos, command.GetErrorText().find(L"syntax error"));
+}
+
+TEST_F(SqliteCommandTest, FieldBytesGiveTheValuesThemselves) {
+    RunSql(file,
+           "CREATE TABLE v (d DOUBLE, f SINGLE, c CURRENCY, b BINARY(4), memo LONGTEXT);"
+           "INSERT INTO v VALUES (1e-300, 0.1, 12.3456, x'00ff10', 'text');"
+           "INSERT INTO v VALUES (NULL, NULL, NULL, NULL, NULL);");
+    Run(L"SELECT * FROM v");
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.FetchNext());
+    std::vector<unsigned char> bytes;
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.GetFieldBytes(1, bytes));
+    ASSERT_EQ(sizeof(double), bytes.size());
+    double d = 0;
+    std::memcpy(&d, bytes.data(), sizeof d);
+    EXPECT_EQ(1e-300, d);  // the text of the value says 0.000000
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.GetFieldBytes(2, bytes));
+    float f = 0;
+    ASSERT_EQ(sizeof f, bytes.size());
+    std::memcpy(&f, bytes.data(), sizeof f);
+    EXPECT_EQ(0.1f, f);
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.GetFieldBytes(3, bytes));
+    int64_t cy = 0;
+    ASSERT_EQ(sizeof cy, bytes.size());
+    std::memcpy(&cy, bytes.data(), sizeof cy);
+    EXPECT_EQ(123456, cy);
+    // A short binary value: its own length, not the declared size.
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.GetFieldBytes(4, bytes));
+    EXPECT_EQ((std::vector<unsigned char>{0x00, 0xff, 0x10}), bytes);
+    // Long values are read with GetBlobData; bad columns give nothing.
+    EXPECT_EQ(VornOleDbCommand::dbError, command.GetFieldBytes(5, bytes));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(VornOleDbCommand::dbError, command.GetFieldBytes(0, bytes));
+    EXPECT_EQ(VornOleDbCommand::dbError, command.GetFieldBytes(6, bytes));
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.FetchNext());
+    EXPECT_EQ(VornOleDbCommand::dbNull, command.GetFieldBytes(1, bytes));
+    EXPECT_EQ(VornOleDbCommand::dbNull, command.GetFieldBytes(4, bytes));
+    command.Close();
+    EXPECT_EQ(VornOleDbCommand::dbError, command.GetFieldBytes(1, bytes));
+}
+
+TEST_F(SqliteCommandTest, CancelFromAnotherThreadStopsALongQuery) {
+    VornOleDbCommand idle;
+    idle.SetConnection(&connection);
+    EXPECT_FALSE(idle.Cancel());  // never run: nothing to stop
+
+    // A count over a cross join of 100,000 rows with itself: far beyond the test's time.
+    RunSql(file,
+           "CREATE TABLE n (i LONG);"
+           "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) "
+           "INSERT INTO n SELECT x FROM c;");
+    command.SetCommandText(L"SELECT COUNT(*) FROM n AS a, n AS b");
+    std::atomic<bool> done{false};
+    std::thread canceller([&] {
+        // Asks again until the query has ended: a request that comes before the engine has
+        // started the statement is not kept.
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            command.Cancel();
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    VornOleDbCommand::dbStatus status = command.Execute();
+    if (status == VornOleDbCommand::dbOK)
+        status = command.FetchNext();
+    done = true;
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_NE(VornOleDbCommand::dbOK, status);
+    EXPECT_NE(std::wstring::npos, command.GetErrorText().find(L"HY008"))
+        << std::string(command.GetErrorText().begin(), command.GetErrorText().end());
+
+    // The connection goes on working.
+    Run(L"SELECT COUNT(*) FROM n");
+    ASSERT_EQ(VornOleDbCommand::dbOK, command.FetchNext());
+    EXPECT_EQ(L"100000", command.FieldAsString(1));
 }
 
 }  // namespace

@@ -86,8 +86,11 @@ TEST(ConnectionStringTest, ExtendedPropertiesListsAllowBareItems) {
 }
 
 TEST(ConnectionStringTest, QuotedValuesRoundTripThroughTheParser) {
-    const std::wstring values[] = {L"plain",     L"a;b", L" padded ", L"'start",    L"\"start",
-                                   L"both ' \"", L"",    L"it's",     L"x\"\";'';y"};
+    // (a value starting with '=' found by the connection-string fuzz target)
+    const std::wstring values[] = {
+        L"plain",     L"a;b", L" padded ", L"'start",     L"\"start",
+        L"both ' \"", L"",    L"it's",     L"x\"\";'';y", L"=starts with an equals sign",
+        L"==",        L"a=b"};
     for (const std::wstring& value : values) {
         const std::wstring text =
             L"K" + EscapeConnectionKey(L"=k") + L"=" + QuoteConnectionValue(value) + L";Next=1";

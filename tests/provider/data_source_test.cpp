@@ -199,6 +199,9 @@ TEST(DataSourceTest, GoodFileAndMemoryDatabaseOpenWithTheirProperties) {
     ASSERT_EQ(OpenDataSource(ConnectionTo(path), &ds), S_OK) << TakeError().description;
     EXPECT_EQ(Query(ds.Get(), "SELECT x FROM t"), "42");
     EXPECT_EQ(Query(ds.Get(), "PRAGMA foreign_keys"), "1");
+    // Write-ahead logging comes with the first write, not with the open.
+    EXPECT_EQ(Query(ds.Get(), "PRAGMA journal_mode"), "delete");
+    ASSERT_EQ(Exec(ds.Get(), "INSERT INTO t VALUES (43)"), SQLITE_OK);
     EXPECT_EQ(Query(ds.Get(), "PRAGMA journal_mode"), "wal");
 
     VARIANT v = ReadProperty(ds.Get(), DBPROPSET_DATASOURCEINFO, DBPROP_CONNECTIONSTATUS);

@@ -118,6 +118,7 @@ inline int Exec(IUnknown* object, const std::string& sql) {
     std::shared_ptr<Database> db = DatabaseOf(object);
     if (!db)
         return SQLITE_MISUSE;
+    db->BeforeWrite();  // as a command that writes does
     return sqlite3_exec(db->Handle(), sql.c_str(), nullptr, nullptr, nullptr);
 }
 

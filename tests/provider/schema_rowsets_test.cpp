@@ -305,6 +305,22 @@ TEST_F(SchemaRowsets, IndexesOfAJetTable) {
     EXPECT_TRUE(x.IsNull(byCode[0], L"CARDINALITY"));
 }
 
+// A key added to an existing table is reported as its primary key.
+TEST_F(SchemaRowsets, KeyAddedWithPrimaryIsThePrimaryKey) {
+    test::RunJetSql(file_, L"CREATE TABLE Later (A TEXT(5), B TEXT(5))");
+    test::RunJetSql(file_, L"CREATE INDEX LaterKey ON Later (A) WITH PRIMARY");
+    test::RunJetSql(file_, L"CREATE INDEX ByB ON Later (B)");
+    const SchemaResult x = Indexes(Restrictions(5).Text(4, L"Later"));
+    ASSERT_EQ(S_OK, x.hr);
+    const std::vector<size_t> key = x.RowsWhere(L"INDEX_NAME", L"LaterKey");
+    ASSERT_EQ(1u, key.size());
+    EXPECT_EQ(VARIANT_TRUE, x.Number(key[0], L"PRIMARY_KEY"));
+    EXPECT_EQ(VARIANT_TRUE, x.Number(key[0], L"UNIQUE"));
+    const std::vector<size_t> other = x.RowsWhere(L"INDEX_NAME", L"ByB");
+    ASSERT_EQ(1u, other.size());
+    EXPECT_EQ(VARIANT_FALSE, x.Number(other[0], L"PRIMARY_KEY"));
+}
+
 TEST_F(SchemaRowsets, IndexesOfSqliteKeysGetSensibleNames) {
     const SchemaResult x = Indexes(Restrictions(5).Text(4, L"plain"));
     ASSERT_EQ(S_OK, x.hr);

@@ -206,6 +206,29 @@ TEST(SqlDdl, IndexesThatRefuseNullLetCountersThrough) {
     EXPECT_TRUE(d.Run("INSERT INTO K (Code) VALUES (Null)").empty());
 }
 
+// A table has one primary key, whether declared with the table or added afterwards.
+TEST(SqlDdl, ASecondPrimaryKeyIsRefused) {
+    JetDatabase d;
+    d.Run("CREATE TABLE Declared (Code TEXT(5) PRIMARY KEY, Other TEXT(5))");
+    std::vector<std::string> refused = d.Run("CREATE INDEX Second ON Declared (Other) WITH PRIMARY");
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0].find("primary key already exists on table 'Declared'"), std::string::npos)
+        << refused[0];
+    EXPECT_EQ(RawValue(d.Db(), "SELECT count(*) FROM sqlite_schema WHERE name = 'Second'"), "0");
+
+    d.Run("CREATE TABLE Added (A TEXT(5), B TEXT(5))");
+    EXPECT_TRUE(d.Run("CREATE INDEX First ON Added (A) WITH PRIMARY").empty());
+    refused = d.Run("CREATE INDEX Second ON Added (B) WITH PRIMARY");
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0].find("primary key already exists"), std::string::npos) << refused[0];
+    refused = d.Run("ALTER TABLE Added ADD CONSTRAINT Third PRIMARY KEY (B)");
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0].find("primary key already exists"), std::string::npos) << refused[0];
+    // Without the first key a new one may be added again.
+    EXPECT_TRUE(d.Run("DROP INDEX First ON Added").empty());
+    EXPECT_TRUE(d.Run("ALTER TABLE Added ADD CONSTRAINT Third PRIMARY KEY (B)").empty());
+}
+
 // Computed columns take their Jet type: Currency times a number is Currency.
 TEST(SqlDdl, SelectIntoKeepsTheSourceTypes) {
     JetDatabase d;

@@ -1,5 +1,5 @@
-// Journal rules of SQLite databases: write-ahead log while open, one file after the last
-// close, read-only opens of files in WAL mode; one descriptor per file in the process.
+// Journal rules of SQLite databases: write-ahead log from the first write on, one file after
+// the last close, read-only opens of files in WAL mode; one descriptor per file in the process.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -40,6 +40,7 @@ TEST(SqliteDatabaseTest, LogFilesGoAwayAfterTheLastClose) {
     ASSERT_EQ(Exec(first.Get(), "INSERT INTO t VALUES(1)"), SQLITE_OK);
     EXPECT_TRUE(Exists(path + "-wal"));
     EXPECT_EQ(JournalVersion(path), 2);
+    EXPECT_EQ(Query(second.Get(), "SELECT count(*) FROM t"), "1");  // reads through the log
 
     first.Reset();
     EXPECT_TRUE(Exists(path + "-wal"));  // the second connection still uses the log

@@ -32,6 +32,21 @@ TEST_F(VornsqlSchemaTest, TablesListsTheTablesAndTheView) {
         r.out);
 }
 
+TEST_F(VornsqlSchemaTest, ListingAndQueryingLeaveAFileInRollbackJournalModeByteIdentical) {
+    TempFolder dir;
+    const std::string db = sample_->CopyTo(dir, "plant.db");
+    RunSql(db, "PRAGMA journal_mode=DELETE");
+    const std::string before = ReadWholeFile(db);
+    ASSERT_EQ(1, before[18]);  // the rollback journal
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{db, "tables"}, {db, "columns", "Parts"}, {db, "indexes"},
+          {db, "SELECT COUNT(*) FROM OrderItems"}, {db, "export", "Suppliers"}}) {
+        ProcessResult r = RunVornsql(args);
+        EXPECT_EQ(0, r.status) << args[1] << ": " << r.err;
+        EXPECT_EQ(before, ReadWholeFile(db)) << args[1];
+    }
+}
+
 TEST_F(VornsqlSchemaTest, ColumnsDescribesEachColumnInOrder) {
     ProcessResult r = RunVornsql({"-f", "json", Sample(), "columns", "suppliers"});
     ASSERT_EQ(0, r.status) << r.err;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "session.h"
 
@@ -15,6 +16,10 @@ int RunInput(Session& session);
 int ListTables(Session& session);
 int ListColumns(Session& session, const std::string& table);
 int ListIndexes(Session& session, const std::string& table);
+// .schema: the CREATE statements of a table or view, or of all of them (name empty).
+int ShowSchema(Session& session, const std::string& name);
+// Table, view and column names that start with prefix (letter case ignored), for Tab.
+std::vector<std::string> CompletionNames(Session& session, const std::string& prefix);
 int ExportRows(Session& session);
 
 int CreateDatabase(const Options& options);

@@ -12,6 +12,7 @@
 
 #include "commands.h"
 #include "messages.h"
+#include "password_mask.h"
 #include "source.h"
 
 namespace {
@@ -32,6 +33,9 @@ int Run(const std::vector<std::string>& args) {
         ReportError(error + " (vornsql --help shows the usage)");
         return 2;
     }
+    SetVerboseErrors(options.verbose);
+    // A password given with --connect never appears in what vornsql prints.
+    RememberPasswords(options.connect);
     switch (options.action) {
         case Action::Help:
             std::fputs(HelpText().c_str(), stdout);
@@ -62,6 +66,8 @@ int Run(const std::vector<std::string>& args) {
     if (requested == Format::Auto && options.action == Action::Export)
         requested = Format::Csv;
     session.format = ResolveFormat(requested, out);
+    if (options.pager)
+        session.pager = PagerCommand();
 
     int status = 1;
     switch (options.action) {

@@ -78,6 +78,8 @@ bool ReadSourceWords(const std::vector<std::string>& words, size_t first, Option
 bool ParseFormat(const std::string& name, Format* format) {
     if (name == "table")
         *format = Format::Table;
+    else if (name == "line")
+        *format = Format::Line;
     else if (name == "csv")
         *format = Format::Csv;
     else if (name == "tsv")
@@ -95,6 +97,8 @@ const char* FormatName(Format format) {
             return "auto";
         case Format::Table:
             return "table";
+        case Format::Line:
+            return "line";
         case Format::Csv:
             return "csv";
         case Format::Tsv:
@@ -144,6 +148,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
             o.readOnly = true;
             continue;
         }
+        if (a == "-v" || a == "--verbose") {
+            o.verbose = true;
+            continue;
+        }
+        if (a == "--no-pager") {
+            o.pager = false;
+            continue;
+        }
         // Options with a value.
         std::string name = a;
         std::string value;
@@ -168,7 +180,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
         }
         if (isFormat) {
             if (!ParseFormat(value, &o.format))
-                return Fail(error, "unknown format '" + value + "' (use table, csv, tsv or json)");
+                return Fail(error,
+                            "unknown format '" + value + "' (use table, line, csv, tsv or json)");
         } else {
             if (value.empty())
                 return Fail(error, "option '" + name + "' needs a value that is not empty");

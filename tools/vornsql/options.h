@@ -6,7 +6,7 @@
 
 namespace vornsql {
 
-enum class Format { Auto, Table, Csv, Tsv, Json };
+enum class Format { Auto, Table, Line, Csv, Tsv, Json };
 
 enum class Action {
     Help,     // --help
@@ -29,6 +29,8 @@ struct Options {
     bool quiet = false;            // no row counts, no progress line
     bool keepGoing = false;        // go on after a failing statement when reading a script
     bool readOnly = false;         // open the source with Mode=Read
+    bool verbose = false;          // whole error records on failure
+    bool pager = true;             // results taller than the terminal go through $PAGER
     std::string outputFile;        // -o FILE: results go there instead of standard output
     std::vector<std::string> sql;  // SQL arguments, run in turn
     std::string table;             // columns, indexes, export
@@ -40,7 +42,7 @@ struct Options {
 // name) when they do not make a valid command line.
 bool ParseArguments(const std::vector<std::string>& args, Options* options, std::string* error);
 
-// Reads a format name: table, csv, tsv, json. False when it is none of them.
+// Reads a format name: table, line, csv, tsv, json. False when it is none of them.
 bool ParseFormat(const std::string& name, Format* format);
 const char* FormatName(Format format);
 

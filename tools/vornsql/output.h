@@ -33,12 +33,39 @@ class Output {
     bool Commit();
     // True when the results go to a terminal.
     bool IsTerminal() const;
+    // The descriptor the results go to.
+    int Descriptor() const { return file_ ? fileno(file_) : -1; }
+
+    // Paging of one result: from BeginPaging on, what is written is held until it is
+    // taller than `rows` lines; then the pager command (run by /bin/sh) is started and
+    // everything goes through it. EndPaging writes what was held, or closes the pager and
+    // waits for it.
+    void BeginPaging(size_t rows, const std::string& command);
+    void EndPaging();
+    // True when the pager was quit before the result ended: the rest is dropped unwritten,
+    // and the rows need not be read.
+    bool Discarding() const { return discarding_; }
 
   private:
     FILE* file_;
     std::string path_;  // the name Commit gives the file; empty for standard output
     std::string temporary_;
     int error_ = 0;
+
+    // Paging.
+    bool StartPager();
+    bool paging_ = false;
+    size_t pageRows_ = 0;
+    size_t heldLines_ = 0;
+    std::string held_;
+    std::string pagerCommand_;
+    FILE* pager_ = nullptr;
+    int pagerPid_ = -1;
+    bool discarding_ = false;
 };
+
+// The pager to use: $PAGER when it is set (empty: none), else less or more when one of
+// them is installed; empty for none.
+std::string PagerCommand();
 
 }  // namespace vornsql

@@ -1,6 +1,10 @@
 // Reading columns and values of a result through the public command interface.
 #include "result_values.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
 #include <vornoledb/heap_ptr.h>
 #include <vornoledb/platform/text.h>
 #include <vornoledb/windows_names.h>
@@ -13,6 +17,37 @@ constexpr unsigned short kI2 = 2, kI4 = 3, kR4 = 4, kR8 = 5, kCY = 6, kBool = 11
                          kI1 = 16, kUI1 = 17, kUI2 = 18, kUI4 = 19, kI8 = 20, kUI8 = 21,
                          kBytes = 128, kStr = 129, kWStr = 130, kNumeric = 131, kVarNumeric = 139,
                          kIUnknown = 13, kByRef = 0x4000;
+
+// A float or double as the shortest text that reads back as the same value ("0.1",
+// "1e-300", "123456.7890123"); negative zero keeps its sign and a decimal point ("-0.0"),
+// so that readers which take "-0" for the integer 0 still see a floating-point zero.
+template <class T>
+std::string ShortestText(T value) {
+    if (value == 0 && std::signbit(value))
+        return "-0.0";
+    char text[64];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
+}
+
+// The exact text of a floating-point field, read from its bytes; empty when they cannot be
+// read (the library's text is used then).
+std::string FloatingText(VornOleDbCommand& command, unsigned long column, unsigned short type,
+                         std::vector<unsigned char>* bytes) {
+    if (command.GetFieldBytes(column, *bytes) != VornOleDbCommand::dbOK)
+        return std::string();
+    if (type == kR8 && bytes->size() == sizeof(double)) {
+        double v;
+        std::memcpy(&v, bytes->data(), sizeof v);
+        return ShortestText(v);
+    }
+    if (type == kR4 && bytes->size() == sizeof(float)) {
+        float v;
+        std::memcpy(&v, bytes->data(), sizeof v);
+        return ShortestText(v);
+    }
+    return std::string();
+}
 
 }  // namespace
 
@@ -76,6 +111,7 @@ std::string HexText(const unsigned char* data, size_t size) {
 void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool wholeValues,
              std::vector<Cell>* cells) {
     cells->resize(columns.size());
+    std::vector<unsigned char> bytes;
     for (size_t i = 0; i < columns.size(); ++i) {
         const unsigned long n = static_cast<unsigned long>(i + 1);
         const Column& column = columns[i];
@@ -118,11 +154,21 @@ void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool
                 }
                 break;
             case ColumnKind::ShortBinary:
-                cell.size = command.GetColumnSize(n);
-                cell.read = false;
+                if (wholeValues && command.GetFieldBytes(n, bytes) == VornOleDbCommand::dbOK) {
+                    cell.text = HexText(bytes.data(), bytes.size());
+                    cell.size = static_cast<unsigned long>(bytes.size());
+                } else {
+                    cell.size = command.GetColumnSize(n);
+                    cell.read = false;
+                }
                 break;
             default:
-                cell.text = WideToUtf8(command.FieldAsString(n));
+                // The library writes doubles with six decimals (1e-300 as 0.000000): their
+                // own bytes give every digit they hold.
+                if (column.rawType == kR8 || column.rawType == kR4)
+                    cell.text = FloatingText(command, n, column.rawType, &bytes);
+                if (cell.text.empty())
+                    cell.text = WideToUtf8(command.FieldAsString(n));
                 break;
         }
     }

@@ -15,7 +15,7 @@ enum class ColumnKind {
     Boolean,      // yes/no: -1 or 0
     LongText,     // memo: read whole with GetBlobData, wide characters
     LongBinary,   // OLE object / long binary: read whole with GetBlobData
-    ShortBinary,  // BINARY(n): the library hands out its length only
+    ShortBinary,  // BINARY(n): read from the field's bytes
 };
 
 struct Column {
@@ -26,20 +26,20 @@ struct Column {
 
 struct Cell {
     bool null = false;
-    // UTF-8 text; for a long binary value read whole, its bytes as lower-case hexadecimal.
+    // UTF-8 text; for a binary value read whole, its bytes as lower-case hexadecimal.
     std::string text;
     // Bytes of a long or binary value (for display); characters of a long text.
     unsigned long size = 0;
-    // False when the value was not read (a long binary value that was only measured, or a
-    // short binary value).
+    // False when the value was not read (a binary value that was only measured).
     bool read = true;
 };
 
 ColumnKind KindOfType(unsigned short rawType);
 std::vector<Column> DescribeColumns(VornOleDbCommand& command);
 
-// Reads the current row. With wholeValues false, long binary values are only measured
-// (their size from GetColumnSize); long text is always read.
+// Reads the current row. With wholeValues false, binary values are only measured (their
+// size from GetColumnSize); long text is always read. Floating-point values are written
+// with every digit they hold (the shortest text that reads back the same).
 void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool wholeValues,
              std::vector<Cell>* cells);
 

@@ -6,6 +6,7 @@
 #include "delimited_writer.h"
 #include "json_writer.h"
 #include "table_writer.h"
+#include "terminal_text.h"
 
 namespace vornsql {
 
@@ -17,11 +18,13 @@ std::unique_ptr<ResultWriter> MakeResultWriter(Format format, Output& out, bool 
             return MakeTsvWriter(out, header);
         case Format::Json:
             return MakeJsonWriter(out);
+        case Format::Line:
+            return MakeLineWriter(out);
         case Format::Table:
         case Format::Auto:
             break;
     }
-    return MakeTableWriter(out);
+    return MakeTableWriter(out, out.IsTerminal() ? SizeOfTerminal(out.Descriptor()).columns : 0);
 }
 
 std::vector<std::string> UniqueNames(const std::vector<Column>& columns) {

@@ -21,7 +21,8 @@ class ResultWriter {
     virtual void End(unsigned long long rows) = 0;
 };
 
-// format is Table, Csv, Tsv or Json (not Auto).
+// format is Table, Line, Csv, Tsv or Json (not Auto). A table on a terminal switches to
+// one field a line for rows wider than the terminal.
 std::unique_ptr<ResultWriter> MakeResultWriter(Format format, Output& out, bool header);
 
 // Makes column names unique for JSON objects: a repeated name gets "_2", "_3" ...

@@ -1,9 +1,11 @@
 // vornsql SOURCE tables | columns TABLE | indexes [TABLE]: the schema through the library's
 // schema readers, written in the chosen format like any result.
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 #include <vornoledb/columns.h>
+#include <vornoledb/command.h>
 #include <vornoledb/indexes.h>
 #include <vornoledb/platform/text.h>
 #include <vornoledb/schema_reader.h>
@@ -165,6 +167,7 @@ bool WriteRows(Session& session, const std::vector<Column>& columns,
                const std::vector<std::vector<Cell>>& rows) {
     std::unique_ptr<ResultWriter> writer =
         MakeResultWriter(session.format, *session.out, session.options.header);
+    PagedResult paged(session);
     writer->Begin(columns);
     for (const auto& row : rows)
         writer->Row(row);
@@ -382,6 +385,220 @@ int ListIndexes(Session& session, const std::string& table) {
                      rows)
                ? 0
                : 1;
+}
+
+}  // namespace vornsql
+
+namespace vornsql {
+namespace {
+
+std::string Bracketed(const std::wstring& name) {
+    return "[" + Text(name) + "]";
+}
+
+std::string LowerText(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The first column of every row of a query, as text; false when it fails (the source is
+// not one the query can ask, for instance).
+bool FirstColumn(VornOleDbConnection* connection, const std::string& sql,
+                 std::vector<std::string>* values) {
+    VornOleDbCommand command;
+    command.SetConnection(connection);
+    const std::wstring text = Utf8ToWide(sql);
+    command.SetCommandText(text.c_str());
+    if (command.Execute() != VornOleDbCommand::dbOK || !command.HasResults())
+        return false;
+    while (command.FetchNext() == VornOleDbCommand::dbOK)
+        values->push_back(WideToUtf8(command.FieldAsString(1)));
+    return !command.HasErrorInfo();
+}
+
+std::string SqlString(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += '\'';
+        quoted += c;
+    }
+    return quoted + "'";
+}
+
+// The definition SQLite keeps of an object (a view's SELECT, an index's CREATE); empty
+// when the source keeps none.
+std::string StoredDefinition(VornOleDbConnection* connection, const char* type,
+                             const std::wstring& name) {
+    std::vector<std::string> texts;
+    if (!FirstColumn(connection,
+                     std::string("SELECT sql FROM sqlite_master WHERE type = '") + type +
+                         "' AND name = " + SqlString(Text(name)),
+                     &texts) ||
+        texts.empty())
+        return std::string();
+    return texts[0];
+}
+
+// CREATE TABLE and CREATE INDEX statements of one table, in Jet's words, from the
+// library's column and index readers.
+bool TableDefinition(Session& session, const std::wstring& table, std::string* text) {
+    VornOleDbColumns columns;
+    if (!columns.Open(session.connection, nullptr, nullptr, table.c_str(), nullptr, true) &&
+        !columns.Open(session.connection, nullptr, nullptr, table.c_str(), nullptr, false)) {
+        ReportFailure("could not read the columns of '" + Text(table) + "'", columns, 0);
+        return false;
+    }
+    struct ColumnText {
+        unsigned long position;
+        std::string text;
+    };
+    std::vector<ColumnText> lines;
+    while (columns.FetchNext()) {
+        std::wstring name, def;
+        columns.GetName(name);
+        const bool identity = columns.IsIdentity();
+        std::string line = "    " + Bracketed(name) + " ";
+        if (identity) {
+            line += "COUNTER(" + std::to_string(columns.Seed()) + ", " +
+                    std::to_string(columns.Increment()) + ")";
+        } else {
+            line += JetTypeName(columns.DataType(), columns.MaxLength(), columns.Flags(),
+                                columns.NumericPrecision(), columns.NumericScale(), false);
+            if (!columns.IsNullable())
+                line += " NOT NULL";
+            if (columns.GetDefault(def))
+                line += " DEFAULT " + Text(def);
+        }
+        lines.push_back({columns.OrdinalPosition(), line});
+    }
+    std::sort(lines.begin(), lines.end(),
+              [](const ColumnText& a, const ColumnText& b) { return a.position < b.position; });
+
+    // Indexes: their columns in order, which is the primary key, which are unique.
+    VornOleDbIndexes indexes;
+    std::vector<std::pair<std::wstring, std::string>> entries;  // name, bracketed columns
+    if (indexes.Open(session.connection, nullptr, nullptr, table.c_str(), nullptr)) {
+        while (indexes.FetchNext()) {
+            std::wstring index, column;
+            indexes.GetName(index);
+            indexes.GetColumnName(column);
+            auto found = std::find_if(entries.begin(), entries.end(),
+                                      [&](const auto& e) { return e.first == index; });
+            if (found == entries.end())
+                entries.push_back({index, Bracketed(column)});
+            else
+                found->second += ", " + Bracketed(column);
+        }
+    }
+    indexes.Close();
+    std::set<std::wstring> keys;
+    VornOleDbIndexes lists;
+    PrimaryKeyNames(session.connection, table, &keys, &lists);
+
+    std::string out = "CREATE TABLE " + Bracketed(table) + " (\n";
+    for (size_t i = 0; i < lines.size(); ++i)
+        out += lines[i].text + (i + 1 < lines.size() || !keys.empty() ? ",\n" : "\n");
+    std::string after;
+    bool first = true;
+    for (const auto& e : entries) {
+        if (keys.count(e.first)) {
+            out += std::string(first ? "" : ",\n") + "    CONSTRAINT " + Bracketed(e.first) +
+                   " PRIMARY KEY (" + e.second + ")";
+            first = false;
+            continue;
+        }
+        const std::string stored = StoredDefinition(session.connection, "index", e.first);
+        const bool unique = LowerText(stored).compare(0, 14, "create unique ") == 0;
+        after += std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                 Bracketed(e.first) + " ON " + Bracketed(table) + " (" + e.second + ");\n";
+    }
+    if (!first)
+        out += "\n";
+    out += ");\n" + after;
+    *text = out;
+    return true;
+}
+
+}  // namespace
+
+int ShowSchema(Session& session, const std::string& name) {
+    VornOleDbTables tables;
+    if (!tables.Open(session.connection, nullptr, nullptr, nullptr, nullptr))
+        return ReaderFailed("could not read the tables of the source", tables);
+    std::vector<std::pair<std::wstring, std::wstring>> objects;  // name, type
+    while (tables.FetchNext()) {
+        std::wstring table, type;
+        tables.GetName(table);
+        tables.GetType(type);
+        if (table.empty() || IsSystemType(type))
+            continue;
+        if (!name.empty() && LowerText(Text(table)) != LowerText(name))
+            continue;
+        objects.push_back({table, type});
+    }
+    tables.Close();
+    if (objects.empty()) {
+        ReportError(name.empty() ? "the source has no tables or views"
+                                 : "the source has no table or view named '" + name + "'");
+        return 1;
+    }
+    std::string text;
+    for (const auto& object : objects) {
+        if (!text.empty())
+            text += "\n";
+        if (object.second == L"VIEW" || object.second == L"PROCEDURE") {
+            const std::string definition =
+                StoredDefinition(session.connection, "view", object.first);
+            if (definition.empty())
+                text += "-- the definition of the " + LowerText(Text(object.second)) + " " +
+                        Bracketed(object.first) + " is not available from this source\n";
+            else
+                text += definition + ";\n";
+            continue;
+        }
+        std::string table;
+        if (!TableDefinition(session, object.first, &table))
+            return 1;
+        text += table;
+    }
+    PagedResult paged(session);
+    session.out->Write(text);
+    if (!session.out->Flush()) {
+        ReportError(session.out->FailureText());
+        session.outputBroken = true;
+        return 1;
+    }
+    return 0;
+}
+
+std::vector<std::string> CompletionNames(Session& session, const std::string& prefix) {
+    static std::set<std::string> names;
+    if (session.schemaChanged) {
+        names.clear();
+        std::set<std::wstring> tables;
+        if (UserTableNames(session.connection, &tables)) {
+            for (const std::wstring& t : tables) {
+                names.insert(Text(t));
+                VornOleDbColumns columns;
+                if (!columns.Open(session.connection, nullptr, nullptr, t.c_str(), nullptr, false))
+                    continue;
+                while (columns.FetchNext()) {
+                    std::wstring column;
+                    columns.GetName(column);
+                    names.insert(Text(column));
+                }
+            }
+        }
+        session.schemaChanged = false;
+    }
+    const std::string wanted = LowerText(prefix);
+    std::vector<std::string> found;
+    for (const std::string& n : names)
+        if (LowerText(n.substr(0, wanted.size())) == wanted)
+            found.push_back(n);
+    return found;
 }
 
 }  // namespace vornsql

@@ -22,6 +22,13 @@ class StatementSplitter {
     // True when text that is not yet a whole statement is waiting (no ';' yet, or an open
     // string, name or comment).
     bool Pending() const;
+    // Drops the text waiting (Ctrl-C at the prompt).
+    void Clear() {
+        state_ = State::Normal;
+        current_.clear();
+        started_ = false;
+        ready_.clear();
+    }
     // Ends the input: the text waiting becomes the last statement, if it is not blank.
     bool Finish(Statement* statement);
 

@@ -1,12 +1,19 @@
 // The aligned table: a header, a rule, one line a row and the row count. Column widths come
-// from the first rows (up to kMeasuredRows, held back until then); later rows keep those
-// widths, a longer value widening only its own line, so that large results stream.
+// from the first rows (up to kMeasuredRows, held back until then), so that large results
+// stream; a later value wider than its column widens the column, and the header is written
+// again with the new widths before that row, so that the columns stay aligned.
+//
+// On a terminal, a result whose rows are wider than the terminal is written one field a
+// line instead, from the first row or, when a later row widens the table past the
+// terminal, from that row on.
 #include "table_writer.h"
 
-#include <wchar.h>
+#include <algorithm>
 
 #include <vornoledb/platform/text.h>
 #include <vornoledb/windows_names.h>
+
+#include "terminal_text.h"
 
 namespace vornsql {
 namespace {
@@ -15,38 +22,81 @@ constexpr size_t kMeasuredRows = 1000;
 // A long text longer than this many characters is shown cut, with its length.
 constexpr size_t kLongTextShown = 60;
 constexpr size_t kLongTextPrefix = 40;
+// The rule before a row in line format is at most this wide.
+constexpr size_t kLineRuleWidth = 79;
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        switch (c) {
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    static const char kDigits[] = "0123456789abcdef";
-                    out += "\\x";
-                    out += kDigits[c >> 4];
-                    out += kDigits[c & 15];
-                } else {
-                    out += static_cast<char>(c);
-                }
+std::vector<std::string> Shown(const std::vector<Column>& columns, const std::vector<Cell>& cells) {
+    std::vector<std::string> shown(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+        shown[i] = DisplayText(columns[i], cells[i]);
+    return shown;
+}
+
+std::string RowCount(unsigned long long rows) {
+    return rows == 1 ? "(1 row)\n" : "(" + std::to_string(rows) + " rows)\n";
+}
+
+// Writes rows one field a line; rows are numbered from the number given.
+class LineRows {
+  public:
+    LineRows(Output& out, const std::vector<Column>& columns) : out_(out) {
+        for (const Column& c : columns) {
+            names_.push_back(Printable(c.name));
+            nameWidth_ = std::max(nameWidth_, DisplayWidth(names_.back()));
         }
     }
-    return out;
-}
+
+    void Row(unsigned long long number, const std::vector<std::string>& values) {
+        std::string text = "-[ row " + std::to_string(number) + " ]";
+        size_t widest = 0;
+        for (const std::string& v : values)
+            widest = std::max(widest, DisplayWidth(v));
+        const size_t ruleWidth = std::min(kLineRuleWidth, nameWidth_ + 3 + widest);
+        if (text.size() < ruleWidth)
+            text.append(ruleWidth - text.size(), '-');
+        text += '\n';
+        for (size_t i = 0; i < values.size(); ++i) {
+            text += names_[i];
+            text.append(nameWidth_ - DisplayWidth(names_[i]), ' ');
+            text += values[i].empty() ? " |" : " | ";
+            text += values[i];
+            text += '\n';
+        }
+        out_.Write(text);
+    }
+
+  private:
+    Output& out_;
+    std::vector<std::string> names_;
+    size_t nameWidth_ = 0;
+};
+
+class LineWriter : public ResultWriter {
+  public:
+    explicit LineWriter(Output& out) : out_(out) {}
+
+    bool WantsWholeValues() const override { return false; }
+    void Begin(const std::vector<Column>& columns) override {
+        columns_ = columns;
+        rows_ = std::make_unique<LineRows>(out_, columns);
+        count_ = 0;
+    }
+    void Row(const std::vector<Cell>& cells) override {
+        rows_->Row(++count_, Shown(columns_, cells));
+    }
+    void End(unsigned long long rows) override { out_.Write(RowCount(rows)); }
+
+  private:
+    Output& out_;
+    std::vector<Column> columns_;
+    std::unique_ptr<LineRows> rows_;
+    unsigned long long count_ = 0;
+};
 
 class TableWriter : public ResultWriter {
   public:
-    explicit TableWriter(Output& out) : out_(out) {}
+    TableWriter(Output& out, size_t terminalColumns)
+        : out_(out), terminalColumns_(terminalColumns) {}
 
     bool WantsWholeValues() const override { return false; }
 
@@ -55,25 +105,34 @@ class TableWriter : public ResultWriter {
         widths_.assign(columns.size(), 0);
         rightAligned_.assign(columns.size(), false);
         for (size_t i = 0; i < columns.size(); ++i) {
-            widths_[i] = DisplayWidth(columns[i].name);
+            widths_[i] = DisplayWidth(Printable(columns[i].name));
             rightAligned_[i] = columns[i].kind == ColumnKind::Number;
         }
         held_.clear();
         measured_ = false;
+        lines_.reset();
+        count_ = 0;
     }
     void Row(const std::vector<Cell>& cells) override {
-        std::vector<std::string> shown(cells.size());
-        for (size_t i = 0; i < cells.size(); ++i)
-            shown[i] = DisplayText(columns_[i], cells[i]);
+        std::vector<std::string> shown = Shown(columns_, cells);
+        ++count_;
+        if (lines_) {
+            lines_->Row(count_, shown);
+            return;
+        }
         if (measured_) {
+            if (Widen(shown)) {
+                if (!Fits()) {
+                    lines_ = std::make_unique<LineRows>(out_, columns_);
+                    lines_->Row(count_, shown);
+                    return;
+                }
+                Header();
+            }
             Line(shown);
             return;
         }
-        for (size_t i = 0; i < shown.size(); ++i) {
-            const size_t w = DisplayWidth(shown[i]);
-            if (w > widths_[i])
-                widths_[i] = w;
-        }
+        Widen(shown);
         held_.push_back(std::move(shown));
         if (held_.size() >= kMeasuredRows)
             Release();
@@ -81,15 +140,55 @@ class TableWriter : public ResultWriter {
     void End(unsigned long long rows) override {
         if (!measured_)
             Release();
-        out_.Write(rows == 1 ? "(1 row)\n" : "(" + std::to_string(rows) + " rows)\n");
+        out_.Write(RowCount(rows));
     }
 
   private:
-    // Writes the header and the rows held back, and lets later rows through.
+    // Widens the columns to the row's values; true when one of them grew.
+    bool Widen(const std::vector<std::string>& values) {
+        bool grew = false;
+        for (size_t i = 0; i < values.size(); ++i) {
+            const size_t w = DisplayWidth(values[i]);
+            if (w > widths_[i]) {
+                widths_[i] = w;
+                grew = true;
+            }
+        }
+        return grew;
+    }
+
+    // Whether a row of the table fits the terminal (always, when its width is not known).
+    bool Fits() const {
+        if (terminalColumns_ == 0)
+            return true;
+        size_t width = 0;
+        for (size_t w : widths_)
+            width += w + 3;
+        return width <= terminalColumns_ + 1;  // the last column has no '|' after it
+    }
+
+    // Writes the header and the rows held back, and lets later rows through; or, when the
+    // rows are too wide for the terminal, writes them one field a line.
     void Release() {
+        measured_ = true;
+        if (!Fits()) {
+            lines_ = std::make_unique<LineRows>(out_, columns_);
+            unsigned long long number = 0;
+            for (const auto& row : held_)
+                lines_->Row(++number, row);
+            held_.clear();
+            return;
+        }
+        Header();
+        for (const auto& row : held_)
+            Line(row);
+        held_.clear();
+    }
+
+    void Header() {
         std::vector<std::string> names;
         for (const Column& c : columns_)
-            names.push_back(Escaped(c.name));
+            names.push_back(Printable(c.name));
         std::vector<bool> keep = rightAligned_;
         rightAligned_.assign(columns_.size(), false);
         Line(names);
@@ -102,10 +201,6 @@ class TableWriter : public ResultWriter {
         }
         rule += '\n';
         out_.Write(rule);
-        for (const auto& row : held_)
-            Line(row);
-        held_.clear();
-        measured_ = true;
     }
 
     void Line(const std::vector<std::string>& values) {
@@ -132,34 +227,17 @@ class TableWriter : public ResultWriter {
     }
 
     Output& out_;
+    size_t terminalColumns_;
     std::vector<Column> columns_;
     std::vector<size_t> widths_;
     std::vector<bool> rightAligned_;
     std::vector<std::vector<std::string>> held_;
     bool measured_ = false;
+    std::unique_ptr<LineRows> lines_;  // set once the rows go one field a line
+    unsigned long long count_ = 0;
 };
 
 }  // namespace
-
-size_t DisplayWidth(const std::string& utf8) {
-    size_t ascii = 0;
-    bool plain = true;
-    for (unsigned char c : utf8) {
-        if (c >= 0x80) {
-            plain = false;
-            break;
-        }
-        ++ascii;
-    }
-    if (plain)
-        return ascii;
-    size_t width = 0;
-    for (wchar_t c : Utf8ToWide(utf8)) {
-        const int w = ::wcwidth(c);
-        width += w < 0 ? 1 : static_cast<size_t>(w);
-    }
-    return width;
-}
 
 std::string DisplayText(const Column& column, const Cell& cell) {
     if (cell.null)
@@ -167,9 +245,9 @@ std::string DisplayText(const Column& column, const Cell& cell) {
     switch (column.kind) {
         case ColumnKind::LongText: {
             if (cell.size <= kLongTextShown)
-                return Escaped(cell.text);
+                return Printable(cell.text);
             const std::wstring wide = Utf8ToWide(cell.text);
-            return Escaped(WideToUtf8(wide.substr(0, kLongTextPrefix))) + "... <memo " +
+            return Printable(WideToUtf8(wide.substr(0, kLongTextPrefix))) + "... <memo " +
                    std::to_string(cell.size) + " characters>";
         }
         case ColumnKind::LongBinary:
@@ -177,12 +255,16 @@ std::string DisplayText(const Column& column, const Cell& cell) {
         case ColumnKind::ShortBinary:
             return "<binary " + std::to_string(cell.size) + " bytes>";
         default:
-            return Escaped(cell.text);
+            return Printable(cell.text);
     }
 }
 
-std::unique_ptr<ResultWriter> MakeTableWriter(Output& out) {
-    return std::make_unique<TableWriter>(out);
+std::unique_ptr<ResultWriter> MakeTableWriter(Output& out, size_t terminalColumns) {
+    return std::make_unique<TableWriter>(out, terminalColumns);
+}
+
+std::unique_ptr<ResultWriter> MakeLineWriter(Output& out) {
+    return std::make_unique<LineWriter>(out);
 }
 
 }  // namespace vornsql

@@ -1,4 +1,4 @@
-// The aligned table shown on a terminal.
+// Results for a person at a terminal: the aligned table, and one field a line.
 #pragma once
 
 #include <string>
@@ -7,10 +7,13 @@
 
 namespace vornsql {
 
-std::unique_ptr<ResultWriter> MakeTableWriter(Output& out);
+// The aligned table. terminalColumns, when not 0, is the width of the terminal: a result
+// whose rows do not fit is written one field a line instead (as LineWriter does).
+std::unique_ptr<ResultWriter> MakeTableWriter(Output& out, size_t terminalColumns);
 
-// Columns a text takes on a terminal (wide East Asian characters take two).
-size_t DisplayWidth(const std::string& utf8);
+// One field a line: a "-[ row N ]-" rule before each row, then each column's name and
+// value.
+std::unique_ptr<ResultWriter> MakeLineWriter(Output& out);
 
 // The text a cell shows in the table: NULL, abbreviated long values, control characters
 // written as escapes.

@@ -29,7 +29,13 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
         : db_(std::move(db)), session_(session) {}
 
     // ICommand
-    HRESULT Cancel() override { return S_OK; }  // execution is synchronous: nothing runs
+    // May come from another thread while this command's statement, or a rowset it made,
+    // runs: SQLite stops what runs on the handle at its next step, with SQLITE_INTERRUPT.
+    HRESULT Cancel() override {
+        if (sqlite3* h = db_->Handle())
+            sqlite3_interrupt(h);
+        return S_OK;
+    }
     HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams, DBROWCOUNT* pcRowsAffected,
                     IUnknown** ppRowset) override;
     HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
@@ -190,6 +196,8 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
         // would otherwise abort them.
         if (!readOnly || StartsWithKeyword(p, tail, "ROLLBACK"))
             db_->DrainResults();
+        if (!readOnly)
+            db_->BeforeWrite();
 
         if (last && hasColumns && wantRowset)
             return CreateRowset(db_, stmt, statement, properties_, static_cast<ICommandText*>(this),
@@ -253,8 +261,10 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const bool isQuery = kind == sql::JetStatementKind::Select && sqlite3_column_count(stmt) > 0;
     // Open results read to their end before anything changes under them (a rollback would
     // otherwise abort them).
-    if (!isQuery || !sqlite3_stmt_readonly(stmt))
+    if (!isQuery || !sqlite3_stmt_readonly(stmt)) {
         db_->DrainResults();
+        db_->BeforeWrite();
+    }
 
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     if (isQuery && wantRowset)

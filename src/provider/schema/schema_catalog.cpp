@@ -105,8 +105,16 @@ struct RawIndex {
     std::string origin;  // c (CREATE INDEX), u (UNIQUE), pk (PRIMARY KEY)
     bool unique = false;
     bool partial = false;
+    bool markedPrimaryKey = false;  // a key added to an existing table (see below)
     CatalogIndex index;
 };
+
+// The comment that ends the text of a unique index the Jet dialect made as the primary key
+// of an existing table (CREATE INDEX ... WITH PRIMARY, ALTER TABLE ... ADD PRIMARY KEY).
+bool EndsWithPrimaryKeyMark(const std::string& sql) {
+    static const std::string kMark = "/* PRIMARY KEY */";
+    return sql.size() >= kMark.size() && sql.compare(sql.size() - kMark.size(), kMark.size(), kMark) == 0;
+}
 
 }  // namespace
 
@@ -327,6 +335,9 @@ int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& t
             r.unique = s.Int(1) != 0;
             r.origin = s.Text(2);
             r.partial = s.Int(3) != 0;
+            std::string indexSql;
+            if (r.origin == "c" && texts.Find(table.database, "index", r.name, &indexSql) == SQLITE_OK)
+                r.markedPrimaryKey = EndsWithPrimaryKeyMark(indexSql);
             raw.push_back(std::move(r));
         }
         if (rc != SQLITE_DONE)
@@ -419,11 +430,11 @@ int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& t
     }
     for (RawIndex& r : raw) {
         CatalogIndex& index = r.index;
-        index.primaryKey = r.origin == "pk";
+        index.primaryKey = r.origin == "pk" || r.markedPrimaryKey;
         index.unique = r.unique;
         index.partial = r.partial;
         index.clustered = index.primaryKey && table.withoutRowid;
-        index.constraint = r.origin != "c";
+        index.constraint = r.origin != "c" || r.markedPrimaryKey;
         if (r.origin == "pk")
             index.name = keyName(ConstraintKind::PrimaryKey, index.columns);
         else if (r.origin == "u")

@@ -72,22 +72,6 @@ T* AllocArray(size_t count) {
     return p;
 }
 
-void FreeColumnDescs(DBCOLUMNDESC* descs, size_t count) {
-    if (!descs)
-        return;
-    for (size_t i = 0; i < count; ++i) {
-        DBCOLUMNDESC& d = descs[i];
-        for (ULONG s = 0; d.rgPropertySets && s < d.cPropertySets; ++s) {
-            DBPROPSET& set = d.rgPropertySets[s];
-            for (ULONG p = 0; set.rgProperties && p < set.cProperties; ++p)
-                VariantClear(&set.rgProperties[p].vValue);
-            CoTaskMemFree(set.rgProperties);
-        }
-        CoTaskMemFree(d.rgPropertySets);
-        CoTaskMemFree(d.pclsid);
-    }
-    CoTaskMemFree(descs);
-}
 
 void FreeConstraintDescs(DBCONSTRAINTDESC* descs, size_t count) {
     if (!descs)

@@ -312,7 +312,7 @@ void DateSerial(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const int64_t months = y * 12 + (m - 1);
     const int64_t year = FloorDiv(months, 12);
     const int month = int(months - year * 12) + 1;
-    const int64_t days = DaysFromCivil(year, month, 1) + (d - 1) - DaysFromCivil(1899, 12, 30);
+    const int64_t days = DaysFromCivil(year, unsigned(month), 1) + (d - 1) - kAutomationDayZero;
     const JetStamp s = days * kSecondsPerDay;
     if (!StampInRange(s))
         return InvalidArgument(ctx, 1);

@@ -9,9 +9,6 @@
 namespace vorn::provider::sql {
 namespace {
 
-// Days from 1970-01-01 to 1899-12-30.
-constexpr int64_t kDayZero = -25569;
-
 const char* const kMonths[] = {"January",   "February", "March",    "April",
                                "May",       "June",     "July",     "August",
                                "September", "October",  "November", "December"};
@@ -113,96 +110,61 @@ bool IsAmPm(const Piece& p, bool* pm) {
 
 }  // namespace
 
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int* y, int* m, int* d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    *d = int(doy - (153 * mp + 2) / 5 + 1);
-    *m = int(mp < 10 ? mp + 3 : mp - 9);
-    *y = int(yoe + era * 400 + (*m <= 2));
-}
-
-int DaysInMonth(int year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
-        return 29;
-    return days[(month - 1) % 12];
-}
-
 bool MakeStamp(const DateParts& p, JetStamp* out) {
-    if (p.year < kMinJetYear || p.year > kMaxJetYear || p.month < 1 || p.month > 12 || p.day < 1 ||
-        p.day > DaysInMonth(p.year, p.month) || p.hour < 0 || p.hour > 23 || p.minute < 0 ||
-        p.minute > 59 || p.second < 0 || p.second > 59)
+    if (!IsValidDate(p))
         return false;
-    const int64_t days = DaysFromCivil(p.year, p.month, p.day) - kDayZero;
+    const int64_t days = DaysFromCivil(p.year, unsigned(p.month), unsigned(p.day)) -
+                         kAutomationDayZero;
     *out = days * kSecondsPerDay + p.hour * 3600 + p.minute * 60 + p.second;
     return true;
 }
 
-DateParts SplitStamp(JetStamp stamp) {
+namespace {
+// A stamp as a day number and a second of that day.
+void SplitDays(JetStamp stamp, int64_t* dayNumber, int64_t* secondOfDay) {
     int64_t days = stamp / kSecondsPerDay;
     int64_t secs = stamp % kSecondsPerDay;
     if (secs < 0) {
         secs += kSecondsPerDay;
         --days;
     }
-    DateParts p;
-    CivilFromDays(days + kDayZero, &p.year, &p.month, &p.day);
-    p.hour = int(secs / 3600);
-    p.minute = int(secs / 60 % 60);
-    p.second = int(secs % 60);
-    return p;
+    *dayNumber = days + kAutomationDayZero;
+    *secondOfDay = secs;
+}
+}  // namespace
+
+DateParts SplitStamp(JetStamp stamp) {
+    int64_t day = 0, second = 0;
+    SplitDays(stamp, &day, &second);
+    return DatePartsOf(day, second);
 }
 
 bool StampInRange(JetStamp stamp) {
-    static const JetStamp lo = (DaysFromCivil(kMinJetYear, 1, 1) - kDayZero) * kSecondsPerDay;
+    static const JetStamp lo =
+        (DaysFromCivil(kMinJetYear, 1, 1) - kAutomationDayZero) * kSecondsPerDay;
     static const JetStamp hi =
-        (DaysFromCivil(kMaxJetYear, 12, 31) - kDayZero) * kSecondsPerDay + kSecondsPerDay - 1;
+        (DaysFromCivil(kMaxJetYear, 12, 31) - kAutomationDayZero) * kSecondsPerDay +
+        kSecondsPerDay - 1;
     return stamp >= lo && stamp <= hi;
 }
 
 bool StampFromSerial(double serial, JetStamp* out) {
-    if (!std::isfinite(serial) || std::fabs(serial) > 3e6)
+    int64_t day = 0, second = 0;
+    if (!SplitAutomationDate(serial, &day, &second))
         return false;
-    const double whole = std::trunc(serial);
-    const double fraction = std::fabs(serial - whole);
-    const int64_t secs = std::llround(fraction * kSecondsPerDay);
-    const JetStamp stamp = int64_t(whole) * kSecondsPerDay + secs;
-    if (!StampInRange(stamp))
-        return false;
-    *out = stamp;
+    *out = (day - kAutomationDayZero) * kSecondsPerDay + second;
     return true;
 }
 
 double SerialFromStamp(JetStamp stamp) {
-    int64_t days = stamp / kSecondsPerDay;
-    int64_t secs = stamp % kSecondsPerDay;
-    if (secs < 0) {
-        secs += kSecondsPerDay;
-        --days;
-    }
-    const double time = double(secs) / kSecondsPerDay;
-    return days >= 0 ? double(days) + time : double(days) - time;
+    int64_t day = 0, second = 0;
+    SplitDays(stamp, &day, &second);
+    return AutomationDateOf(day, double(second));
 }
 
 std::string StampText(JetStamp stamp) {
-    const DateParts p = SplitStamp(stamp);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                  p.minute, p.second);
-    return buf;
+    char text[32];
+    return std::string(text, FormatDateText(SplitStamp(stamp), true, true, text));
 }
 
 std::string DateDisplayText(JetStamp stamp) {
@@ -214,7 +176,7 @@ std::string DateDisplayText(JetStamp stamp) {
     return full;
 }
 
-bool ParseDateText(std::string_view text, ParsedDate* out, int currentYear) {
+bool ParseJetDateText(std::string_view text, ParsedDate* out, int currentYear) {
     std::vector<Piece> pieces;
     if (text.size() > 200 || !Scan(text, &pieces))
         return false;
@@ -405,7 +367,7 @@ int WeekOfYear(JetStamp stamp, int firstDay, int firstWeek) {
     const DateParts p = SplitStamp(stamp);
     // Days from day 0 of the first day of the week that holds week 1 of a year.
     auto weekOneStart = [&](int year) {
-        const int64_t jan1 = DaysFromCivil(year, 1, 1) - kDayZero;
+        const int64_t jan1 = DaysFromCivil(year, 1, 1) - kAutomationDayZero;
         const int back = WeekdayOf(jan1 * kSecondsPerDay, firstDay) - 1;  // days since week start
         int64_t start = jan1 - back;
         const int daysInYear = 7 - back;  // days of that week that fall in the year
@@ -413,7 +375,7 @@ int WeekOfYear(JetStamp stamp, int firstDay, int firstWeek) {
             start += 7;
         return start;
     };
-    const int64_t day = DaysFromCivil(p.year, p.month, p.day) - kDayZero;
+    const int64_t day = DaysFromCivil(p.year, p.month, p.day) - kAutomationDayZero;
     int64_t start = weekOneStart(p.year);
     if (day < start)
         start = weekOneStart(p.year - 1);

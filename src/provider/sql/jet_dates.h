@@ -10,23 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "calendar.h"
+
 namespace vorn::provider::sql {
 
 using JetStamp = int64_t;
 
-struct DateParts {
-    int year = 1899, month = 12, day = 30;
-    int hour = 0, minute = 0, second = 0;
-};
-
-constexpr int kMinJetYear = 100;
-constexpr int kMaxJetYear = 9999;
-constexpr int64_t kSecondsPerDay = 86400;
-
-// Days from 1970-01-01 of a civil date, and back.
-int64_t DaysFromCivil(int64_t y, int m, int d);
-void CivilFromDays(int64_t days, int* y, int* m, int* d);
-int DaysInMonth(int year, int month);
+constexpr int kMinJetYear = kMinDateYear;
+constexpr int kMaxJetYear = kMaxDateYear;
 
 // Stamp of the parts; false when a part is out of range or the year outside 100..9999.
 bool MakeStamp(const DateParts& parts, JetStamp* out);
@@ -54,7 +45,7 @@ struct ParsedDate {
     bool hasDate = false;
     bool hasTime = false;
 };
-bool ParseDateText(std::string_view text, ParsedDate* out, int currentYear);
+bool ParseJetDateText(std::string_view text, ParsedDate* out, int currentYear);
 
 // The current local time and the current local year.
 JetStamp NowStamp();

@@ -614,7 +614,7 @@ bool ValueAsStamp(const FormatArg& v, JetStamp* stamp) {
     if (v.kind == FormatArg::Number)
         return StampFromSerial(v.number.AsDouble(), stamp);
     ParsedDate d;
-    if (v.kind == FormatArg::Text && ParseDateText(v.text, &d, CurrentYear())) {
+    if (v.kind == FormatArg::Text && ParseJetDateText(v.text, &d, CurrentYear())) {
         *stamp = d.stamp;
         return true;
     }
@@ -645,7 +645,7 @@ bool ParseStoredText(const std::string& t, JetStamp* s) {
         t[16] != ':')
         return false;
     ParsedDate d;
-    if (!ParseDateText(t, &d, CurrentYear()))
+    if (!ParseJetDateText(t, &d, CurrentYear()))
         return false;
     *s = d.stamp;
     return true;

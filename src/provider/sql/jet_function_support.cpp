@@ -125,7 +125,7 @@ bool ValueStamp(sqlite3_value* v, JetStamp* out) {
             if (ParseStoredDate(t, n, out))
                 return true;
             ParsedDate d;
-            if (ParseDateText(std::string_view(t, n), &d, CurrentYear())) {
+            if (ParseJetDateText(std::string_view(t, n), &d, CurrentYear())) {
                 *out = d.stamp;
                 return true;
             }

@@ -325,7 +325,7 @@ void IsDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (ParseStoredDate(t.data(), int(t.size()), &s))
         return ResultBool(ctx, true);
     ParsedDate d;
-    ResultBool(ctx, ParseDateText(t, &d, CurrentYear()));
+    ResultBool(ctx, ParseJetDateText(t, &d, CurrentYear()));
 }
 
 }  // namespace

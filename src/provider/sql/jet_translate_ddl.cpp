@@ -21,6 +21,11 @@ std::wstring Upper(const std::wstring& s) {
 }
 
 const char kNullRefused[] = "index or primary key cannot contain a Null value";
+// SQLite knows no primary key added to an existing table: such a key (CREATE INDEX ... WITH
+// PRIMARY, ALTER TABLE ... ADD PRIMARY KEY) is a unique index whose text ends with this
+// comment, which SQLite keeps, so that the catalog reports it as the primary key and a
+// second one is refused.
+const char kPrimaryKeyMark[] = " /* PRIMARY KEY */";
 
 }  // namespace
 
@@ -93,7 +98,7 @@ std::string JetTranslator::ParseDefault(const JetTypeSpec& type, const std::wstr
                                        Previous().kind == TokenKind::Number);
     if (e.isString && type.type == JetType::DateTime) {
         ParsedDate d;
-        if (!ParseDateText(WideToUtf8(e.text), &d, CurrentYear()))
+        if (!ParseJetDateText(WideToUtf8(e.text), &d, CurrentYear()))
             Fail(first, L"the default '" + e.text + L"' of column " + column + L" is not a date");
         return QuoteText(StampText(d.stamp));
     }
@@ -334,6 +339,20 @@ void JetTranslator::TranslateCreateTable(TranslationResult* r) {
     r->script.insert(r->script.end(), counters.begin(), counters.end());
 }
 
+namespace {
+// Refuses, when the statement runs, a primary key on a table that has one already: declared
+// in CREATE TABLE, or added as a marked unique index.
+void AddSinglePrimaryKeyCheck(TranslationResult* r, const std::wstring& table) {
+    const std::string t = JetTranslator::QuoteText(table);
+    r->script.insert(r->script.begin(),
+                     {"SELECT 1 FROM pragma_table_info(" + t +
+                          ") WHERE pk > 0 UNION ALL SELECT 1 FROM sqlite_schema WHERE type = "
+                          "'index' AND tbl_name = " +
+                          t + " COLLATE NOCASE AND sql LIKE '%" + kPrimaryKeyMark + "'",
+                      "primary key already exists on table '" + WideToUtf8(table) + "'", ""});
+}
+}  // namespace
+
 void JetTranslator::TranslateCreateIndex(TranslationResult* r, bool unique) {
     ExpectKeyword(L"INDEX");
     const std::wstring index = ParseName(L"the name of the new index");
@@ -341,12 +360,13 @@ void JetTranslator::TranslateCreateIndex(TranslationResult* r, bool unique) {
     const std::wstring table = ParseName(L"the name of the indexed table");
     std::vector<std::wstring> columns;
     const std::string list = ParseColumnList(&columns);
-    bool disallowNull = false, ignoreNull = false;
+    bool disallowNull = false, ignoreNull = false, primary = false;
     if (AcceptKeyword(L"WITH")) {
         do {
             if (AcceptKeyword(L"PRIMARY")) {
                 unique = true;
                 disallowNull = true;
+                primary = true;
             } else if (AcceptKeyword(L"DISALLOW")) {
                 ExpectKeyword(L"NULL");
                 disallowNull = true;
@@ -372,8 +392,12 @@ void JetTranslator::TranslateCreateIndex(TranslationResult* r, bool unique) {
         r->sql = sql;
         return;
     }
+    if (primary)
+        sql += kPrimaryKeyMark;
     r->script.push_back({sql, "", ""});
     AddNotNullIndexSteps(r, index, table, columns);
+    if (primary)
+        AddSinglePrimaryKeyCheck(r, table);
     if (r->script.size() == 1) {  // only COUNTER columns: nothing to refuse
         r->sql = sql;
         r->script.clear();
@@ -429,14 +453,15 @@ void JetTranslator::TranslateAlter(TranslationResult* r) {
             ExpectEnd();
             if (name.empty())
                 name = table + (primary ? L"_PrimaryKey" : L"_Unique");
-            const std::string sql =
-                "CREATE UNIQUE INDEX " + QuoteName(name) + " ON " + t + " " + list;
+            const std::string sql = "CREATE UNIQUE INDEX " + QuoteName(name) + " ON " + t + " " +
+                                    list + (primary ? kPrimaryKeyMark : "");
             if (!primary) {
                 r->sql = sql;
                 return;
             }
             r->script.push_back({sql, "", ""});
             AddNotNullIndexSteps(r, name, table, columns);
+            AddSinglePrimaryKeyCheck(r, table);
             if (r->script.size() == 1) {
                 r->sql = sql;
                 r->script.clear();

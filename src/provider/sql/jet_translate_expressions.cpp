@@ -609,7 +609,7 @@ JetTranslator::Expr JetTranslator::ParsePowerOperand() {
 
 JetTranslator::Expr JetTranslator::ParseDateLiteral(const Token& t) {
     ParsedDate d;
-    if (!ParseDateText(WideToUtf8(t.value), &d, CurrentYear()))
+    if (!ParseJetDateText(WideToUtf8(t.value), &d, CurrentYear()))
         Fail(t, L"'#" + t.value + L"#' is not a valid date or time");
     Expr e;
     e.sql = QuoteText(StampText(d.stamp));

@@ -1,7 +1,7 @@
 // SELECT: predicates (ALL, DISTINCT, DISTINCTROW, TOP n [PERCENT]), the select list with
 // the engine's names for unnamed expressions (Expr1000, Expr1001 ...), INTO, Jet's joins,
 // WHERE, GROUP BY, HAVING, UNION and ORDER BY, and the Jet types of the result's columns.
-#include <cwctype>
+#include <cmath>
 
 #include "sql/jet_translator.h"
 #include "sql/jet_types.h"
@@ -87,10 +87,14 @@ JetTranslator::SelectCore JetTranslator::ParseSelectCore() {
             c.topValue = WideToUtf8(n.value);
             c.topPercent = AcceptKeyword(L"PERCENT");
             const double v = std::wcstod(n.value.c_str(), nullptr);
-            if (c.topPercent ? (v <= 0 || v > 100) : (v < 1 || v != double(int64_t(v))))
+            // A row count is a whole number that SQLite's LIMIT takes (below 2^63; the test
+            // comes before the conversion, which is undefined for larger values).
+            const bool wholeRows = v >= 1 && v < 9223372036854775808.0 && v == std::floor(v);
+            if (c.topPercent ? (v <= 0 || v > 100) : !wholeRows)
                 FailRange(top.begin, n.end,
                           c.topPercent ? L"TOP n PERCENT needs a number above 0 and at most 100"
-                                       : L"TOP needs a whole number of rows of at least 1");
+                                       : L"TOP needs a whole number of rows of at least 1 "
+                                         L"that fits in 64 bits");
             continue;
         }
         break;

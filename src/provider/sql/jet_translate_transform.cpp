@@ -96,7 +96,7 @@ void JetTranslator::TranslateTransform(TranslationResult* r) {
                     item.name = v.text;
                 } else if (at.kind == TokenKind::Date) {
                     ParsedDate d;
-                    ParseDateText(WideToUtf8(at.value), &d, CurrentYear());
+                    ParseJetDateText(WideToUtf8(at.value), &d, CurrentYear());
                     item.name = Utf8ToWide(DateDisplayText(d.stamp));
                 } else {
                     item.name = text_.substr(at.begin, Previous().end - at.begin);

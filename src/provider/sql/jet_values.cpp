@@ -1,6 +1,8 @@
 // Values as the Jet expression service sees them.
 #include "sql/jet_values.h"
 
+#include "utf8.h"
+
 #include <locale.h>
 #include <wctype.h>
 
@@ -233,73 +235,17 @@ std::u32string DecodeUtf8(std::string_view text) {
     std::u32string out;
     out.reserve(text.size());
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        int len = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-            min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-            min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-            min = 0x10000;
-        }
-        bool ok = len > 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
-        if (ok) {
-            out.push_back(cp);
-            i += len;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-        }
-    }
+    for (size_t i = 0; i < text.size();)
+        out.push_back(vorn::DecodeUtf8Char(s, text.size(), &i));
     return out;
 }
 
 std::string EncodeUtf8(std::u32string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char32_t c : text) {
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (c >> 18)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        }
-    }
+    char bytes[4];
+    for (char32_t c : text)
+        out.append(bytes, vorn::EncodeUtf8Char(c, bytes));
     return out;
 }
 

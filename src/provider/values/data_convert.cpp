@@ -13,6 +13,7 @@
 #include "execution/result_codes.h"
 #include "values/value_conversion.h"
 #include "automation.h"
+#include "calendar.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
@@ -62,15 +63,15 @@ Cell BlobCell(const void* bytes, size_t size) {
 
 std::string DateText(int year, int month, int day, int hour, int minute, int second, bool date,
                      bool time) {
-    char text[40] = "";
-    if (date && time)
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
-                      minute, second);
-    else if (date)
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-    else
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, minute, second);
-    return text;
+    vorn::DateParts parts;
+    parts.year = year;
+    parts.month = month;
+    parts.day = day;
+    parts.hour = hour;
+    parts.minute = minute;
+    parts.second = second;
+    char text[32];
+    return std::string(text, vorn::FormatDateText(parts, date, time, text));
 }
 
 // Reads the source value into a cell (text kept alive in storage). False when the source

@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
-#include "values/date_text.h"
+#include "calendar.h"
 #include "values/exact_decimal.h"
 #include "rowset/long_value_stream.h"
-#include "values/utf8_decode.h"
+#include "utf8.h"
 #include "automation.h"
 
 namespace vorn::provider {
@@ -479,7 +479,7 @@ Num CellToDateParts(const Cell& c, DateParts* parts) {
             return AutomationToDateParts(v, parts) ? Num::Ok : Num::Overflow;
         }
         case CellKind::Text:
-            return ParseDateText(c.bytes, c.size, parts) ? Num::Ok : Num::CantConvert;
+            return ParseIsoDateText(c.bytes, c.size, parts) ? Num::Ok : Num::CantConvert;
         default:
             return Num::CantConvert;
     }
