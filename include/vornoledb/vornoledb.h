@@ -21,6 +21,7 @@
 #include "vornoledb/module.h"
 #include "vornoledb/ddl_command.h"
 #include "vornoledb/recordset.h"
+#include "vornoledb/file_recordset.h"
 #include "vornoledb/schema_reader.h"
 #include "vornoledb/tables.h"
 #include "vornoledb/columns.h"

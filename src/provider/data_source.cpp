@@ -14,6 +14,9 @@
 #include "provider_names.h"
 #include "session.h"
 #include "sqlite_errors.h"
+#include "store/store_database.h"
+#include "store/store_kinds.h"
+#include "store/store_module.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
@@ -156,17 +159,17 @@ DBPROPSTATUS DataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* val
                 value->boolVal = db_->ReadOnly() ? VARIANT_TRUE : VARIANT_FALSE;
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSNAME:
-                SetText(value, L"SQLite");
+                SetText(value, db_->DbmsName());
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSVER:
-                SetText(value, Utf8ToWide(sqlite3_libversion()));
+                SetText(value, db_->DbmsVersion());
                 return DBPROPSTATUS_OK;
             default:
                 return DBPROPSTATUS_NOTSUPPORTED;
         }
     }
     if (set == DBPROPSET_DATASOURCE && id == DBPROP_CURRENTCATALOG && db_) {
-        SetText(value, db_->InMemory() ? db_->Path() : db_->AbsolutePath());
+        SetText(value, db_->CurrentCatalog());
         return DBPROPSTATUS_OK;
     }
     return DBPROPSTATUS_NOTSUPPORTED;
@@ -296,6 +299,8 @@ HRESULT DataSource::CheckProviderString(REFIID iid) const {
         return PostProviderError(E_INVALIDARG, iid,
                                  L"the extended properties " + Quoted(init_.providerString) +
                                      L" cannot be read: " + parsed.error);
+    if (store::KindOfOptions(parsed, nullptr))
+        return S_OK;
     for (const ConnectionStringItem& item : parsed.items) {
         if (item.hasValue)
             continue;
@@ -304,13 +309,28 @@ HRESULT DataSource::CheckProviderString(REFIID iid) const {
                                      L"the data source " + Quoted(init_.dataSource) +
                                          L" is asked to open as a " + L"workbook (" + item.key +
                                          L"); workbooks are not supported by this data source yet");
-        if (SameKey(item.key, L"text"))
-            return PostProviderError(
-                DB_E_NOTSUPPORTED, iid,
-                L"the data source " + Quoted(init_.dataSource) +
-                    L" is asked to open as delimited text files; text data sources are not "
-                    L"supported by this data source yet");
     }
+    return S_OK;
+}
+
+HRESULT DataSource::OpenStore(const void* entry, REFIID iid) {
+    const auto* kind = static_cast<const store::StoreKindEntry*>(entry);
+    store::StoreOpenRequest request;
+    request.database = init_.dataSource;
+    request.options = ParseConnectionString(init_.providerString, BareItems::Allow);
+    request.readOnly = ReadOnlyMode();
+    store::StoreError error;
+    std::shared_ptr<store::Store> opened = kind->open(request, &error);
+    if (!opened)
+        return PostProviderError(E_FAIL, iid,
+                                 L"could not open the data source " + Quoted(init_.dataSource) +
+                                     L" as " + kind->name + L": " + error.message);
+    std::shared_ptr<store::StoreDatabase> db;
+    const HRESULT hr = store::StoreDatabase::Open(init_.dataSource, std::move(opened), iid, &db);
+    if (FAILED(hr))
+        return hr;
+    db_ = std::move(db);
+    ClearProviderError();
     return S_OK;
 }
 
@@ -332,6 +352,14 @@ HRESULT DataSource::InitializeLocked(REFIID iid) {
     HRESULT hr = CheckProviderString(iid);
     if (FAILED(hr))
         return hr;
+    if (!init_.providerString.empty()) {
+        const ConnectionStringParse options =
+            ParseConnectionString(init_.providerString, BareItems::Allow);
+        if (const store::StoreKindEntry* named = store::KindOfOptions(options, nullptr)) {
+            hr = CheckPathText(init_.dataSource, iid);
+            return FAILED(hr) ? hr : OpenStore(named, iid);
+        }
+    }
 
     std::shared_ptr<SqliteDatabase> db;
     if (init_.dataSource == kMemoryDatabaseName) {
@@ -348,6 +376,12 @@ HRESULT DataSource::InitializeLocked(REFIID iid) {
     if (FAILED(hr))
         return hr;
     const std::wstring file = Quoted(init_.dataSource);
+    if (kind.kind != StoreKind::SQLite) {
+        if (const store::StoreKindEntry* byContent = store::FindStoreKindByContent(kind)) {
+            hold.reset();
+            return OpenStore(byContent, iid);
+        }
+    }
     switch (kind.kind) {
         case StoreKind::SQLite:
             hr = SqliteDatabase::OpenHeld(init_.dataSource, std::move(hold), ReadOnlyMode(), iid,
@@ -500,6 +534,13 @@ HRESULT DataSource::CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySe
     hr = CheckProviderString(iid);
     if (FAILED(hr))
         return hr;
+    if (store::KindOfOptions(ParseConnectionString(init_.providerString, BareItems::Allow),
+                             nullptr))
+        return PostProviderError(DB_E_NOTSUPPORTED, iid,
+                                 L"a new data source is always a database file; " +
+                                     Quoted(init_.dataSource) +
+                                     L" names a foreign store in its extended properties (make "
+                                     L"the folder or file, then open it)");
     hr = CheckPathText(init_.dataSource, iid);
     if (FAILED(hr))
         return hr;
@@ -530,6 +571,11 @@ HRESULT DataSource::DestroyDataSource() {
         return PostProviderError(DB_E_OBJECTOPEN, iid,
                                  L"the database " + Quoted(db_->Path()) +
                                      L" cannot be deleted while it has open sessions");
+    if (store::MainStoreOf(db_->Handle()))
+        return PostProviderError(DB_E_NOTSUPPORTED, iid,
+                                 L"the data source " + Quoted(db_->Path()) +
+                                     L" is a foreign store, not a database file; it cannot be "
+                                     L"destroyed");
     const bool inMemory = db_->InMemory();
     const std::wstring path = db_->Path();
     const std::string absolute = db_->AbsolutePathUtf8();

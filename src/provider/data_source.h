@@ -20,8 +20,10 @@ class DataSource final : public ComObject<IDBInitialize, IDBProperties, IDBCreat
     // The class factory of CLSID_ACE_OLEDB_12 and CLSID_JET_OLEDB_4.
     static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv);
 
-    // IDBInitialize: opens the store named by DBPROP_INIT_DATASOURCE (a SQLite file or
-    // ":memory:"); other kinds of file fail with a record naming the file and its kind.
+    // IDBInitialize: opens the store named by DBPROP_INIT_DATASOURCE: the kind named in
+    // Extended Properties (text ...), else by the file's content (a SQLite file, or a
+    // foreign store told by its first bytes), or ":memory:"; other kinds of file fail with a
+    // record naming the file and its kind.
     HRESULT Initialize() override;
     // Closes the database; refused with DB_E_OBJECTOPEN while sessions exist.
     HRESULT Uninitialize() override;
@@ -72,7 +74,9 @@ class DataSource final : public ComObject<IDBInitialize, IDBProperties, IDBCreat
 
     std::mutex mutex_;
     InitProperties init_;
-    std::shared_ptr<SqliteDatabase> db_;
+    HRESULT OpenStore(const void* kind, REFIID iid);
+
+    std::shared_ptr<Database> db_;
     std::atomic<int> liveSessions_{0};
 };
 

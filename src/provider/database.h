@@ -36,6 +36,15 @@ public:
     virtual const std::wstring& Path() const = 0;
     virtual const std::string& AbsolutePathUtf8() const = 0;
     virtual bool ReadOnly() const = 0;
+    // The private in-memory database (":memory:"), which has no file.
+    virtual bool InMemory() const { return false; }
+
+    // What the data source reports of it: DBPROP_DBMSNAME, DBPROP_DBMSVER and
+    // DBPROP_CURRENTCATALOG. A SQLite database answers for itself; a foreign store's
+    // database answers from its store.
+    virtual std::wstring DbmsName() const;
+    virtual std::wstring DbmsVersion() const;
+    virtual std::wstring CurrentCatalog() const;
 
     // The translated, prepared statements of the handle (host SQL in the Jet dialect).
     // Null for databases that run SQL as SQLite reads it (internal scratch databases).

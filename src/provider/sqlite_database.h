@@ -46,7 +46,7 @@ class SqliteDatabase final : public Database {
     const std::wstring& Path() const override { return path_; }
     const std::string& AbsolutePathUtf8() const override { return absolutePath_; }
     bool ReadOnly() const override { return readOnly_; }
-    bool InMemory() const { return !hold_; }
+    bool InMemory() const override { return !hold_; }
     // The absolute path as wide text ("" for the in-memory database).
     std::wstring AbsolutePath() const;
     sql::JetStatementCache* Statements() override { return statements_.get(); }

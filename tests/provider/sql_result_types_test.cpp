@@ -38,6 +38,9 @@ TEST_F(JetResultTypes, CurrencyStaysCurrencyThroughSumsProductsAndCCur) {
     Expect(L"SELECT Bal * 2, CCur(Bal * 3), Bal + 1, Bal - Qty, 2 * Bal FROM Acct WHERE ID = 1",
            {DBTYPE_CY, DBTYPE_CY, DBTYPE_CY, DBTYPE_CY, DBTYPE_CY},
            {L"20.5000", L"30.7500", L"11.2500", L"7.2500", L"20.5000"});
+    // A sum of whole numbers is a 64-bit whole number.
+    Expect(L"SELECT Sum(Qty), Sum(Code), Sum(Rate) FROM Acct", {DBTYPE_I8, DBTYPE_I8, DBTYPE_R8},
+           {L"4", L"16", L"1.750000"});
     // Division, Avg and a floating-point factor give Double.
     Expect(L"SELECT Bal / 2, Avg(Bal), Bal * Rate FROM Acct WHERE ID = 1",
            {DBTYPE_R8, DBTYPE_R8, DBTYPE_R8}, {L"5.125000", L"10.250000", L"5.125000"});

@@ -22,8 +22,7 @@ std::string HelpText() {
   vornsql compact FILE                        compact a database file in place
 
 SOURCE is what to open:
-  a database file (SQLite 3; Access .mdb/.accdb files are read-only),
-  a workbook (.xlsx, .xlsm, .xls; the first row holds the column names),
+  a database file (SQLite 3; Access .mdb/.accdb files are not read yet),
   a delimited text file (.csv, .txt; .tsv, .tab for tab-separated) or a folder of
   them: each file is a table, named as the file ([parts.csv]).
   Instead of SOURCE, --connect takes a whole OLE DB connection string, e.g.

@@ -80,8 +80,9 @@ std::wstring ConnectionStringForPath(const std::string& path, bool readOnly) {
         extended = L"text;HDR=YES;FMT=Delimited";
         dataSource = FolderOf(path);
     } else if (ext == ".tsv" || ext == ".tab") {
+        // The file itself is the data source: its folder opens with the file among the
+        // tables, whatever its extension.
         extended = L"text;HDR=YES;FMT=TabDelimited";
-        dataSource = FolderOf(path);
     } else if (IsFolder(path)) {
         extended = L"text;HDR=YES;FMT=Delimited";
     }

@@ -7,7 +7,9 @@
 
 #include "schema/definition_text.h"
 #include "sql/jet_sql.h"
+#include "store/store_module.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::schema {
 namespace {
@@ -33,18 +35,6 @@ struct Statement {
     int Int(int column) const { return sqlite3_column_int(stmt, column); }
 };
 
-// A name between double quotes for SQL text.
-std::string QuotedName(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted.push_back(c);
-        if (c == '"')
-            quoted.push_back('"');
-    }
-    quoted.push_back('"');
-    return quoted;
-}
-
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     size_t i = 0;
     for (; prefix[i]; ++i)
@@ -53,9 +43,14 @@ bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     return true;
 }
 
-std::wstring TableType(const std::string& database, const std::wstring& name,
+std::wstring TableType(sqlite3* db, const std::string& database, const std::wstring& name,
                        const std::string& kind) {
     const bool view = kind == "view";
+    // A table of a foreign store says what it is (TABLE, VIEW, SYSTEM TABLE, LINK ...).
+    if (kind == "virtual")
+        if (auto table = store::FindStoreTable(db, database, name))
+            if (database == "main")
+                return table->Type();
     if (StartsWithNoCase(name, L"sqlite_") || StartsWithNoCase(name, L"__vorn") || kind == "shadow")
         return view ? L"SYSTEM VIEW" : L"SYSTEM TABLE";
     if (database == "temp")
@@ -170,7 +165,7 @@ int ListTables(sqlite3* db, std::vector<CatalogTable>* tables, const std::wstrin
             continue;
         t.isView = kind == "view";
         t.withoutRowid = s.Int(3) != 0;
-        t.type = TableType(t.database, t.name, kind);
+        t.type = TableType(db, t.database, t.name, kind);
         if (t.database != "main" && t.database != "temp")
             t.schema = Utf8ToWide(t.database);
         tables->push_back(std::move(t));
@@ -282,7 +277,7 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
     // Columns without a usable declaration: the type of the first value of SELECT *.
     Statement first;
     rc = first.Prepare(
-        db, "SELECT * FROM " + QuotedName(table.database) + "." + QuotedName(name) + " LIMIT 1");
+        db, "SELECT * FROM " + QuotedSqlName(table.database) + "." + QuotedSqlName(name) + " LIMIT 1");
     if (rc != SQLITE_OK)
         return rc;
     rc = sqlite3_step(first.stmt);
@@ -312,6 +307,20 @@ int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& t
     indexes->clear();
     if (table.isView)
         return SQLITE_OK;
+    if (auto storeTable = store::FindStoreTable(db, table.database, table.name)) {
+        // A foreign store's indexes are its own to report.
+        for (const store::StoreIndex& si : storeTable->Indexes()) {
+            CatalogIndex index;
+            index.name = si.name;
+            index.primaryKey = si.primaryKey;
+            index.unique = si.unique || si.primaryKey;
+            index.refusesNull = si.primaryKey;
+            for (const std::wstring& c : si.columns)
+                index.columns.push_back({true, c, false});
+            indexes->push_back(std::move(index));
+        }
+        return SQLITE_OK;
+    }
     const std::string name = WideToUtf8(table.name);
     std::string tableSql;
     int rc = texts.Find(table.database, "table", name, &tableSql);

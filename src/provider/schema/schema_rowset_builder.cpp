@@ -8,6 +8,7 @@
 #include "sqlite_errors.h"
 #include "types/column_types.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::schema {
 
@@ -71,10 +72,6 @@ ColumnType SchemaColumnType(DBTYPE type) {
     return t;
 }
 
-std::string QuotedName(const char* name) {
-    return std::string("\"") + name + "\"";
-}
-
 }  // namespace
 
 SchemaRowsetBuilder::SchemaRowsetBuilder(std::vector<SchemaColumn> columns, std::wstring what,
@@ -99,7 +96,7 @@ HRESULT SchemaRowsetBuilder::Begin() {
     std::string create = "CREATE TABLE rows(";
     std::string insert = "INSERT INTO rows VALUES(";
     for (size_t i = 0; i < columns_.size(); ++i) {
-        create += (i ? ", " : "") + QuotedName(columns_[i].name);
+        create += (i ? ", " : "") + QuotedSqlName(columns_[i].name);
         insert += i ? ", ?" : "?";
     }
     create += ")";
@@ -163,7 +160,7 @@ HRESULT SchemaRowsetBuilder::Finish(const std::string& orderBy, const RowsetProp
     std::string select = "SELECT ";
     std::vector<ColumnType> types;
     for (size_t i = 0; i < columns_.size(); ++i) {
-        select += (i ? ", " : "") + QuotedName(columns_[i].name);
+        select += (i ? ", " : "") + QuotedSqlName(columns_[i].name);
         types.push_back(SchemaColumnType(columns_[i].type));
     }
     select += " FROM rows";

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "sql/jet_function_support.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
@@ -181,13 +182,6 @@ const Name kAggregates[] = {
     {"StDevP", "jet_stdevp"}, {"Var", "jet_var"},   {"VarP", "jet_varp"},
 };
 
-std::wstring Lower(const std::string& s) {
-    std::wstring out;
-    for (char c : s)
-        out.push_back(wchar_t((c >= 'A' && c <= 'Z') ? c + 32 : c));
-    return out;
-}
-
 struct Catalog {
     std::unordered_map<std::wstring, JetFunction> byName;
     std::unordered_map<std::string, std::string> jetNames;
@@ -254,7 +248,7 @@ struct Catalog {
     }
 
     void Add(const std::string& jet, const std::string& sqlite, FunctionKind kind, int lo, int hi) {
-        byName.emplace(Lower(jet),
+        byName.emplace(Utf8ToWide(AsciiLower(jet)),
                        JetFunction{jet, sqlite, kind, lo, hi, TypeRule::Fixed, ValueKind::Unknown});
         if (!sqlite.empty())
             jetNames.emplace(sqlite, jet);

@@ -13,18 +13,11 @@
 #include "schema/definition_text.h"
 #include "sql/jet_identity.h"
 #include "sql/jet_translator.h"
+#include "text_helpers.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
 namespace {
-
-std::string UpperAscii(const std::string& s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 32);
-    return out;
-}
 
 using schema::DefinitionToken;
 using schema::DefinitionTokenKind;
@@ -39,7 +32,7 @@ bool IsConstraintWord(const DefinitionToken& t) {
     static const char* const kWords[] = {"CONSTRAINT", "PRIMARY",   "NOT",     "NULL",
                                          "UNIQUE",     "CHECK",     "DEFAULT", "COLLATE",
                                          "REFERENCES", "GENERATED", "AS",      "FOREIGN"};
-    const std::string u = UpperAscii(t.text);
+    const std::string u = AsciiUpper(t.text);
     for (const char* w : kWords)
         if (u == w)
             return true;
@@ -61,7 +54,7 @@ bool FindColumnText(const std::string& sql, const std::string& column, ColumnTex
     if (i == t.size())
         return false;
     ++i;
-    const std::string wanted = UpperAscii(column);
+    const std::string wanted = AsciiUpper(column);
     while (i < t.size()) {
         // One definition: up to a comma or the closing parenthesis at this level.
         const size_t first = i;
@@ -81,7 +74,7 @@ bool FindColumnText(const std::string& sql, const std::string& column, ColumnTex
             (t[first].kind == DefinitionTokenKind::QuotedName ||
              t[first].kind == DefinitionTokenKind::String ||
              (t[first].kind == DefinitionTokenKind::Word && !IsConstraintWord(t[first])));
-        if (isColumn && UpperAscii(t[first].text) == wanted) {
+        if (isColumn && AsciiUpper(t[first].text) == wanted) {
             out->begin = t[first].begin;
             out->end = t[j - 1].end;
             size_t k = first + 1;
@@ -181,7 +174,7 @@ void JetTranslator::TranslateAlterColumn(TranslationResult* r, const std::wstrin
     const std::string wanted = WideToUtf8(c.name);
     const Column* target = nullptr;
     for (const Column& col : columns)
-        if (UpperAscii(col.name) == UpperAscii(wanted))
+        if (AsciiUpper(col.name) == AsciiUpper(wanted))
             target = &col;
     if (!target)
         throw SqliteFailure{SQLITE_ERROR, "no such column: " + wanted + " (in table " + name + ")"};
@@ -207,13 +200,13 @@ void JetTranslator::TranslateAlterColumn(TranslationResult* r, const std::wstrin
     const auto& k = where.constraints;
     for (size_t i = 0; i < k.size(); ++i) {
         const std::string word =
-            k[i].kind == DefinitionTokenKind::Word ? UpperAscii(k[i].text) : "";
+            k[i].kind == DefinitionTokenKind::Word ? AsciiUpper(k[i].text) : "";
         if (word == "COLLATE" && i + 1 < k.size()) {
             ++i;  // the old collation goes with the old type
             continue;
         }
         notNull =
-            notNull || (word == "NOT" && i + 1 < k.size() && UpperAscii(k[i + 1].text) == "NULL");
+            notNull || (word == "NOT" && i + 1 < k.size() && AsciiUpper(k[i + 1].text) == "NULL");
         hasDefault = hasDefault || word == "DEFAULT";
         definition += " " + createSql.substr(k[i].begin, k[i].end - k[i].begin);
     }
@@ -229,9 +222,9 @@ void JetTranslator::TranslateAlterColumn(TranslationResult* r, const std::wstrin
     bool rowidColumn = false;
     for (const Column& col : columns) {
         keyColumns += col.pk;
-        rowidColumn = rowidColumn || (col.pk && UpperAscii(col.declared) == "INTEGER");
+        rowidColumn = rowidColumn || (col.pk && AsciiUpper(col.declared) == "INTEGER");
     }
-    const std::string upperCreate = UpperAscii(createSql);
+    const std::string upperCreate = AsciiUpper(createSql);
     const bool withoutRowid = upperCreate.find("WITHOUT ROWID") != std::string::npos;
     const bool copyRowid = !withoutRowid && !(rowidColumn && keyColumns == 1);
 
@@ -279,8 +272,8 @@ void JetTranslator::TranslateAlterColumn(TranslationResult* r, const std::wstrin
           [&](sqlite3_stmt* s) {
               const std::string trigger = text(s, 0);
               const std::string own = name + "." + target->name;
-              if (wasCounter && (UpperAscii(trigger) == UpperAscii("__vorn_counter." + own) ||
-                                 UpperAscii(trigger) == UpperAscii("__vorn_counter_lock." + own)))
+              if (wasCounter && (AsciiUpper(trigger) == AsciiUpper("__vorn_counter." + own) ||
+                                 AsciiUpper(trigger) == AsciiUpper("__vorn_counter_lock." + own)))
                   return;  // the column stops numbering its rows
               triggers.push_back(text(s, 1));
           });

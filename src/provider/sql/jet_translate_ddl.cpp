@@ -9,16 +9,10 @@
 #include "sql/jet_identity.h"
 #include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
-
-std::wstring Upper(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towupper(wint_t(c))));
-    return out;
-}
 
 const char kNullRefused[] = "index or primary key cannot contain a Null value";
 // SQLite knows no primary key added to an existing table: such a key (CREATE INDEX ... WITH
@@ -103,7 +97,7 @@ std::string JetTranslator::ParseDefault(const JetTypeSpec& type, const std::wstr
         return QuoteText(StampText(d.stamp));
     }
     if (e.isString && type.type == JetType::YesNo) {
-        const std::wstring w = Upper(e.text);
+        const std::wstring w = WideUpper(e.text);
         if (w == L"YES" || w == L"TRUE" || w == L"ON" || w == L"-1")
             return "-1";
         if (w == L"NO" || w == L"FALSE" || w == L"OFF" || w == L"0")
@@ -121,7 +115,7 @@ JetTranslator::ColumnDef JetTranslator::ParseColumnDef() {
     if (typeToken.kind != TokenKind::Name)
         Fail(typeToken, L"expected the data type of column " + c.name);
     std::wstring typeName = Next().value;
-    if (Upper(typeName) == L"NATIONAL" && Peek().kind == TokenKind::Name)
+    if (WideUpper(typeName) == L"NATIONAL" && Peek().kind == TokenKind::Name)
         typeName += L" " + Next().value;
     if (PeekKeyword(L"VARYING") || PeekKeyword(L"PRECISION"))
         typeName += L" " + Next().value;
@@ -316,8 +310,13 @@ void JetTranslator::TranslateCreateTable(TranslationResult* r) {
     // Primary key columns refuse Null, as the engine's do.
     for (ColumnDef& c : columns)
         for (const std::wstring& k : keyColumns)
-            if (Upper(k) == Upper(c.name))
+            if (WideUpper(k) == WideUpper(c.name))
                 c.notNull = true;
+    std::vector<StoreColumnDef> storeColumns;
+    for (const ColumnDef& c : columns)
+        storeColumns.push_back({c.name, c.type, c.notNull});
+    if (TranslateStoreTable(table, storeColumns, r))
+        return;
     std::string sql = "CREATE TABLE " + QuoteName(table) + " (";
     for (size_t i = 0; i < columns.size(); ++i)
         sql += (i ? ", " : "") + EmitColumnDef(columns[i], false);

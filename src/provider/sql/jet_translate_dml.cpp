@@ -40,7 +40,7 @@ void JetTranslator::TranslateInsert(TranslationResult* r) {
     ExpectKeyword(L"INSERT");
     ExpectKeyword(L"INTO");
     r->kind = JetStatementKind::Insert;
-    const std::wstring table = ParseName(L"the name of a table");
+    const std::wstring table = ReachStoreTable(ParseName(L"the name of a table"));
     if (PeekKeyword(L"IN"))
         Fail(Peek(), L"tables in other database files (IN '...') are not supported");
     const auto schema = Schema(table);

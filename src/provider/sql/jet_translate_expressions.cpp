@@ -7,23 +7,10 @@
 #include "sql/jet_function_catalog.h"
 #include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
-
-std::string Lower(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towlower(wint_t(c))));
-    return WideToUtf8(out);
-}
-
-std::wstring LowerWide(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towlower(wint_t(c))));
-    return out;
-}
 
 bool IsPlainIdentifier(const std::wstring& s) {
     if (s.empty())
@@ -726,7 +713,7 @@ JetTranslator::Expr JetTranslator::ParseColumnRef() {
     std::vector<std::wstring> parts = ParseDottedName(L"a name", false, &star);
     Expr e;
     if (parts.size() == 1 && !declaredParameters_.empty()) {
-        const auto it = declaredParameters_.find(LowerWide(parts[0]));
+        const auto it = declaredParameters_.find(WideLower(parts[0]));
         if (it != declaredParameters_.end()) {
             const DeclaredParameter& p = it->second;
             e.sql = p.hasValue ? "(" + p.value + ")" : "?" + std::to_string(p.number);
@@ -775,7 +762,7 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
         std::wstring name = nameToken.value;
         if (!name.empty() && name.back() == L'$')
             name.pop_back();
-        if (!IsPlainIdentifier(name) || (conn_ && !conn_->HasFunction(Lower(name))))
+        if (!IsPlainIdentifier(name) || (conn_ && !conn_->HasFunction(WideToUtf8(WideLower(name)))))
             throw SyntaxFailure{nameToken.begin, nameToken.end,
                                 L"undefined function '" + nameToken.value + L"' in expression",
                                 true};

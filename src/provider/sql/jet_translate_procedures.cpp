@@ -11,19 +11,13 @@
 #include <cwctype>
 
 #include "sql/jet_translator.h"
+#include "text_helpers.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
 namespace {
 
 const std::string kProcedures = std::string("`") + kProceduresTableName + "`";
-
-std::wstring Lower(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towlower(wint_t(c))));
-    return out;
-}
 
 // Steps that move the schema's version, so that translations that read a procedure (made
 // by this or another connection) are made again.
@@ -213,7 +207,7 @@ void JetTranslator::BindProcedureArguments() {
                }() +
                L")");
     for (size_t i = 0; i < arguments_.size(); ++i) {
-        DeclaredParameter& p = declaredParameters_[Lower(parameterOrder_[i])];
+        DeclaredParameter& p = declaredParameters_[WideLower(parameterOrder_[i])];
         // A value becomes what a column of the parameter's type would store.
         const ValueType type = p.type ? p.type->fixed : ValueType();
         const StoreKind store = StoreKindOfDeclared(DeclaredTypeFor(type));

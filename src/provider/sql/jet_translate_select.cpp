@@ -222,16 +222,21 @@ std::unique_ptr<JetTranslator::FromNode> JetTranslator::ParseTablePrimary() {
         return inner;
     }
     bool star = false;
+    const size_t begin = Peek().begin;
     const std::vector<std::wstring> parts = ParseDottedName(L"a table name", false, &star);
     node->kind = FromNode::Table;
-    node->table = parts.back();
-    for (size_t i = 0; i < parts.size(); ++i)
-        node->sql += (i ? "." : "") + QuoteName(parts[i]);
-    if (PeekKeyword(L"IN"))
-        Fail(Peek(), L"tables in other database files (IN '...') are not supported");
+    const bool external = ParseExternalTable(parts, begin, node.get());
+    if (!external) {
+        node->table = parts.back();
+        for (size_t i = 0; i < parts.size(); ++i)
+            node->sql += (i ? "." : "") + QuoteName(parts[i]);
+    }
     if (AcceptKeyword(L"AS") || PeekName()) {
         node->alias = ParseName(L"a name for the table");
         node->sql += " AS " + QuoteName(node->alias);
+    } else if (external) {
+        // Columns are qualified by the table's own name, as written.
+        node->sql += " AS " + QuoteName(node->table);
     }
     return node;
 }

@@ -6,6 +6,7 @@
 
 #include "sql/jet_translator.h"
 #include "sqlite_errors.h"
+#include "text_helpers.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
@@ -273,9 +274,7 @@ void JetTranslator::ExpectEnd() {
 void JetTranslator::ParseParameters() {
     do {
         const std::wstring name = ParseName(L"a parameter name");
-        std::wstring lower;
-        for (wchar_t c : name)
-            lower.push_back(wchar_t(std::towlower(wint_t(c))));
+        const std::wstring lower = WideLower(name);
         const Token& typeToken = Peek();
         std::wstring typeName = ParseName(L"the parameter's data type");
         if (PeekName() && Peek().kind == TokenKind::Name)

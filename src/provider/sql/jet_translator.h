@@ -317,6 +317,26 @@ class JetTranslator {
     void TranslateExecute(TranslationResult* r);
     void BindProcedureArguments();
 
+    // ---- tables of foreign stores (jet_translate_external.cpp) ----
+    // After a table name: [connect].[table] or table IN 'path' [connect] names a table of
+    // another source; node then refers to it. False (nothing read) for a plain table.
+    bool ParseExternalTable(const std::vector<std::wstring>& parts, size_t begin, FromNode* node);
+    // CREATE TABLE on a data source that is a foreign store. False on a SQLite database.
+    // A table name of a foreign store as its virtual table is named: "parts.csv" is the
+    // table "parts#csv" of a text folder. Other names (and every name on a SQLite
+    // database) come back unchanged.
+    std::wstring StoreTableName(const std::wstring& name) const;
+    // StoreTableName, after making sure the engine has the store's table when the store
+    // has it (a file added to the folder since the data source opened).
+    std::wstring ReachStoreTable(const std::wstring& name);
+    struct StoreColumnDef {
+        std::wstring name;
+        JetTypeSpec type;
+        bool notNull = false;
+    };
+    bool TranslateStoreTable(const std::wstring& table, const std::vector<StoreColumnDef>& columns,
+                             TranslationResult* r);
+
     // ---- whole statements (jet_translate_statement.cpp) ----
     void TranslateStatement(TranslationResult* r);
     void ParseParameters();

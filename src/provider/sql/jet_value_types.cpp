@@ -125,8 +125,12 @@ ValueType SumOf(const ValueType& t) {
     switch (t.kind) {
         case ValueKind::Currency:
             return Of(ValueKind::Currency);
+        case ValueKind::Byte:
+        case ValueKind::Short:
+        case ValueKind::Long:
         case ValueKind::BigInt:
-            return Of(ValueKind::BigInt);
+        case ValueKind::Bool:
+            return Of(ValueKind::BigInt);  // whole, and beyond Long's range when it must
         case ValueKind::Unknown:
         case ValueKind::Null:
         case ValueKind::Binary:

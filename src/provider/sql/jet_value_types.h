@@ -6,7 +6,8 @@
 // The rules:
 //   Sum, Min, Max, First, Last of Currency        Currency
 //   Min, Max, First, Last                          the argument's type
-//   Sum of other numbers                           Double (BigInt for 64-bit integers)
+//   Sum of whole numbers                           BigInt (64 bits: a sum may pass Long)
+//   Sum of other numbers                           Double
 //   Count                                          Long
 //   Avg, StDev, StDevP, Var, VarP, /, ^            Double
 //   + - * of Currency and whole numbers            Currency
