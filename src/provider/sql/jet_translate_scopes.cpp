@@ -6,20 +6,13 @@
 // Types are evaluated only when asked for; a table's columns are read from the schema the
 // first time one of its columns needs a type, and the translation then depends on the
 // schema.
+#include "schema/schema_catalog.h"
 #include "sql/jet_translator.h"
-#include "text_helpers.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
 
-bool JetTranslator::SameName(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (WideLower(a[i]) != WideLower(b[i]))
-            return false;
-    return true;
-}
+using schema::SameName;
 
 int JetTranslator::PushScope() {
     const int previous = scope_;

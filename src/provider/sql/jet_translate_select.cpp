@@ -3,12 +3,15 @@
 // WHERE, GROUP BY, HAVING, UNION and ORDER BY, and the Jet types of the result's columns.
 #include <cmath>
 
+#include "schema/schema_catalog.h"
 #include "sql/jet_translator.h"
 #include "sql/jet_types.h"
 #include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::sql {
+
+using schema::SameName;
 
 JetTranslator::Select JetTranslator::ParseNestedSelect() {
     Enter();

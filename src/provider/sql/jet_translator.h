@@ -59,8 +59,6 @@ class JetTranslator {
     static std::string QuoteName(const std::string& utf8Name);
     static std::string QuoteText(const std::wstring& text);
     static std::string QuoteText(const std::string& utf8Text);
-    // Whether two names are the same without regard to letter case.
-    static bool SameName(const std::wstring& a, const std::wstring& b);
 
   private:
     struct Expr {
