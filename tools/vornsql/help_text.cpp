@@ -13,7 +13,7 @@ std::string VersionText() {
 std::string HelpText() {
     return R"help(Usage:
   vornsql [OPTIONS] SOURCE [SQL ...]          run SQL statements
-  vornsql [OPTIONS] SOURCE tables             list the tables and views
+  vornsql [OPTIONS] SOURCE tables             list the tables, views and procedures
   vornsql [OPTIONS] SOURCE columns TABLE      list the columns of a table
   vornsql [OPTIONS] SOURCE indexes [TABLE]    list the indexes (of one table)
   vornsql [OPTIONS] SOURCE export TABLE       write every row of a table

@@ -770,5 +770,6 @@ extern const GUID DBPROPSET_SESSION;
 extern const GUID DBSCHEMA_TABLES;
 extern const GUID DBSCHEMA_COLUMNS;
 extern const GUID DBSCHEMA_INDEXES;
+extern const GUID DBSCHEMA_PROCEDURES;
 
 }  // namespace vornoledb

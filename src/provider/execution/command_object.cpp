@@ -269,7 +269,7 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     if (isQuery && wantRowset)
         return CreateRowset(db_, stmt, text_, properties_, static_cast<ICommandText*>(this),
-                            nullptr, riid, ppRowset, kept.description);
+                            nullptr, riid, ppRowset, kept.description, translation);
     if (isQuery && sqlite3_stmt_readonly(stmt)) {
         cache.Release(stmt);  // a query whose rows nobody wants
         return S_OK;

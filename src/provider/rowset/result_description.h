@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/jet_sql.h"
 #include "types/column_types.h"
 
 struct sqlite3;
@@ -37,10 +38,13 @@ struct ResultDescription {
 };
 
 // Describes the result columns of stmt (prepared on db). columnTypes, when given, replaces
-// the declared types (one per column).
-std::shared_ptr<ResultDescription> DescribeResult(sqlite3* db, sqlite3_stmt* stmt,
-                                                  const std::wstring& statementText,
-                                                  const std::vector<ColumnType>* columnTypes);
+// the declared types (one per column). translation, when given, is the Jet statement stmt
+// was translated from: its result column types (the Jet types of expressions) stand in
+// for SQLite's declared types where it has them.
+std::shared_ptr<ResultDescription> DescribeResult(
+    sqlite3* db, sqlite3_stmt* stmt, const std::wstring& statementText,
+    const std::vector<ColumnType>* columnTypes,
+    const sql::TranslationResult* translation = nullptr);
 
 // SQLite's count of re-preparations of stmt (see ResultDescription::preparation).
 int PreparationOf(sqlite3_stmt* stmt);

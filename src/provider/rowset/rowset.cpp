@@ -90,7 +90,8 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
     ~Rowset() override { Finish(); }
 
     HRESULT Init(const std::wstring& statementText, const std::vector<ColumnType>* columnTypes,
-                 std::shared_ptr<const ResultDescription>* kept);
+                 std::shared_ptr<const ResultDescription>* kept,
+                 const sql::TranslationResult* translation);
 
     // IRowset
     HRESULT AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
@@ -196,6 +197,7 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
         bool pending = false;
         const std::vector<ColumnType>* columnTypes = nullptr;
         std::shared_ptr<const ResultDescription>* kept = nullptr;
+        const sql::TranslationResult* translation = nullptr;
     };
     FirstStep firstStep_;
     AccessorSet accessors_;
@@ -217,12 +219,14 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
 };
 
 HRESULT Rowset::Init(const std::wstring& statementText, const std::vector<ColumnType>* columnTypes,
-                     std::shared_ptr<const ResultDescription>* kept) {
+                     std::shared_ptr<const ResultDescription>* kept,
+                     const sql::TranslationResult* translation) {
     // The description kept with the statement serves while SQLite has not re-prepared it.
     if (kept && *kept && !columnTypes && DescribesCurrently(**kept, stmt_, statementText)) {
         description_ = *kept;
     } else {
-        description_ = DescribeResult(db_->Handle(), stmt_, statementText, columnTypes);
+        description_ =
+            DescribeResult(db_->Handle(), stmt_, statementText, columnTypes, translation);
         if (kept && !columnTypes)
             *kept = description_;
     }
@@ -230,7 +234,7 @@ HRESULT Rowset::Init(const std::wstring& statementText, const std::vector<Column
 
     // SQLite re-prepares a statement whose schema changed in its first step, and only then
     // do its columns say what the result holds: the first step describes them again then.
-    firstStep_ = FirstStep{true, columnTypes, columnTypes ? nullptr : kept};
+    firstStep_ = FirstStep{true, columnTypes, columnTypes ? nullptr : kept, translation};
     const bool filled = Fill(1);
     firstStep_ = FirstStep();
     if (!filled)
@@ -282,7 +286,8 @@ bool Rowset::Fill(uint64_t wanted) {
         if (firstStep_.pending && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
             firstStep_.pending = false;
             if (PreparationOf(stmt_) != description_->preparation) {
-                description_ = DescribeResult(db_->Handle(), stmt_, Text(), firstStep_.columnTypes);
+                description_ = DescribeResult(db_->Handle(), stmt_, Text(), firstStep_.columnTypes,
+                                              firstStep_.translation);
                 if (firstStep_.kept)
                     *firstStep_.kept = description_;
                 cells_.resize(Columns().size());
@@ -578,8 +583,8 @@ HRESULT Rowset::MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
                      IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
-                     IUnknown** ppRowset,
-                     std::shared_ptr<const ResultDescription>* keptDescription) {
+                     IUnknown** ppRowset, std::shared_ptr<const ResultDescription>* keptDescription,
+                     const sql::TranslationResult* translation) {
     if (!ppRowset) {
         db->FinishStatement(stmt);
         return PostProviderError(E_INVALIDARG, IID_ICommand, L"No place for the rowset was given");
@@ -590,7 +595,7 @@ HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
         db->FinishStatement(stmt);
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");
     }
-    const HRESULT hr = rowset->Init(statementText, columnTypes, keptDescription);
+    const HRESULT hr = rowset->Init(statementText, columnTypes, keptDescription, translation);
     if (FAILED(hr))
         return hr;
     const HRESULT qi = rowset->QueryInterface(riid, reinterpret_cast<void**>(ppRowset));

@@ -1,4 +1,4 @@
-// The TABLES, COLUMNS and INDEXES schema rowsets.
+// The TABLES, COLUMNS, INDEXES and PROCEDURES schema rowsets.
 #include "schema/schema_rowsets.h"
 
 #include <sqlite3.h>
@@ -12,7 +12,9 @@
 #include "schema/column_facts.h"
 #include "schema/schema_catalog.h"
 #include "schema/schema_rowset_builder.h"
+#include "sql/jet_sql.h"
 #include "sqlite_errors.h"
+#include "vornoledb/platform/text.h"
 
 namespace vorn::provider::schema {
 namespace {
@@ -90,6 +92,16 @@ const std::vector<SchemaColumn> kIndexesColumns = {
     {"INTEGRATED", DBTYPE_BOOL},
 };
 
+const std::vector<SchemaColumn> kProceduresColumns = {
+    {"PROCEDURE_CATALOG", DBTYPE_WSTR},    {"PROCEDURE_SCHEMA", DBTYPE_WSTR},
+    {"PROCEDURE_NAME", DBTYPE_WSTR},       {"PROCEDURE_TYPE", DBTYPE_I2},
+    {"PROCEDURE_DEFINITION", DBTYPE_WSTR}, {"DESCRIPTION", DBTYPE_WSTR},
+    {"DATE_CREATED", DBTYPE_DATE},         {"DATE_MODIFIED", DBTYPE_DATE},
+};
+
+// PROCEDURE_TYPE of a saved procedure (DB_PT_PROCEDURE).
+constexpr long long kProcedureType = 2;
+
 // A restriction as given: none (VT_EMPTY), a text or a number.
 struct Restriction {
     bool present = false;
@@ -112,11 +124,14 @@ const char* const kColumnsRestrictions[] = {"TABLE_CATALOG", "TABLE_SCHEMA", "TA
                                             "COLUMN_NAME"};
 const char* const kIndexesRestrictions[] = {"TABLE_CATALOG", "TABLE_SCHEMA", "INDEX_NAME", "TYPE",
                                             "TABLE_NAME"};
+const char* const kProceduresRestrictions[] = {"PROCEDURE_CATALOG", "PROCEDURE_SCHEMA",
+                                               "PROCEDURE_NAME", "PROCEDURE_TYPE"};
 
 const SchemaKind kSchemas[] = {
     {&DBSCHEMA_TABLES, L"TABLES", 4, kTablesRestrictions, -1},
     {&DBSCHEMA_COLUMNS, L"COLUMNS", 4, kColumnsRestrictions, -1},
     {&DBSCHEMA_INDEXES, L"INDEXES", 5, kIndexesRestrictions, 3},
+    {&DBSCHEMA_PROCEDURES, L"PROCEDURES", 4, kProceduresRestrictions, 3},
 };
 
 HRESULT ReadRestrictions(const SchemaKind& kind, ULONG count, const VARIANT values[],
@@ -207,6 +222,8 @@ class SchemaRequest {
             return Tables(properties, riid, ppRowset);
         if (kind_.guid == &DBSCHEMA_COLUMNS)
             return Columns(properties, riid, ppRowset);
+        if (kind_.guid == &DBSCHEMA_PROCEDURES)
+            return Procedures(properties, riid, ppRowset);
         return Indexes(properties, riid, ppRowset);
     }
 
@@ -398,6 +415,70 @@ class SchemaRequest {
             properties, session_, riid, ppRowset);
     }
 
+    // The saved procedures (CREATE PROCEDURE), from the provider's table of them.
+    HRESULT Procedures(const RowsetProperties& properties, REFIID riid, IUnknown** ppRowset) {
+        SchemaRowsetBuilder rows(kProceduresColumns, L"the PROCEDURES schema rowset",
+                                 IID_IDBSchemaRowset);
+        HRESULT hr = rows.Begin();
+        if (FAILED(hr))
+            return hr;
+        const bool typeMet = !r_[3].present || r_[3].number == kProcedureType;
+        // No table of procedures: the database has none.
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(h_,
+                                    "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND "
+                                    "name = ?1",
+                                    -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(stmt, 1, sql::kProceduresTableName, -1, SQLITE_STATIC);
+            rc = sqlite3_step(stmt);
+        }
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return CatalogFailure(rc, L"look for the procedures");
+        if (rc == SQLITE_ROW) {
+            const std::string sql =
+                std::string("SELECT name, definition, created, modified FROM main.`") +
+                sql::kProceduresTableName + "`";
+            rc = sqlite3_prepare_v2(h_, sql.c_str(), -1, &stmt, nullptr);
+            if (rc != SQLITE_OK) {
+                sqlite3_finalize(stmt);
+                return CatalogFailure(rc, L"read the procedures");
+            }
+        }
+        rc = SQLITE_DONE;
+        auto text = [&](int i) {
+            const unsigned char* t = sqlite3_column_text(stmt, i);
+            return t ? Utf8ToWide(reinterpret_cast<const char*>(t)) : std::wstring();
+        };
+        while (stmt && typeMet && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const std::wstring name = text(0);
+            if (!Meets(r_[0], L"", true) || !Meets(r_[1], L"", true) || !Meets(r_[2], name))
+                continue;
+            rows.Null();
+            rows.Null();
+            rows.Text(name);
+            rows.Integer(kProcedureType);
+            rows.Text(text(1));
+            rows.Null();  // DESCRIPTION
+            rows.TextOrNull(text(2));
+            rows.TextOrNull(text(3));
+            hr = rows.EndRow();
+            if (FAILED(hr)) {
+                sqlite3_finalize(stmt);
+                return hr;
+            }
+        }
+        sqlite3_finalize(stmt);
+        if (stmt && typeMet && rc != SQLITE_DONE)
+            return CatalogFailure(rc, L"read the procedures");
+        return rows.Finish(
+            "PROCEDURE_CATALOG, PROCEDURE_SCHEMA, PROCEDURE_NAME COLLATE NOCASE, "
+            "PROCEDURE_NAME",
+            properties, session_, riid, ppRowset);
+    }
+
     std::shared_ptr<Database> db_;
     sqlite3* h_;
     IUnknown* session_;
@@ -433,7 +514,7 @@ HRESULT GetSchemaRowset(const std::shared_ptr<Database>& db, IUnknown* session, 
         return PostProviderError(E_INVALIDARG, IID_IDBSchemaRowset,
                                  std::wstring(L"the schema rowset ") + text +
                                      L" is not supported; the supported ones are TABLES, "
-                                     L"COLUMNS and INDEXES");
+                                     L"COLUMNS, INDEXES and PROCEDURES");
     }
     std::vector<Restriction> restrictions;
     HRESULT hr = ReadRestrictions(*kind, cRestrictions, rgRestrictions, &restrictions);
