@@ -35,6 +35,9 @@ struct StoreColumn {
     std::wstring name;
     sql::JetTypeSpec type;  // TEXT(n), MEMO, LONG, DOUBLE, DATETIME ...
     bool nullable = true;
+    // The default as the store's file writes it (COLUMNS' COLUMN_DEFAULT), if it has one.
+    bool hasDefault = false;
+    std::wstring defaultText{};
 };
 
 // An index for the INDEXES schema rowset (a store without indexes reports none).

@@ -1,0 +1,219 @@
+// The tables of an Access file.
+#include "stores/access/access_table.h"
+
+#include <algorithm>
+
+#include "vornoledb/platform/text.h"
+
+namespace vorn::provider::stores::access {
+namespace {
+
+// Column types libmdb has no name for.
+constexpr int kExtendedDateTime = 0x14;  // Access 2019's Date/Time Extended
+
+// Frees a table definition read through libmdb on every path.
+struct TableDefinition {
+    MdbTableDef* table = nullptr;
+    ~TableDefinition() {
+        if (table)
+            mdb_free_tabledef(table);
+    }
+};
+
+bool PropertyIs(const MdbColumn* column, const char* key, const char* value) {
+    const char* p = mdb_col_get_prop(column, key);
+    return p && g_ascii_strcasecmp(p, value) == 0;
+}
+
+// The Jet type the engine reports for a column of the file.
+sql::JetTypeSpec JetTypeOf(const AccessFile& file, const MdbColumn* c, int* scale) {
+    sql::JetTypeSpec spec;
+    switch (c->col_type) {
+        case MDB_BOOL:
+            spec.type = sql::JetType::YesNo;
+            break;
+        case MDB_BYTE:
+            spec.type = sql::JetType::Byte;
+            break;
+        case MDB_INT:
+            spec.type = sql::JetType::Short;
+            break;
+        case MDB_LONGINT:
+            spec.type = c->is_long_auto ? sql::JetType::Counter : sql::JetType::Long;
+            break;
+        case MDB_MONEY:
+            spec.type = sql::JetType::Currency;
+            break;
+        case MDB_FLOAT:
+            spec.type = sql::JetType::Single;
+            break;
+        case MDB_DOUBLE:
+            spec.type = sql::JetType::Double;
+            break;
+        case MDB_DATETIME:
+        case kExtendedDateTime:
+            spec.type = sql::JetType::DateTime;
+            break;
+        case MDB_TEXT: {
+            // Jet 4 and ACE give the size in bytes of UTF-16.
+            const int chars = file.IsJet3() ? c->col_size : c->col_size / 2;
+            spec.type = sql::JetType::Text;
+            spec.size = std::clamp(chars, 1, 255);
+            break;
+        }
+        case MDB_MEMO:
+            spec.type = sql::JetType::Memo;
+            break;
+        case MDB_BINARY:
+            spec.type = c->col_size >= 1 && c->col_size <= 510 ? sql::JetType::Binary
+                                                               : sql::JetType::LongBinary;
+            spec.size = c->col_size;
+            break;
+        case MDB_REPID:
+            spec.type = sql::JetType::Guid;
+            break;
+        case MDB_NUMERIC:
+            // libmdb reads the definition's precision and scale into each other's places.
+            spec.type = sql::JetType::Decimal;
+            spec.precision = std::clamp(c->col_scale, 1, 28);
+            spec.scale = std::clamp(c->col_prec, 0, spec.precision);
+            *scale = spec.scale;
+            break;
+        case MDB_COMPLEX:
+            // Attachments, multi-valued fields, version history: the value is the number that
+            // ties the row to its values in a hidden table.
+            spec.type = sql::JetType::Long;
+            break;
+        default:
+            // Types this reader does not know come as their bytes.
+            spec.type = sql::JetType::LongBinary;
+            break;
+    }
+    return spec;
+}
+
+// libmdb numbers an index's key columns from 1 by their place among the table's columns.
+const MdbColumn* KeyColumn(const MdbTableDef* table, int number) {
+    if (number < 1 || static_cast<unsigned>(number) > table->num_cols)
+        return nullptr;
+    return static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, number - 1));
+}
+
+}  // namespace
+
+std::wstring ReadOnlyRefusal(const std::wstring& quotedFile, const std::wstring& what) {
+    return L"the Access database " + quotedFile + L" is opened read-only: " + what +
+           L" is not supported";
+}
+
+bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
+                         std::vector<AccessColumn>* columns, std::vector<store::StoreIndex>* indexes,
+                         std::wstring* error) {
+    MdbHandle* mdb = file.Handle();
+    if (object.catalogIndex >= mdb->num_catalog) {
+        *error = L"the table '" + object.name + L"' is not in the catalog of " + QuotedFile(file);
+        return false;
+    }
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, object.catalogIndex));
+    TableDefinition def;
+    def.table = mdb_read_table(entry);
+    if (!def.table || !mdb_read_columns(def.table) || def.table->num_cols == 0 ||
+        def.table->num_cols > MDB_MAX_COLS) {
+        *error = L"the definition of the table '" + object.name + L"' in " + QuotedFile(file) +
+                 L" cannot be read: the file is damaged";
+        return false;
+    }
+    std::vector<bool> inPrimaryKey(def.table->num_cols, false);
+    if (mdb_read_indices(def.table)) {
+        for (unsigned i = 0; i < def.table->num_idxs; ++i) {
+            const auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(def.table->indices, i));
+            store::StoreIndex index;
+            index.name = Utf8ToWide(idx->name);
+            index.primaryKey = idx->index_type == 1;
+            index.unique = (idx->flags & MDB_IDX_UNIQUE) != 0;
+            bool whole = idx->num_keys > 0 && idx->num_keys <= MDB_MAX_IDX_COLS;
+            for (unsigned k = 0; whole && k < idx->num_keys; ++k) {
+                const MdbColumn* c = KeyColumn(def.table, idx->key_col_num[k]);
+                if (!c) {
+                    whole = false;
+                    break;
+                }
+                index.columns.push_back(Utf8ToWide(c->name));
+                if (index.primaryKey)
+                    inPrimaryKey[idx->key_col_num[k] - 1] = true;
+            }
+            if (whole && !index.name.empty())
+                indexes->push_back(std::move(index));
+        }
+    }
+    for (unsigned i = 0; i < def.table->num_cols; ++i) {
+        const auto* c = static_cast<MdbColumn*>(g_ptr_array_index(def.table->columns, i));
+        AccessColumn column;
+        column.mdbType = c->col_type;
+        column.column.name = Utf8ToWide(c->name);
+        column.column.type = JetTypeOf(file, c, &column.scale);
+        // ACE calculated columns carry their expression as a property.
+        column.calculated = mdb_col_get_prop(c, "Expression") != nullptr;
+        column.column.nullable = !PropertyIs(c, "Required", "yes") && !c->is_long_auto &&
+                                 !inPrimaryKey[i] && c->col_type != MDB_BOOL;
+        if (const char* d = mdb_col_get_prop(c, "DefaultValue")) {
+            column.column.hasDefault = true;
+            column.column.defaultText = Utf8ToWide(d);
+        }
+        columns->push_back(std::move(column));
+    }
+    return true;
+}
+
+AccessTable::AccessTable(std::shared_ptr<AccessFile> file, CatalogObject object,
+                         std::vector<AccessColumn> columns, std::vector<store::StoreIndex> indexes)
+    : file_(std::move(file)),
+      object_(std::move(object)),
+      access_(std::move(columns)),
+      indexes_(std::move(indexes)) {
+    for (const AccessColumn& c : access_)
+        columns_.push_back(c.column);
+}
+
+std::wstring AccessTable::Type() const {
+    return object_.kind == ObjectKind::SystemTable ? L"SYSTEM TABLE" : L"TABLE";
+}
+
+std::unique_ptr<store::StoreCursor> AccessTable::Open(store::StoreError* error) {
+    return OpenRows(file_, object_, access_, error);
+}
+
+bool AccessTable::Refuse(const wchar_t* what, store::StoreError* error) const {
+    error->refused = true;
+    error->message = ReadOnlyRefusal(QuotedFile(*file_), what + (L" the table '" + object_.name + L"'"));
+    return false;
+}
+
+bool AccessTable::Insert(const std::vector<store::StoreValue>&, store::StoreError* error) {
+    return Refuse(L"inserting rows into", error);
+}
+
+bool AccessTable::Update(int64_t, const std::vector<store::StoreValue>&, store::StoreError* error) {
+    return Refuse(L"updating rows of", error);
+}
+
+bool AccessTable::Delete(int64_t, store::StoreError* error) {
+    return Refuse(L"deleting rows of", error);
+}
+
+LinkedTable::LinkedTable(std::wstring name, std::wstring file, std::wstring target)
+    : name_(std::move(name)), file_(std::move(file)), target_(std::move(target)) {
+    store::StoreColumn c;
+    c.name = L"F1";
+    c.type.type = sql::JetType::Text;
+    c.type.size = 255;
+    columns_.push_back(c);
+}
+
+std::unique_ptr<store::StoreCursor> LinkedTable::Open(store::StoreError* error) {
+    error->message = L"the table '" + name_ + L"' of " + file_ + L" is a link to " + target_ +
+                     L"; linked tables are not read: open that database instead";
+    return nullptr;
+}
+
+}  // namespace vorn::provider::stores::access
