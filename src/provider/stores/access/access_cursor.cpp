@@ -117,6 +117,9 @@ class AccessCursor final : public store::StoreCursor {
             const size_t length = Le32(p + 16);
             p += kCalculatedHeader;
             n = std::min(n - kCalculatedHeader, length);
+            if (n == 0)
+                return true;  // not calculated yet: Null
+            return DecodeCalculated(c, p, n, value, error);
         }
         return Decode(c, p, n, value, error);
     }
@@ -224,6 +227,37 @@ class AccessCursor final : public store::StoreCursor {
                 value->bytes = std::string_view(reinterpret_cast<const char*>(p), n);
                 return true;
         }
+    }
+
+    // A calculated column's value has the type of its result, whatever the column declares.
+    bool DecodeCalculated(const AccessColumn& c, const unsigned char* p, size_t n,
+                          store::StoreValue* value, store::StoreError* error) {
+        switch (c.resultType) {
+            case kResultYesNo:
+                return Integer(p[0] ? -1 : 0, value);
+            case kResultDecimal:
+                if (n < 16)
+                    return Damaged(c, error);
+                return Decimal(p, value);
+            case kResultMemo:
+                return true;  // kept as a long value this reader does not follow
+            default: {
+                AccessColumn as = c;
+                as.mdbType = c.resultType;
+                return Decode(as, p, n, value, error);
+            }
+        }
+    }
+
+    // An automation DECIMAL: 2 reserved bytes, the scale, the sign (0x80 negative), then a
+    // 96-bit magnitude as a 32-bit high part and a 64-bit low part.
+    static bool Decimal(const unsigned char* p, store::StoreValue* value) {
+        const unsigned __int128 magnitude =
+            (static_cast<unsigned __int128>(Le32(p + 4)) << 64) | Le64(p + 8);
+        long double d = static_cast<long double>(magnitude);
+        for (int i = 0; i < std::min<int>(p[2], 28); ++i)
+            d /= 10;
+        return Real(static_cast<double>((p[3] & 0x80) ? -d : d), value);
     }
 
     static double Double(const unsigned char* p) {

@@ -2,6 +2,7 @@
 #include "stores/access/access_table.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "vornoledb/platform/text.h"
 
@@ -152,8 +153,20 @@ bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
         column.mdbType = c->col_type;
         column.column.name = Utf8ToWide(c->name);
         column.column.type = JetTypeOf(file, c, &column.scale);
-        // ACE calculated columns carry their expression as a property.
+        // ACE calculated columns carry their expression and the type of their result as
+        // properties (the result type in the numbering of libmdb's type codes).
         column.calculated = mdb_col_get_prop(c, "Expression") != nullptr;
+        if (column.calculated) {
+            const char* result = mdb_col_get_prop(c, "ResultType");
+            column.resultType = result ? std::atoi(result) : c->col_type;
+            MdbColumn as = *c;
+            as.col_type = column.resultType;
+            as.col_size = column.resultType == MDB_TEXT ? 510 : c->col_size;
+            int ignored = 0;
+            column.column.type = column.resultType == kResultDecimal
+                                     ? sql::JetTypeSpec{sql::JetType::Double}
+                                     : JetTypeOf(file, &as, &ignored);
+        }
         column.column.nullable = !PropertyIs(c, "Required", "yes") && !c->is_long_auto &&
                                  !inPrimaryKey[i] && c->col_type != MDB_BOOL;
         if (const char* d = mdb_col_get_prop(c, "DefaultValue")) {

@@ -17,8 +17,14 @@ struct AccessColumn {
     store::StoreColumn column;
     int mdbType = 0;          // libmdb's type code (MDB_TEXT ...)
     bool calculated = false;  // an ACE calculated column: its value follows a header
+    int resultType = 0;       // the libmdb type of a calculated column's result
     int scale = 0;            // of NUMERIC columns
 };
+
+// Result types of calculated columns beyond libmdb's type codes.
+constexpr int kResultYesNo = MDB_BOOL;
+constexpr int kResultDecimal = 16;  // an automation DECIMAL (its scale in the value)
+constexpr int kResultMemo = MDB_MEMO;
 
 // The columns and indexes of a table, read from its definition. False with *error filled
 // when the definition cannot be read.

@@ -94,7 +94,9 @@ std::unique_ptr<CodePage> CodePage::Open(const std::string& name, std::string* e
         if (rc == static_cast<size_t>(-1) && errno == EINVAL) {
             page->singleByte_ = false;
         } else if (rc == static_cast<size_t>(-1)) {
-            Append(kReplacementCharacter, &page->table_[b]);
+            // A byte the code page leaves undefined stands for the character of its number,
+            // as the engine reads it (Windows-1252's 0x81 is U+0081).
+            Append(static_cast<char32_t>(b), &page->table_[b]);
         } else {
             page->table_[b].assign(buffer, sizeof buffer - outLeft);
         }
