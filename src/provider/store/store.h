@@ -111,6 +111,14 @@ struct StoreProperties {
     std::wstring catalog;      // DBPROP_CURRENTCATALOG: the folder or file opened
 };
 
+// A saved query that the data source presents as a view: its SELECT in Jet SQL, or why it
+// cannot be read (the view is listed all the same, and reading it says why).
+struct StoreView {
+    std::wstring name;
+    std::wstring jetSql;
+    std::wstring unreadable;
+};
+
 class Store {
   public:
     virtual ~Store() = default;
@@ -121,6 +129,9 @@ class Store {
     // Opens a table by name (letter case ignored; each store may accept other spellings of
     // a name, as the text store takes "parts.csv" for "parts#csv"). Null on failure.
     virtual std::shared_ptr<StoreTable> OpenTable(const std::wstring& name, StoreError* error) = 0;
+    // The views of a data source opened on the store (none by default); each SELECT runs
+    // through the Jet translator as the host's own statements do.
+    virtual std::vector<StoreView> Views(StoreError*) { return {}; }
     // CREATE TABLE: makes a new table with these columns and opens it; the new table takes
     // part in the running transaction (its Commit or Rollback follows). Refused by default.
     virtual std::shared_ptr<StoreTable> CreateTable(const std::wstring& name,

@@ -1,10 +1,13 @@
 // The Access store.
 #include "stores/access/access_store.h"
 
+#include <cstdlib>
 #include <cwctype>
+#include <map>
 #include <optional>
 
 #include "stores/access/access_file.h"
+#include "stores/access/access_queries.h"
 #include "stores/access/access_table.h"
 #include "vornoledb/platform/text.h"
 
@@ -59,13 +62,59 @@ class AccessStore final : public store::Store {
         if (object->kind == ObjectKind::LinkedTable)
             return std::make_shared<LinkedTable>(object->name, QuotedFile(*file_), LinkTarget(*object));
         std::vector<AccessColumn> columns;
-        std::vector<store::StoreIndex> indexes;
         std::wstring why;
-        if (!ReadTableDefinition(*file_, *object, &columns, &indexes, &why)) {
+        if (!ReadTableDefinition(*file_, *object, &columns, &why)) {
             error->message = why;
             return nullptr;
         }
-        return std::make_shared<AccessTable>(file_, *object, std::move(columns), std::move(indexes));
+        return std::make_shared<AccessTable>(file_, *object, std::move(columns));
+    }
+
+    // The saved select and union queries, their SQL rebuilt from MSysQueries.
+    std::vector<store::StoreView> Views(store::StoreError* error) override {
+        std::vector<store::StoreView> views;
+        bool any = false;
+        for (const CatalogObject& o : file_->Objects())
+            any = any || o.kind == ObjectKind::Query;
+        if (!any)
+            return views;
+        std::vector<std::vector<std::optional<std::string>>> rows;
+        if (!ReadRows(L"MSysQueries",
+                      {L"ObjectId", L"Attribute", L"Flag", L"Name1", L"Name2", L"Expression"},
+                      &rows, error))
+            return views;
+        std::map<int32_t, std::vector<QueryRow>> byId;
+        for (const auto& row : rows) {
+            if (!row[0] || !row[1])
+                continue;
+            QueryRow q;
+            q.attribute = std::atoi(row[1]->c_str());
+            if (row[2])
+                q.flag = std::atoi(row[2]->c_str());
+            q.name1 = row[3].value_or("");
+            q.name2 = row[4].value_or("");
+            q.expression = row[5].value_or("");
+            byId[static_cast<int32_t>(std::strtoll(row[0]->c_str(), nullptr, 10) & 0xFFFFFF)]
+                .push_back(std::move(q));
+        }
+        for (const CatalogObject& o : file_->Objects()) {
+            if (o.kind != ObjectKind::Query)
+                continue;
+            const std::vector<QueryRow>& queryRows = byId[o.id];
+            const QueryKind kind = KindOfQuery(queryRows);
+            if (kind != QueryKind::Select && kind != QueryKind::Union)
+                continue;  // action queries are no views
+            store::StoreView view;
+            view.name = o.name;
+            std::string sql, why;
+            if (BuildQuerySql(queryRows, &sql, &why))
+                view.jetSql = Utf8ToWide(sql);
+            else
+                view.unreadable = L"the saved query '" + o.name + L"' of " + QuotedFile(*file_) +
+                                  L" cannot be read as a view: " + Utf8ToWide(why);
+            views.push_back(std::move(view));
+        }
+        return views;
     }
 
     std::shared_ptr<store::StoreTable> CreateTable(const std::wstring& name,

@@ -107,46 +107,36 @@ std::wstring ReadOnlyRefusal(const std::wstring& quotedFile, const std::wstring&
            L" is not supported";
 }
 
-bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
-                         std::vector<AccessColumn>* columns, std::vector<store::StoreIndex>* indexes,
-                         std::wstring* error) {
+namespace {
+
+// Reads the definition of a table of the file; the caller frees it.
+MdbTableDef* ReadDefinition(const AccessFile& file, const CatalogObject& object, std::wstring* error) {
     MdbHandle* mdb = file.Handle();
     if (object.catalogIndex >= mdb->num_catalog) {
         *error = L"the table '" + object.name + L"' is not in the catalog of " + QuotedFile(file);
-        return false;
+        return nullptr;
     }
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, object.catalogIndex));
-    TableDefinition def;
-    def.table = mdb_read_table(entry);
-    if (!def.table || !mdb_read_columns(def.table) || def.table->num_cols == 0 ||
-        def.table->num_cols > MDB_MAX_COLS) {
+    MdbTableDef* table = mdb_read_table(entry);
+    if (!table || !mdb_read_columns(table) || table->num_cols == 0 ||
+        table->num_cols > MDB_MAX_COLS) {
+        if (table)
+            mdb_free_tabledef(table);
         *error = L"the definition of the table '" + object.name + L"' in " + QuotedFile(file) +
                  L" cannot be read: the file is damaged";
+        return nullptr;
+    }
+    return table;
+}
+
+}  // namespace
+
+bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
+                         std::vector<AccessColumn>* columns, std::wstring* error) {
+    TableDefinition def;
+    def.table = ReadDefinition(file, object, error);
+    if (!def.table)
         return false;
-    }
-    std::vector<bool> inPrimaryKey(def.table->num_cols, false);
-    if (mdb_read_indices(def.table)) {
-        for (unsigned i = 0; i < def.table->num_idxs; ++i) {
-            const auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(def.table->indices, i));
-            store::StoreIndex index;
-            index.name = Utf8ToWide(idx->name);
-            index.primaryKey = idx->index_type == 1;
-            index.unique = (idx->flags & MDB_IDX_UNIQUE) != 0;
-            bool whole = idx->num_keys > 0 && idx->num_keys <= MDB_MAX_IDX_COLS;
-            for (unsigned k = 0; whole && k < idx->num_keys; ++k) {
-                const MdbColumn* c = KeyColumn(def.table, idx->key_col_num[k]);
-                if (!c) {
-                    whole = false;
-                    break;
-                }
-                index.columns.push_back(Utf8ToWide(c->name));
-                if (index.primaryKey)
-                    inPrimaryKey[idx->key_col_num[k] - 1] = true;
-            }
-            if (whole && !index.name.empty())
-                indexes->push_back(std::move(index));
-        }
-    }
     for (unsigned i = 0; i < def.table->num_cols; ++i) {
         const auto* c = static_cast<MdbColumn*>(g_ptr_array_index(def.table->columns, i));
         AccessColumn column;
@@ -167,8 +157,8 @@ bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
                                      ? sql::JetTypeSpec{sql::JetType::Double}
                                      : JetTypeOf(file, &as, &ignored);
         }
-        column.column.nullable = !PropertyIs(c, "Required", "yes") && !c->is_long_auto &&
-                                 !inPrimaryKey[i] && c->col_type != MDB_BOOL;
+        column.column.nullable =
+            !PropertyIs(c, "Required", "yes") && !c->is_long_auto && c->col_type != MDB_BOOL;
         if (const char* d = mdb_col_get_prop(c, "DefaultValue")) {
             column.column.hasDefault = true;
             column.column.defaultText = Utf8ToWide(d);
@@ -178,14 +168,43 @@ bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
     return true;
 }
 
+std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const CatalogObject& object) {
+    std::vector<store::StoreIndex> indexes;
+    std::wstring error;
+    TableDefinition def;
+    def.table = ReadDefinition(file, object, &error);
+    if (!def.table || !mdb_read_indices(def.table))
+        return indexes;
+    for (unsigned i = 0; i < def.table->num_idxs; ++i) {
+        const auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(def.table->indices, i));
+        store::StoreIndex index;
+        index.name = Utf8ToWide(idx->name);
+        index.primaryKey = idx->index_type == 1;
+        index.unique = (idx->flags & MDB_IDX_UNIQUE) != 0;
+        bool whole = idx->num_keys > 0 && idx->num_keys <= MDB_MAX_IDX_COLS;
+        for (unsigned k = 0; whole && k < idx->num_keys; ++k) {
+            const MdbColumn* c = KeyColumn(def.table, idx->key_col_num[k]);
+            if (c)
+                index.columns.push_back(Utf8ToWide(c->name));
+            else
+                whole = false;
+        }
+        // An index whose key libmdb cannot place among the columns is left out.
+        if (whole && !index.name.empty())
+            indexes.push_back(std::move(index));
+    }
+    return indexes;
+}
+
 AccessTable::AccessTable(std::shared_ptr<AccessFile> file, CatalogObject object,
-                         std::vector<AccessColumn> columns, std::vector<store::StoreIndex> indexes)
-    : file_(std::move(file)),
-      object_(std::move(object)),
-      access_(std::move(columns)),
-      indexes_(std::move(indexes)) {
+                         std::vector<AccessColumn> columns)
+    : file_(std::move(file)), object_(std::move(object)), access_(std::move(columns)) {
     for (const AccessColumn& c : access_)
         columns_.push_back(c.column);
+}
+
+std::vector<store::StoreIndex> AccessTable::Indexes() const {
+    return ReadTableIndexes(*file_, object_);
 }
 
 std::wstring AccessTable::Type() const {

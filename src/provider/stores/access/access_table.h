@@ -26,11 +26,14 @@ constexpr int kResultYesNo = MDB_BOOL;
 constexpr int kResultDecimal = 16;  // an automation DECIMAL (its scale in the value)
 constexpr int kResultMemo = MDB_MEMO;
 
-// The columns and indexes of a table, read from its definition. False with *error filled
-// when the definition cannot be read.
+// The columns of a table, read from its definition. False with *error filled when the
+// definition cannot be read.
 bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
-                         std::vector<AccessColumn>* columns, std::vector<store::StoreIndex>* indexes,
-                         std::wstring* error);
+                         std::vector<AccessColumn>* columns, std::wstring* error);
+
+// The indexes of a table, primary key marked; read only when asked for (libmdb misreads
+// the index definitions of some files, and says so on the standard error stream).
+std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const CatalogObject& object);
 
 // A forward cursor over the rows of a table of the file.
 std::unique_ptr<store::StoreCursor> OpenRows(const std::shared_ptr<AccessFile>& file,
@@ -42,12 +45,12 @@ std::unique_ptr<store::StoreCursor> OpenRows(const std::shared_ptr<AccessFile>& 
 class AccessTable final : public store::StoreTable {
   public:
     AccessTable(std::shared_ptr<AccessFile> file, CatalogObject object,
-                std::vector<AccessColumn> columns, std::vector<store::StoreIndex> indexes);
+                std::vector<AccessColumn> columns);
 
     const std::wstring& Name() const override { return object_.name; }
     std::wstring Type() const override;
     const std::vector<store::StoreColumn>& Columns() const override { return columns_; }
-    std::vector<store::StoreIndex> Indexes() const override { return indexes_; }
+    std::vector<store::StoreIndex> Indexes() const override;
     std::unique_ptr<store::StoreCursor> Open(store::StoreError* error) override;
 
     bool Insert(const std::vector<store::StoreValue>& row, store::StoreError* error) override;
@@ -62,7 +65,6 @@ class AccessTable final : public store::StoreTable {
     CatalogObject object_;
     std::vector<AccessColumn> access_;
     std::vector<store::StoreColumn> columns_;
-    std::vector<store::StoreIndex> indexes_;
 };
 
 // A table linked to another database: listed (type LINK), never read.
