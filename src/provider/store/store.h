@@ -109,6 +109,9 @@ struct StoreProperties {
     std::wstring dbmsName;     // DBPROP_DBMSNAME ("Text", "Excel", "MS Jet")
     std::wstring dbmsVersion;  // DBPROP_DBMSVER
     std::wstring catalog;      // DBPROP_CURRENTCATALOG: the folder or file opened
+    // When not empty, every statement that would change the data source (INSERT, UPDATE,
+    // DELETE, SELECT ... INTO, DDL) is refused with this text before it runs.
+    std::wstring changesRefused{};
 };
 
 // A saved query that the data source presents as a view: its SELECT in Jet SQL, or why it

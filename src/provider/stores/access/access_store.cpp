@@ -40,6 +40,7 @@ class AccessStore final : public store::Store {
                 break;
         }
         p.catalog = file_->Shown();
+        p.changesRefused = ReadOnlyRefusal(QuotedFile(*file_), L"changing its data or its tables");
         return p;
     }
 
