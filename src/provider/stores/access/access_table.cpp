@@ -173,7 +173,11 @@ std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const Ca
     std::wstring error;
     TableDefinition def;
     def.table = ReadDefinition(file, object, &error);
-    if (!def.table || !mdb_read_indices(def.table))
+    if (!def.table)
+        return indexes;
+    // mdb_read_indices fills the table's list; what it returns tells nothing.
+    mdb_read_indices(def.table);
+    if (!def.table->indices)
         return indexes;
     for (unsigned i = 0; i < def.table->num_idxs; ++i) {
         const auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(def.table->indices, i));
