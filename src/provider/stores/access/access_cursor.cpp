@@ -47,15 +47,20 @@ class AccessCursor final : public store::StoreCursor {
             mdb_close(mdb_);
     }
 
-    bool Start(unsigned catalogIndex, store::StoreError* error) {
+    bool Start(const CatalogObject& object, store::StoreError* error) {
         mdb_ = file_->Clone();
-        if (mdb_ && catalogIndex < mdb_->num_catalog) {
-            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, catalogIndex));
-            table_ = mdb_read_table(entry);
-        }
+        if (mdb_ && EntryOf(mdb_, object, &entry_))
+            table_ = mdb_read_table(&entry_);
         if (!table_ || !mdb_read_columns(table_) || table_->num_cols != columns_.size()) {
             error->message = L"the table '" + tableName_ + L"' of " + QuotedFile(*file_) +
                              L" cannot be read: its definition is damaged";
+            return false;
+        }
+        // The usage map lists the table's data pages: libmdb reads it without checking it
+        // is there.
+        if (!table_->usage_map || table_->map_sz < 5) {
+            error->message = L"the table '" + tableName_ + L"' of " + QuotedFile(*file_) +
+                             L" cannot be read: its map of pages is damaged";
             return false;
         }
         mdb_rewind_table(table_);
@@ -399,6 +404,7 @@ class AccessCursor final : public store::StoreCursor {
     std::wstring tableName_;
     std::vector<AccessColumn> columns_;
     MdbHandle* mdb_ = nullptr;
+    MdbCatalogEntry entry_{};
     MdbTableDef* table_ = nullptr;
     std::vector<MdbField> fields_;
     size_t pageSize_ = 0;
@@ -421,7 +427,7 @@ std::unique_ptr<store::StoreCursor> OpenRows(const std::shared_ptr<AccessFile>& 
                                              const std::vector<AccessColumn>& columns,
                                              store::StoreError* error) {
     auto cursor = std::make_unique<AccessCursor>(file, object.name, columns);
-    if (!cursor->Start(object.catalogIndex, error))
+    if (!cursor->Start(object, error))
         return nullptr;
     return cursor;
 }

@@ -3,10 +3,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <cwctype>
 
+#include "stores/access/access_table.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::stores::access {
@@ -69,16 +71,14 @@ std::shared_ptr<AccessFile> AccessFile::Open(const std::string& path, const std:
             return nullptr;
         }
     }
-    if (!mdb_read_catalog(file->mdb_, MDB_ANY)) {
-        *error = L"the catalog of '" + shown +
-                 L"' (its table MSysObjects) cannot be read: the file is damaged or cut short";
+    if (!file->ReadCatalog(file, error))
         return nullptr;
-    }
     for (unsigned i = 0; i < file->mdb_->num_catalog; ++i) {
         const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(file->mdb_->catalog, i));
         CatalogObject object;
         object.name = Utf8ToWide(entry->object_name);
         object.catalogIndex = i;
+        object.tablePage = static_cast<uint32_t>(entry->table_pg);
         object.id = static_cast<int32_t>(entry->table_pg & 0xFFFFFF);
         const uint32_t flags = static_cast<uint32_t>(entry->flags);
         switch (entry->object_type) {
@@ -101,6 +101,63 @@ std::shared_ptr<AccessFile> AccessFile::Open(const std::string& path, const std:
         file->objects_.push_back(std::move(object));
     }
     return file;
+}
+
+// The catalog is read with the store's own reader rather than libmdb's, which follows the
+// chains of the catalog's property values without an end on a damaged file: each object's
+// entry, with the properties of its columns from its LvProp value, goes into the handle's
+// catalog as libmdb keeps it.
+bool AccessFile::ReadCatalog(const std::shared_ptr<AccessFile>& self, std::wstring* error) {
+    if (!mdb_->catalog)
+        mdb_->catalog = g_ptr_array_new();
+    CatalogObject catalog;
+    catalog.name = L"MSysObjects";
+    catalog.kind = ObjectKind::SystemTable;
+    catalog.catalogIndex = kNotInCatalog;
+    catalog.tablePage = 2;  // MSysObjects' definition
+    std::vector<AccessColumn> columns;
+    std::wstring why;
+    store::StoreError failure;
+    std::unique_ptr<store::StoreCursor> rows;
+    if (ReadTableDefinition(*this, catalog, &columns, &why))
+        rows = OpenRows(self, catalog, columns, &failure);
+    int at[5] = {-1, -1, -1, -1, -1};
+    const wchar_t* wanted[5] = {L"Id", L"Name", L"Type", L"Flags", L"LvProp"};
+    for (size_t i = 0; i < columns.size(); ++i)
+        for (int k = 0; k < 5; ++k)
+            if (columns[i].column.name == wanted[k])
+                at[k] = static_cast<int>(i);
+    if (!rows || at[0] < 0 || at[1] < 0 || at[2] < 0 || at[3] < 0) {
+        *error = L"the catalog of '" + shown_ +
+                 L"' (its table MSysObjects) cannot be read: the file is damaged or cut short";
+        return false;
+    }
+    while (rows->Next(&failure)) {
+        store::StoreValue id, name, type, flags, props;
+        if (!rows->Read(at[0], &id, &failure) || !rows->Read(at[1], &name, &failure) ||
+            !rows->Read(at[2], &type, &failure) || !rows->Read(at[3], &flags, &failure) ||
+            id.kind != store::StoreValue::Integer || name.kind != store::StoreValue::Text ||
+            type.kind != store::StoreValue::Integer) {
+            failure = store::StoreError();
+            continue;  // a damaged entry is passed over
+        }
+        auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entry->mdb = mdb_;
+        const size_t n = std::min(name.bytes.size(), sizeof entry->object_name - 1);
+        std::memcpy(entry->object_name, name.bytes.data(), n);
+        entry->object_type = static_cast<int>(type.integer & 0x7F);
+        entry->table_pg = static_cast<unsigned long>(id.integer) & 0x00FFFFFF;
+        entry->flags = flags.kind == store::StoreValue::Integer ? static_cast<int>(flags.integer) : 0;
+        if (at[4] >= 0 && rows->Read(at[4], &props, &failure) &&
+            props.kind == store::StoreValue::Blob && !props.bytes.empty()) {
+            std::string copy(props.bytes);
+            entry->props = mdb_kkd_to_props(mdb_, copy.data(), copy.size());
+        }
+        failure = store::StoreError();
+        g_ptr_array_add(mdb_->catalog, entry);
+        ++mdb_->num_catalog;
+    }
+    return true;
 }
 
 AccessFile::~AccessFile() {

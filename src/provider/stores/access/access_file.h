@@ -17,10 +17,14 @@ namespace vorn::provider::stores::access {
 // What a catalog entry is, as TABLES reports it.
 enum class ObjectKind { Table, SystemTable, Query, LinkedTable, Other };
 
+// The catalog's own table, read before there is a catalog.
+constexpr unsigned kNotInCatalog = ~0u;
+
 struct CatalogObject {
     std::wstring name;
     ObjectKind kind = ObjectKind::Other;
     unsigned catalogIndex = 0;  // position in the handle's catalog (also in its clones)
+    uint32_t tablePage = 0;     // the page of its definition
     int32_t id = 0;  // the low 24 bits of the object's Id in MSysObjects
 };
 
@@ -56,6 +60,7 @@ class AccessFile {
 
   private:
     AccessFile() = default;
+    bool ReadCatalog(const std::shared_ptr<AccessFile>& self, std::wstring* error);
 
     MdbHandle* mdb_ = nullptr;
     std::wstring shown_;

@@ -2,7 +2,9 @@
 #include "stores/access/access_table.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "vornoledb/platform/text.h"
 
@@ -102,6 +104,23 @@ const MdbColumn* KeyColumn(const MdbTableDef* table, int number) {
 
 }  // namespace
 
+bool EntryOf(MdbHandle* mdb, const CatalogObject& object, MdbCatalogEntry* entry) {
+    if (object.catalogIndex == kNotInCatalog) {
+        std::memset(entry, 0, sizeof *entry);
+        entry->mdb = mdb;
+        std::snprintf(entry->object_name, sizeof entry->object_name, "%s",
+                      WideToUtf8(object.name).c_str());
+        entry->object_type = MDB_TABLE;
+        entry->table_pg = object.tablePage;
+        return true;
+    }
+    if (object.catalogIndex >= mdb->num_catalog)
+        return false;
+    *entry = *static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, object.catalogIndex));
+    entry->mdb = mdb;
+    return true;
+}
+
 std::wstring ReadOnlyRefusal(const std::wstring& quotedFile, const std::wstring& what) {
     return L"the Access database " + quotedFile + L" is opened read-only: " + what +
            L" is not supported";
@@ -109,14 +128,14 @@ std::wstring ReadOnlyRefusal(const std::wstring& quotedFile, const std::wstring&
 
 namespace {
 
-// Reads the definition of a table of the file; the caller frees it.
-MdbTableDef* ReadDefinition(const AccessFile& file, const CatalogObject& object, std::wstring* error) {
-    MdbHandle* mdb = file.Handle();
-    if (object.catalogIndex >= mdb->num_catalog) {
+// Reads the definition of a table of the file; the caller frees it. entry receives what
+// the definition refers to (it must outlive the definition).
+MdbTableDef* ReadDefinition(const AccessFile& file, const CatalogObject& object,
+                            MdbCatalogEntry* entry, std::wstring* error) {
+    if (!EntryOf(file.Handle(), object, entry)) {
         *error = L"the table '" + object.name + L"' is not in the catalog of " + QuotedFile(file);
         return nullptr;
     }
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, object.catalogIndex));
     MdbTableDef* table = mdb_read_table(entry);
     if (!table || !mdb_read_columns(table) || table->num_cols == 0 ||
         table->num_cols > MDB_MAX_COLS) {
@@ -134,7 +153,8 @@ MdbTableDef* ReadDefinition(const AccessFile& file, const CatalogObject& object,
 bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
                          std::vector<AccessColumn>* columns, std::wstring* error) {
     TableDefinition def;
-    def.table = ReadDefinition(file, object, error);
+    MdbCatalogEntry entry;
+    def.table = ReadDefinition(file, object, &entry, error);
     if (!def.table)
         return false;
     for (unsigned i = 0; i < def.table->num_cols; ++i) {
@@ -172,7 +192,8 @@ std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const Ca
     std::vector<store::StoreIndex> indexes;
     std::wstring error;
     TableDefinition def;
-    def.table = ReadDefinition(file, object, &error);
+    MdbCatalogEntry entry;
+    def.table = ReadDefinition(file, object, &entry, &error);
     if (!def.table)
         return indexes;
     // mdb_read_indices fills the table's list; what it returns tells nothing.

@@ -35,6 +35,10 @@ bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
 // the index definitions of some files, and says so on the standard error stream).
 std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const CatalogObject& object);
 
+// The catalog entry of an object, for the handle mdb (a copy, whose properties stay the
+// catalog's). False when the object is not in the handle's catalog.
+bool EntryOf(MdbHandle* mdb, const CatalogObject& object, MdbCatalogEntry* entry);
+
 // A forward cursor over the rows of a table of the file.
 std::unique_ptr<store::StoreCursor> OpenRows(const std::shared_ptr<AccessFile>& file,
                                              const CatalogObject& object,
