@@ -52,7 +52,8 @@ long ReadAll(const std::wstring& file, const std::wstring& table, size_t* charac
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string file = std::string(VORN_SOURCE_DIR) + "/tests/data/access/jackcess/compIndexTestV1997.mdb";
+    std::string file =
+        std::string(VORN_SOURCE_DIR) + "/tests/data/access/jackcess/compIndexTestV1997.mdb";
     std::string table = "Table1";
     int rounds = 200;
     if (argc >= 3) {
@@ -80,8 +81,7 @@ int main(int argc, char** argv) {
             return 1;
     const double ours = Seconds(start);
 
-    const std::string exportCommand =
-        "mdb-export '" + file + "' '" + table + "' > /dev/null 2>&1";
+    const std::string exportCommand = "mdb-export '" + file + "' '" + table + "' > /dev/null 2>&1";
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < rounds; ++i)
         if (std::system(exportCommand.c_str()) != 0) {

@@ -2,12 +2,13 @@
 // file and opened as an Access database; every table and view the store lists is opened and
 // every field of every row read, so a fault anywhere in libmdb's catalog and page reading or
 // in the store's decoding of values shows as a crash, a hang or a sanitizer report.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "memory_file.h"
 
 #include "stores/access/access_store.h"
 #include "vornoledb/platform/text.h"
@@ -15,16 +16,10 @@
 using namespace vorn::provider;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const int fd = ::memfd_create("fuzz.mdb", 0);
+    size_t done = 0;
+    const int fd = MemoryFile("fuzz.mdb", data, size, &done);
     if (fd < 0)
         return 0;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
     store::StoreOpenRequest request;
     request.database = Utf8ToWide("/proc/self/fd/" + std::to_string(fd));
     request.readOnly = true;

@@ -33,9 +33,9 @@ class AccessDamageTest : public AccessFileTest {
         if (child == 0) {
             ::alarm(seconds);
             VornOleDbConnection c;
-            if (c.OpenFromInitializationString(L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" +
-                                                   Utf8ToWide(path) + L";",
-                                               false) != S_OK)
+            if (c.OpenFromInitializationString(
+                    L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(path) + L";",
+                    false) != S_OK)
                 ::_exit(c.GetErrorText().find(Utf8ToWide(path)) != std::wstring::npos ? 1 : 2);
             VornOleDbTables tables;
             std::vector<std::wstring> names;
@@ -61,22 +61,22 @@ class AccessDamageTest : public AccessFileTest {
             return 100 + WTERMSIG(status);
         return WEXITSTATUS(status);
     }
-
-    TempFolder folder;
 };
 
 TEST_F(AccessDamageTest, CutShortGarbledOrHeaderOnlyCopiesNeverCrashOrHang) {
     std::mt19937 random(15);
-    for (const char* name : {"jackcess/testV1997.mdb", "jackcess/delTestV2003.mdb",
-                             "jackcess/testV2007.accdb", "ucanaccess/githubIssue16.accdb",
-                             "jackcess/testEmoticonsV2010.accdb"}) {
+    for (const char* name :
+         {"jackcess/testV1997.mdb", "jackcess/delTestV2003.mdb", "jackcess/testV2007.accdb",
+          "ucanaccess/githubIssue16.accdb", "jackcess/testEmoticonsV2010.accdb"}) {
         const std::string whole = Bytes(AccessFile(name));
         const size_t page = whole[0x14] == 0 ? 2048 : 4096;
         std::vector<std::pair<std::string, std::string>> copies;
-        for (size_t length : {page, 2 * page, 3 * page + 100, whole.size() / 2, whole.size() - page})
+        for (size_t length :
+             {page, 2 * page, 3 * page + 100, whole.size() / 2, whole.size() - page})
             copies.emplace_back("cut at " + std::to_string(length), whole.substr(0, length));
         // The catalog's definition page (page 2) and pages of data, overwritten at random.
-        for (size_t target : {size_t(2), size_t(3), whole.size() / page / 2, whole.size() / page - 1}) {
+        for (size_t target :
+             {size_t(2), size_t(3), whole.size() / page / 2, whole.size() / page - 1}) {
             std::string garbled = whole;
             for (size_t i = 0; i < page; i += 1 + random() % 7)
                 garbled[target * page + i] = static_cast<char>(random());
@@ -96,9 +96,10 @@ TEST_F(AccessDamageTest, AHeaderAloneIsRefusedByName) {
     const std::string path = folder.File("header.accdb");
     std::ofstream(path, std::ios::binary) << whole.substr(0, 4096);
     VornOleDbConnection c;
-    EXPECT_NE(c.OpenFromInitializationString(
-                  L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(path) + L";", false),
-              S_OK);
+    EXPECT_NE(
+        c.OpenFromInitializationString(
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(path) + L";", false),
+        S_OK);
     const std::wstring text = c.GetErrorText();
     EXPECT_NE(text.find(Utf8ToWide(path)), std::wstring::npos) << WideToUtf8(text);
     EXPECT_NE(text.find(L"cut short"), std::wstring::npos) << WideToUtf8(text);

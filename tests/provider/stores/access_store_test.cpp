@@ -71,7 +71,7 @@ TEST_F(AccessStoreTest, ColumnsHaveTheTypesOfTheEnginesProvider) {
         const struct {
             const wchar_t* name;
             unsigned short type;
-        } expected[] = {{L"A", kWstr}, {L"C", kUi1}, {L"D", kI2}, {L"E", kI4},
+        } expected[] = {{L"A", kWstr}, {L"C", kUi1},  {L"D", kI2}, {L"E", kI4},
                         {L"F", kR8},   {L"G", kDate}, {L"H", kCy}, {L"I", kBool}};
         for (const auto& e : expected)
             EXPECT_EQ(Describe(L"Table1", e.name).type, e.type) << WideToUtf8(e.name);
@@ -89,8 +89,8 @@ TEST_F(AccessStoreTest, ColumnsHaveTheTypesOfTheEnginesProvider) {
         EXPECT_FALSE(columns.IsNullable());
         // The values, with currency exact and yes as -1.
         EXPECT_EQ(Query(L"SELECT A, C, D, E, F, H, I FROM Table1 ORDER BY E DESC")[0],
-                  (std::vector<std::wstring>{L"abcdefg", L"2", L"222", L"333333333",
-                                             L"444.555000", L"3.5000", L"-1"}));
+                  (std::vector<std::wstring>{L"abcdefg", L"2", L"222", L"333333333", L"444.555000",
+                                             L"3.5000", L"-1"}));
         EXPECT_EQ(Value(L"SELECT Year(G) FROM Table1 WHERE A = 'a'"), L"1981");
     }
     ASSERT_TRUE(Open("jackcess/fixedNumericTestV2003.mdb"));
@@ -198,13 +198,13 @@ TEST_F(AccessStoreTest, JoinsWithinTheFileAndWithASqliteTable) {
                     L"WHERE Table2.data = 'foo0'"),
               L"4");
     // A SQLite database joined with a table of the Access file through Jet's external source.
-    TempFolder folder;
     RunSql(folder.File("local.db"), "CREATE TABLE Labels (id LONG, label TEXT(20))");
     VornOleDbConnection sqlite;
-    ASSERT_EQ(sqlite.OpenFromInitializationString(L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" +
-                                                      Utf8ToWide(folder.File("local.db")) + L";",
-                                                  false),
-              S_OK);
+    ASSERT_EQ(
+        sqlite.OpenFromInitializationString(L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" +
+                                                Utf8ToWide(folder.File("local.db")) + L";",
+                                            false),
+        S_OK);
     command.SetConnection(&sqlite);
     ASSERT_TRUE(Run(L"INSERT INTO Labels VALUES (1, 'one')"));
     ASSERT_TRUE(Run(L"INSERT INTO Labels VALUES (2, 'two')"));
@@ -217,15 +217,15 @@ TEST_F(AccessStoreTest, JoinsWithinTheFileAndWithASqliteTable) {
 }
 
 TEST_F(AccessStoreTest, EveryChangeIsRefusedAndTheFileStaysAsItWas) {
-    TempFolder folder;
     const std::string copy = folder.File("copy.mdb");
     const std::string original = Bytes(AccessFile("jackcess/indexTestV2003.mdb"));
     std::ofstream(copy, std::ios::binary) << original;
     struct stat before;
     ASSERT_EQ(::stat(copy.c_str(), &before), 0);
-    ASSERT_EQ(connection.OpenFromInitializationString(
-                  L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(copy) + L";", false),
-              S_OK);
+    ASSERT_EQ(
+        connection.OpenFromInitializationString(
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(copy) + L";", false),
+        S_OK);
     command.SetConnection(&connection);
     EXPECT_TRUE(connection.IsReadOnly());
     for (const wchar_t* sql :
@@ -240,9 +240,10 @@ TEST_F(AccessStoreTest, EveryChangeIsRefusedAndTheFileStaysAsItWas) {
     EXPECT_EQ(Value(L"SELECT COUNT(*) FROM Table2"), L"3");
     command.Close();
     connection.Close();
-    EXPECT_EQ(connection.OpenFromInitializationString(
-                  L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(copy) + L";", false),
-              S_OK);
+    EXPECT_EQ(
+        connection.OpenFromInitializationString(
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(copy) + L";", false),
+        S_OK);
     EXPECT_NE(connection.CompactMdb(), S_OK);
     EXPECT_NE(connection.GetErrorText().find(Utf8ToWide(copy)), std::wstring::npos)
         << WideToUtf8(connection.GetErrorText());

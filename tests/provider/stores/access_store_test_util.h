@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "vornoledb/command.h"
-#include "vornoledb/connection.h"
+#include "provider/stores/text_store_test_util.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::test {
@@ -20,13 +19,15 @@ inline std::string AccessFile(const std::string& name) {
     return std::string(VORN_TESTDATA_DIR) + "/access/" + name;
 }
 
-class AccessFileTest : public ::testing::Test {
+// The text store's fixture gives the connection, the command and Run; this one opens
+// Access files and reads long values whole.
+class AccessFileTest : public TextFolderTest {
   protected:
     // Opens the file as the data source; extended properties when not empty.
     bool Open(const std::string& name, const std::wstring& properties = L"") {
         connection.Close();
-        std::wstring init = L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" +
-                            Utf8ToWide(AccessFile(name)) + L";";
+        std::wstring init =
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(AccessFile(name)) + L";";
         if (!properties.empty())
             init += L"Extended Properties='" + properties + L"';";
         if (connection.OpenFromInitializationString(init, false) != S_OK) {
@@ -36,25 +37,15 @@ class AccessFileTest : public ::testing::Test {
         command.SetConnection(&connection);
         return true;
     }
-    // Runs a statement; false with the error text in error.
-    bool Run(const std::wstring& sql) {
-        command.SetCommandText(sql.c_str());
-        const bool ok = command.Execute() == VornOleDbCommand::dbOK;
-        error = ok ? L"" : command.GetErrorText();
-        return ok;
-    }
-    // Every row of a query as text, NULL as "<null>".
+    // Every row of a query as text (NULL as "<null>", long values whole).
     AccessRows Query(const std::wstring& sql) {
         AccessRows rows;
-        if (!Run(sql)) {
+        if (!Run(sql))
             ADD_FAILURE() << WideToUtf8(sql) << ": " << WideToUtf8(error);
-            return rows;
-        }
-        while (command.FetchNext() == VornOleDbCommand::dbOK) {
-            std::vector<std::wstring> row;
+        while (error.empty() && command.FetchNext() == VornOleDbCommand::dbOK) {
+            rows.emplace_back();
             for (unsigned c = 1; c <= command.GetColumnCount(); ++c)
-                row.push_back(Field(c));
-            rows.push_back(row);
+                rows.back().push_back(Field(c));
         }
         return rows;
     }
@@ -82,10 +73,6 @@ class AccessFileTest : public ::testing::Test {
         const AccessRows rows = Query(sql);
         return rows.size() == 1 && rows[0].size() == 1 ? rows[0][0] : L"<no single value>";
     }
-
-    VornOleDbConnection connection;
-    VornOleDbCommand command;
-    std::wstring error;
 };
 
 }  // namespace vorn::test

@@ -96,7 +96,8 @@ class AccessCursor final : public store::StoreCursor {
 
     bool Read(int column, store::StoreValue* value, store::StoreError* error) override {
         if (column < 0 || static_cast<size_t>(column) >= columns_.size()) {
-            error->message = L"the table '" + tableName_ + L"' has no column " + std::to_wstring(column);
+            error->message =
+                L"the table '" + tableName_ + L"' has no column " + std::to_wstring(column);
             return false;
         }
         const MdbField& f = fields_[column];
@@ -336,8 +337,9 @@ class AccessCursor final : public store::StoreCursor {
             magnitude = (magnitude << 32) | Le32(p + 1 + 4 * i);
         const bool negative = (p[0] & 0x80) != 0;
         if (scale == 0 && magnitude <= static_cast<unsigned __int128>(INT64_MAX))
-            return Integer(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude),
-                           value);
+            return Integer(
+                negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude),
+                value);
         long double d = static_cast<long double>(magnitude);
         for (int i = 0; i < scale; ++i)
             d /= 10;
@@ -377,7 +379,8 @@ class AccessCursor final : public store::StoreCursor {
         const uint32_t length = header & kLongValueLimit;
         if (header & 0x80000000u) {
             const size_t inRow = n - kLongValueHeader;
-            out->assign(reinterpret_cast<const char*>(p + kLongValueHeader), std::min<size_t>(inRow, length));
+            out->assign(reinterpret_cast<const char*>(p + kLongValueHeader),
+                        std::min<size_t>(inRow, length));
             return true;
         }
         uint32_t next = Le32(p + 4);

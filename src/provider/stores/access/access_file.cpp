@@ -23,6 +23,47 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
+uint16_t Le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+// Whether a property value (LvProp: "KKD" or "MR2", then blocks of names and of values) is
+// whole, every length inside it within its bounds and every record moving the reader on.
+// libmdb's reader trusts those lengths, and loops without end on a length of 0.
+bool WholeProperties(const unsigned char* p, size_t n) {
+    if (n < 4 || (std::memcmp(p, "KKD", 4) != 0 && std::memcmp(p, "MR2", 4) != 0))
+        return false;
+    for (size_t pos = 4; pos < n;) {
+        if (n - pos < 6)
+            return false;
+        const size_t length = uint32_t(Le16(p + pos)) | (uint32_t(Le16(p + pos + 2)) << 16);
+        if (length < 6 || length > n - pos)
+            return false;
+        const unsigned char* block = p + pos + 6;
+        const size_t size = length - 6;
+        const uint16_t type = Le16(p + pos + 4);
+        if (type == 0x80) {
+            for (size_t at = 0; at < size;) {
+                if (size - at < 2 || Le16(block + at) > size - at - 2)
+                    return false;
+                at += 2 + Le16(block + at);
+            }
+        } else if (type <= 0x02) {
+            if (size < 6 || Le16(block + 4) > size - 6)
+                return false;
+            for (size_t at = 6 + Le16(block + 4); at < size;) {
+                const size_t record = Le16(block + at);
+                if (size - at < 8 || record < 8 || record > size - at ||
+                    Le16(block + at + 6) > size - at - 8)
+                    return false;
+                at += record;
+            }
+        }
+        pos += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::wstring QuotedFile(const AccessFile& file) {
@@ -33,9 +74,9 @@ std::shared_ptr<AccessFile> AccessFile::Open(const std::string& path, const std:
                                              const std::string& codePage, std::wstring* error) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-        *error = errno == ENOENT ? L"could not find file '" + shown + L"'"
-                                 : L"could not read '" + shown + L"': " +
-                                       Utf8ToWide(std::strerror(errno));
+        *error = errno == ENOENT
+                     ? L"could not find file '" + shown + L"'"
+                     : L"could not read '" + shown + L"': " + Utf8ToWide(std::strerror(errno));
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -74,7 +115,8 @@ std::shared_ptr<AccessFile> AccessFile::Open(const std::string& path, const std:
     if (!file->ReadCatalog(file, error))
         return nullptr;
     for (unsigned i = 0; i < file->mdb_->num_catalog; ++i) {
-        const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(file->mdb_->catalog, i));
+        const auto* entry =
+            static_cast<MdbCatalogEntry*>(g_ptr_array_index(file->mdb_->catalog, i));
         CatalogObject object;
         object.name = Utf8ToWide(entry->object_name);
         object.catalogIndex = i;
@@ -83,8 +125,8 @@ std::shared_ptr<AccessFile> AccessFile::Open(const std::string& path, const std:
         const uint32_t flags = static_cast<uint32_t>(entry->flags);
         switch (entry->object_type) {
             case MDB_TABLE:
-                object.kind = (flags & kSystemObjectFlags) ? ObjectKind::SystemTable
-                                                           : ObjectKind::Table;
+                object.kind =
+                    (flags & kSystemObjectFlags) ? ObjectKind::SystemTable : ObjectKind::Table;
                 break;
             case MDB_QUERY:
                 object.kind = ObjectKind::Query;
@@ -147,11 +189,18 @@ bool AccessFile::ReadCatalog(const std::shared_ptr<AccessFile>& self, std::wstri
         std::memcpy(entry->object_name, name.bytes.data(), n);
         entry->object_type = static_cast<int>(type.integer & 0x7F);
         entry->table_pg = static_cast<unsigned long>(id.integer) & 0x00FFFFFF;
-        entry->flags = flags.kind == store::StoreValue::Integer ? static_cast<int>(flags.integer) : 0;
+        entry->flags =
+            flags.kind == store::StoreValue::Integer ? static_cast<int>(flags.integer) : 0;
         if (at[4] >= 0 && rows->Read(at[4], &props, &failure) &&
             props.kind == store::StoreValue::Blob && !props.bytes.empty()) {
-            std::string copy(props.bytes);
-            entry->props = mdb_kkd_to_props(mdb_, copy.data(), copy.size());
+            const auto* bytes = reinterpret_cast<const unsigned char*>(props.bytes.data());
+            if (WholeProperties(bytes, props.bytes.size())) {
+                // Values of fixed-size types are read at their size whatever their record
+                // says: zeros after the end keep those reads inside the copy.
+                std::string copy(props.bytes);
+                copy.append(32, '\0');
+                entry->props = mdb_kkd_to_props(mdb_, copy.data(), props.bytes.size());
+            }
         }
         failure = store::StoreError();
         g_ptr_array_add(mdb_->catalog, entry);

@@ -25,7 +25,7 @@ struct CatalogObject {
     ObjectKind kind = ObjectKind::Other;
     unsigned catalogIndex = 0;  // position in the handle's catalog (also in its clones)
     uint32_t tablePage = 0;     // the page of its definition
-    int32_t id = 0;  // the low 24 bits of the object's Id in MSysObjects
+    int32_t id = 0;             // the low 24 bits of the object's Id in MSysObjects
 };
 
 class AccessFile {

@@ -20,8 +20,18 @@ struct QueryRow {
 
 // The kinds of saved query (the flag of the row of attribute 1; a query without that row is
 // a select query).
-enum class QueryKind { Select, MakeTable, Append, Update, Delete, Crosstab, DataDefinition,
-                       PassThrough, Union, Unknown };
+enum class QueryKind {
+    Select,
+    MakeTable,
+    Append,
+    Update,
+    Delete,
+    Crosstab,
+    DataDefinition,
+    PassThrough,
+    Union,
+    Unknown
+};
 
 QueryKind KindOfQuery(const std::vector<QueryRow>& rows);
 

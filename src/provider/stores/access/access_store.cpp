@@ -61,7 +61,8 @@ class AccessStore final : public store::Store {
             return nullptr;
         }
         if (object->kind == ObjectKind::LinkedTable)
-            return std::make_shared<LinkedTable>(object->name, QuotedFile(*file_), LinkTarget(*object));
+            return std::make_shared<LinkedTable>(object->name, QuotedFile(*file_),
+                                                 LinkTarget(*object));
         std::vector<AccessColumn> columns;
         std::wstring why;
         if (!ReadTableDefinition(*file_, *object, &columns, &why)) {
@@ -188,7 +189,8 @@ class AccessStore final : public store::Store {
                 if (row[1] && !row[1]->empty())
                     return L"the table '" + foreign + L"' of '" + Utf8ToWide(*row[1]) + L"'";
                 if (row[3] && !row[3]->empty())
-                    return L"the table '" + foreign + L"' of the source '" + Utf8ToWide(*row[3]) + L"'";
+                    return L"the table '" + foreign + L"' of the source '" + Utf8ToWide(*row[3]) +
+                           L"'";
             }
         }
         return L"a table of another database";

@@ -188,7 +188,8 @@ bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
     return true;
 }
 
-std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const CatalogObject& object) {
+std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file,
+                                                const CatalogObject& object) {
     std::vector<store::StoreIndex> indexes;
     std::wstring error;
     TableDefinition def;
@@ -242,7 +243,8 @@ std::unique_ptr<store::StoreCursor> AccessTable::Open(store::StoreError* error) 
 
 bool AccessTable::Refuse(const wchar_t* what, store::StoreError* error) const {
     error->refused = true;
-    error->message = ReadOnlyRefusal(QuotedFile(*file_), what + (L" the table '" + object_.name + L"'"));
+    error->message =
+        ReadOnlyRefusal(QuotedFile(*file_), what + (L" the table '" + object_.name + L"'"));
     return false;
 }
 

@@ -33,7 +33,8 @@ bool ReadTableDefinition(const AccessFile& file, const CatalogObject& object,
 
 // The indexes of a table, primary key marked; read only when asked for (libmdb misreads
 // the index definitions of some files, and says so on the standard error stream).
-std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file, const CatalogObject& object);
+std::vector<store::StoreIndex> ReadTableIndexes(const AccessFile& file,
+                                                const CatalogObject& object);
 
 // The catalog entry of an object, for the handle mdb (a copy, whose properties stay the
 // catalog's). False when the object is not in the handle's catalog.
