@@ -51,11 +51,14 @@ bool WholeProperties(const unsigned char* p, size_t n) {
         } else if (type <= 0x02) {
             if (size < 6 || Le16(block + 4) > size - 6)
                 return false;
+            // Each property once (libmdb loses the memory of one given twice).
+            std::vector<bool> seen(65536, false);
             for (size_t at = 6 + Le16(block + 4); at < size;) {
                 const size_t record = Le16(block + at);
                 if (size - at < 8 || record < 8 || record > size - at ||
-                    Le16(block + at + 6) > size - at - 8)
+                    Le16(block + at + 6) > size - at - 8 || seen[Le16(block + at + 4)])
                     return false;
+                seen[Le16(block + at + 4)] = true;
                 at += record;
             }
         }
