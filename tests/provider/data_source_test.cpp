@@ -156,7 +156,8 @@ TEST(DataSourceTest, AccessFilesOpenReadOnlyByTheirContent) {
         const std::string path = kTestData + "/access/jackcess/" + name;
         ComPtr<IDBInitialize> ds;
         ASSERT_EQ(OpenDataSource(ConnectionTo(path), &ds), S_OK) << TakeError().description;
-        VARIANT readOnly = ReadProperty(ds.Get(), DBPROPSET_DATASOURCEINFO, DBPROP_DATASOURCEREADONLY);
+        VARIANT readOnly =
+            ReadProperty(ds.Get(), DBPROPSET_DATASOURCEINFO, DBPROP_DATASOURCEREADONLY);
         EXPECT_EQ(readOnly.vt, VT_BOOL) << name;
         EXPECT_EQ(readOnly.boolVal, VARIANT_TRUE) << name;
     }

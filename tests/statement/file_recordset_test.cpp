@@ -95,7 +95,8 @@ TEST_F(FileRecordsetTest, AccessFileAsMdb) {
     const std::wstring mdb =
         Utf8ToWide(std::string(VORN_TESTDATA_DIR) + "/access/jackcess/indexTestV2003.mdb");
     VornOleDbFileRecordset rs(VornOleDbRecordset::ctPrivate, VornOleDbFileRecordset::ftMdb);
-    ASSERT_TRUE(rs.Open(mdb.c_str(), nullptr, nullptr, nullptr, false)) << Narrow(rs.GetErrorText());
+    ASSERT_TRUE(rs.Open(mdb.c_str(), nullptr, nullptr, nullptr, false))
+        << Narrow(rs.GetErrorText());
     EXPECT_TRUE(rs.GetConnection()->IsReadOnly());
     ASSERT_TRUE(rs.GetRecords(L"Table2", L"id, data", L"id > 0", L"id DESC"))
         << Narrow(rs.GetErrorText());

@@ -269,7 +269,8 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
             c.nullable = false;
     }
     // A foreign store's columns carry their defaults and AutoNumber columns themselves.
-    if (auto storeTable = table.isView ? nullptr : store::FindStoreTable(db, table.database, table.name)) {
+    if (auto storeTable =
+            table.isView ? nullptr : store::FindStoreTable(db, table.database, table.name)) {
         for (const store::StoreColumn& sc : storeTable->Columns()) {
             for (CatalogColumn& c : *columns) {
                 if (c.name != sc.name)

@@ -556,8 +556,8 @@ bool AttachMainStore(sqlite3* db, std::shared_ptr<Store> store, StoreError* erro
                 why = t.message;
             else if (t.kind != sql::JetStatementKind::Select || !t.script.empty())
                 why = L"it is no single SELECT";
-            else if (Exec(db, "CREATE VIEW main." + QuoteIdentifier(utf8) + " AS " + t.sql,
-                          &why) == SQLITE_OK)
+            else if (Exec(db, "CREATE VIEW main." + QuoteIdentifier(utf8) + " AS " + t.sql, &why) ==
+                     SQLITE_OK)
                 continue;
             why = L"the saved query '" + view.name + L"' cannot be read: " + why;
         }
