@@ -24,7 +24,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 int main(int argc, char** argv) {
     const int iterations = argc > 1 ? std::atoi(argv[1]) : 2000;
     char folder[] = "/tmp/vornoledb-bench-pool-XXXXXX";
-    if (!mkdtemp(folder)) return 1;
+    if (!mkdtemp(folder))
+        return 1;
     std::string file = std::string(folder) + "/pool.db";
     sqlite3* db = nullptr;
     sqlite3_open(file.c_str(), &db);
@@ -64,8 +65,10 @@ int main(int argc, char** argv) {
 
     double directPerSecond = iterations / direct;
     double pooledPerSecond = pooledIterations / pooled;
-    std::printf("open+close a new connection: %10.0f per second (%d runs)\n", directPerSecond, iterations);
-    std::printf("Connect+Cache from the pool: %10.0f per second (%d runs)\n", pooledPerSecond, pooledIterations);
+    std::printf("open+close a new connection: %10.0f per second (%d runs)\n", directPerSecond,
+                iterations);
+    std::printf("Connect+Cache from the pool: %10.0f per second (%d runs)\n", pooledPerSecond,
+                pooledIterations);
     std::printf("ratio pooled/new: %.1f\n", pooledPerSecond / directPerSecond);
 
     // Two threads sharing the pool.
@@ -84,7 +87,8 @@ int main(int argc, char** argv) {
     stop = true;
     a.join();
     b.join();
-    std::printf("pool throughput with 2 threads: %.0f Connect+Cache per second\n", rounds / Seconds(start));
+    std::printf("pool throughput with 2 threads: %.0f Connect+Cache per second\n",
+                rounds / Seconds(start));
 
     cache->ClearCache();
     unlink(file.c_str());

@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
     if (!VornOleDbHelper::FormatConnectString(init, source.c_str(), nullptr, nullptr,
                                               L"Microsoft.ACE.OLEDB.12.0",
                                               L"Jet OLEDB:Engine Type=5", nullptr)) {
-        std::fprintf(stderr, "could not build a connection string for '%s'\n", vornoledb::WideToUtf8(source).c_str());
+        std::fprintf(stderr, "could not build a connection string for '%s'\n",
+                     vornoledb::WideToUtf8(source).c_str());
         return 1;
     }
     std::printf("VornOleDb %s\n%s\n", VornOleDbVersion(), vornoledb::WideToUtf8(init).c_str());

@@ -12,7 +12,8 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& info) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(info.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what,
+                 vornoledb::WideToUtf8(info.GetErrorInfo(true)).c_str());
     return 1;
 }
 
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         if (!connection.StartTransaction())
             return Fail("start", connection);
         for (int i = 0; i < 1000; ++i) {
-            std::wstring sql = vornoledb::VornFormat(L"INSERT INTO Stock VALUES ('item %d', %d)", i, i % 17);
+            std::wstring sql =
+                vornoledb::VornFormat(L"INSERT INTO Stock VALUES ('item %d', %d)", i, i % 17);
             if (!Run(command, sql.c_str()))
                 return Fail("insert", command);
         }

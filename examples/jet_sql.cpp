@@ -17,7 +17,8 @@ bool Run(VornOleDbCommand& command, const wchar_t* sql) {
     command.SetCommandText(sql);
     if (command.Execute() == VornOleDbCommand::dbOK)
         return true;
-    std::fprintf(stderr, "failed:\n%s\n", vornoledb::WideToUtf8(command.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "failed:\n%s\n",
+                 vornoledb::WideToUtf8(command.GetErrorInfo(true)).c_str());
     return false;
 }
 

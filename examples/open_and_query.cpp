@@ -13,7 +13,8 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& errors) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what,
+                 vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
     return 1;
 }
 
@@ -55,8 +56,8 @@ void PrintRow(VornOleDbCommand& command) {
         std::string value = command.IsNull(c) == VornOleDbCommand::dbOK
                                 ? "NULL"
                                 : vornoledb::WideToUtf8(command.FieldAsString(c));
-        std::printf("%s%s=%s", c > 1 ? "  " : "", vornoledb::WideToUtf8(command.GetColumnName(c)).c_str(),
-                    value.c_str());
+        std::printf("%s%s=%s", c > 1 ? "  " : "",
+                    vornoledb::WideToUtf8(command.GetColumnName(c)).c_str(), value.c_str());
     }
     std::printf("\n");
 }

@@ -19,7 +19,8 @@ constexpr int kRows = 500;
 constexpr int kRounds = 200;
 
 int Fail(const char* what, VornOleDbErrorInfo& errors) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what,
+                 vornoledb::WideToUtf8(errors.GetErrorInfo(true)).c_str());
     return 1;
 }
 

@@ -13,7 +13,8 @@
 namespace {
 
 int Fail(const char* what, VornOleDbErrorInfo& info) {
-    std::fprintf(stderr, "%s failed:\n%s\n", what, vornoledb::WideToUtf8(info.GetErrorInfo(true)).c_str());
+    std::fprintf(stderr, "%s failed:\n%s\n", what,
+                 vornoledb::WideToUtf8(info.GetErrorInfo(true)).c_str());
     return 1;
 }
 
@@ -68,7 +69,8 @@ bool CreateSample(std::wstring* path) {
     }
     VornOleDbConnection connection;
     if (connection.OpenFromInitializationString(
-            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + *path + L";", false) != vornoledb::S_OK) {
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + *path + L";", false) !=
+        vornoledb::S_OK) {
         Fail("opening the sample database", connection);
         return false;
     }
@@ -109,7 +111,8 @@ int main(int argc, char** argv) {
 
     VornOleDbConnection connection;
     if (connection.OpenFromInitializationString(
-            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + L";", false) != vornoledb::S_OK)
+            L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + L";", false) !=
+        vornoledb::S_OK)
         return Fail("open", connection);
 
     // Tables, of every type.

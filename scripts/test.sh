@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 bash scripts/install-deps.sh
+bash scripts/check-format.sh
 
 # The server provider's tests find the cluster through VORNOLEDB_PG_TEST.
 export VORNOLEDB_PG_DIR="${VORNOLEDB_PG_DIR:-$(mktemp -d /tmp/vornoledb-pg-XXXXXX)}"

@@ -19,6 +19,11 @@ enum DBBLOBHANDLINGENUM : int32_t {
     DBBLOBHANDLING_SKIP = 2,       // length and status only, no value
 };
 
+// The destructor is not virtual, though the operations are: classes built on this one add
+// their own virtual destructor after its operations, which keeps the order of the virtual
+// operations fixed. The compiler's warning about that is silenced here and in those classes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
   public:
     enum dbStatus { dbFalse = 0, dbOK = 1, dbError = 2, dbNull = 3, dbTruncated = 4 };
@@ -64,8 +69,8 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     virtual bool HasResults();
     // Reads a long value into a new heap block that becomes the caller's; gives its size in
     // bytes, 0 when there is nothing to read or the read failed.
-    virtual unsigned long GetBlobData(unsigned long column,
-                                      vornoledb::CHeapPtr<unsigned char, vornoledb::CCRTAllocator>& block);
+    virtual unsigned long GetBlobData(
+        unsigned long column, vornoledb::CHeapPtr<unsigned char, vornoledb::CCRTAllocator>& block);
     // Reads a long value into the caller's buffer of `length` bytes, without a terminator.
     virtual dbStatus GetBlobData(unsigned long column, unsigned char* buffer, unsigned long length);
     // Releases the result; the command text, connection and long-column mode stay.
@@ -149,11 +154,15 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     bool ReadLength(vornoledb::DBORDINAL index, vornoledb::DBLENGTH* length) const;
     const vornoledb::BYTE* ValueSlot(vornoledb::DBORDINAL index, vornoledb::DBLENGTH* size) const;
     // Entry test of the field reads: executed, column in range, type and status readable.
-    bool EnterField(unsigned long column, vornoledb::DBORDINAL* index, vornoledb::DBTYPE* type, vornoledb::DBSTATUS* status);
-    std::wstring ValueText(vornoledb::DBTYPE type, const vornoledb::BYTE* value, vornoledb::DBLENGTH size, vornoledb::DBLENGTH length);
-    std::wstring NumericText(vornoledb::DBTYPE type, const vornoledb::BYTE* value, vornoledb::DBLENGTH size, vornoledb::DBLENGTH length);
+    bool EnterField(unsigned long column, vornoledb::DBORDINAL* index, vornoledb::DBTYPE* type,
+                    vornoledb::DBSTATUS* status);
+    std::wstring ValueText(vornoledb::DBTYPE type, const vornoledb::BYTE* value,
+                           vornoledb::DBLENGTH size, vornoledb::DBLENGTH length);
+    std::wstring NumericText(vornoledb::DBTYPE type, const vornoledb::BYTE* value,
+                             vornoledb::DBLENGTH size, vornoledb::DBLENGTH length);
     // The stream of a stream-bound long value whose described type is binary or text.
-    bool OpenLongStream(vornoledb::DBORDINAL index, const vornoledb::BYTE* value, vornoledb::DBLENGTH size,
+    bool OpenLongStream(vornoledb::DBORDINAL index, const vornoledb::BYTE* value,
+                        vornoledb::DBLENGTH size,
                         vornoledb::ComPtr<vornoledb::ISequentialStream>* stream);
 
     VornOleDbConnection* m_connection;
@@ -169,3 +178,4 @@ class VORNOLEDB_API VornOleDbCommand : public VornOleDbErrorInfo {
     // it or the destructor releases it.
     std::mutex m_cancelLock;
 };
+#pragma GCC diagnostic pop

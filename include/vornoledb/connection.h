@@ -8,7 +8,7 @@
 
 // The session of a connection: commands and schema readers take its IOpenRowset.
 class VORNOLEDB_API VornOleDbSession {
-public:
+  public:
     vornoledb::IOpenRowset* Get() const { return m_spOpenRowset.Get(); }
     void Close() { m_spOpenRowset.Reset(); }
 
@@ -16,7 +16,7 @@ public:
 };
 
 class VORNOLEDB_API VornOleDbConnection : public VornOleDbErrorInfo {
-public:
+  public:
     VornOleDbConnection();
     ~VornOleDbConnection();
 
@@ -41,19 +41,20 @@ public:
 
     // Creates a new empty database file through the provider named by init.
     static vornoledb::HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file,
-                                 VornOleDbErrorInfo& errors);
+                                            VornOleDbErrorInfo& errors);
     static vornoledb::HRESULT CreateMdbFile(const std::wstring& init, const std::wstring& file);
     // Compacts the database file of this connection where it lies (through the database
     // engine's own lock and journal, so that other programs that have it open stay
     // correct); the connection is closed afterwards.
     vornoledb::HRESULT CompactMdb();
 
-private:
+  private:
     VornOleDbConnection(const VornOleDbConnection&);
     VornOleDbConnection& operator=(const VornOleDbConnection&);
 
     vornoledb::HRESULT OpenDataSource(const std::wstring& init, bool prompt);
-    vornoledb::HRESULT ReadProperty(const vornoledb::GUID& propertySet, vornoledb::DBPROPID id, vornoledb::VARIANT* value) const;
+    vornoledb::HRESULT ReadProperty(const vornoledb::GUID& propertySet, vornoledb::DBPROPID id,
+                                    vornoledb::VARIANT* value) const;
 
     vornoledb::ComPtr<vornoledb::IDBInitialize> m_spDataSource;
     VornOleDbSession m_session;

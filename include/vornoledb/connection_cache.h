@@ -12,7 +12,7 @@
 class VornOleDb;
 
 class VORNOLEDB_API VornOleDbConnectionCache : public VornOleDbErrorInfo {
-public:
+  public:
     // The one cache; null before the module starts and after it ends.
     static VornOleDbConnectionCache* GetCacheManager();
 
@@ -36,14 +36,14 @@ public:
     VornOleDbConnectionCache(const VornOleDbConnectionCache&) = delete;
     VornOleDbConnectionCache& operator=(const VornOleDbConnectionCache&) = delete;
 
-protected:
+  protected:
     static bool InitConnectionCache();
     static void CloseConnectionCache();
     friend class VornOleDb;
     // Recordsets take the reason of a failed connect from inside the locked call.
     friend class VornOleDbRecordset;
 
-private:
+  private:
     VornOleDbConnectionCache();
 
     // Keys ordered by the locale comparison without flags, which keeps letter case apart.

@@ -9,8 +9,11 @@
 
 #include "vornoledb/command.h"
 
+// Built on VornOleDbCommand, whose destructor is not virtual (see there).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class VORNOLEDB_API VornOleDbDDLCommand : public VornOleDbCommand {
-public:
+  public:
     // One column and its value as it will stand in the statement (12, 'Bolt', NULL ...).
     struct _ColValueMap {
         std::wstring m_column;
@@ -40,7 +43,7 @@ public:
     // Update when a row matches the search list, Insert otherwise.
     bool UpdateInsert();
 
-protected:
+  protected:
     void AddColumnValue(ColValueList& list, const wchar_t* column, const wchar_t* value);
     const std::wstring& GetColList(ColValueList& list, bool append);
     const std::wstring& GetValueList(ColValueList& list, bool append);
@@ -50,7 +53,7 @@ protected:
     // Doubles the single quotes inside a value wrapped in single quotes.
     static void VerifyColumnData(std::wstring& value);
 
-private:
+  private:
     VornOleDbDDLCommand(const VornOleDbDDLCommand&);
     VornOleDbDDLCommand& operator=(const VornOleDbDDLCommand&);
 
@@ -70,3 +73,4 @@ private:
     std::wstring m_valueText;
     bool m_emptyAsNull;
 };
+#pragma GCC diagnostic pop

@@ -6,7 +6,7 @@
 #include "vornoledb/platform/types.h"
 
 class VORNOLEDB_API VornOleDbErrorInfo {
-public:
+  public:
     VornOleDbErrorInfo();
     ~VornOleDbErrorInfo();
     VornOleDbErrorInfo(const VornOleDbErrorInfo& other);
@@ -22,7 +22,7 @@ public:
     bool HasErrorInfo() const;
     void SetErrorInfo(const std::wstring& text, const std::wstring& statement);
 
-private:
+  private:
     std::wstring m_errorText;
     std::wstring m_errorStatement;
     std::wstring m_fullInfo;

@@ -6,12 +6,12 @@
 #include "vornoledb/platform/types.h"
 
 class VORNOLEDB_API VornOleDbException : public std::exception {
-public:
+  public:
     explicit VornOleDbException(vornoledb::HRESULT hr) noexcept : m_hr(hr) {}
     vornoledb::HRESULT Error() const noexcept { return m_hr; }
     const char* what() const noexcept override;
 
-private:
+  private:
     vornoledb::HRESULT m_hr;
 };
 

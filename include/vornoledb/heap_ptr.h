@@ -13,12 +13,13 @@ struct CCRTAllocator {
 
 template <class T, class Allocator = CCRTAllocator>
 class CHeapPtr {
-public:
+  public:
     CHeapPtr() = default;
     explicit CHeapPtr(T* p) : m_pData(p) {}
     CHeapPtr(CHeapPtr&& o) noexcept : m_pData(o.Detach()) {}
     CHeapPtr& operator=(CHeapPtr&& o) noexcept {
-        if (this != &o) Attach(o.Detach());
+        if (this != &o)
+            Attach(o.Detach());
         return *this;
     }
     CHeapPtr(const CHeapPtr&) = delete;
@@ -34,7 +35,8 @@ public:
     // Grows or shrinks the block; on failure the old block stays held and false is returned.
     bool Reallocate(size_t n) {
         T* p = static_cast<T*>(Allocator::Reallocate(m_pData, n * sizeof(T)));
-        if (!p) return false;
+        if (!p)
+            return false;
         m_pData = p;
         return true;
     }

@@ -6,7 +6,7 @@
 #include "vornoledb/export.h"
 
 class VORNOLEDB_API VornOleDbHelper {
-public:
+  public:
     VornOleDbHelper() {}
     ~VornOleDbHelper() {}
     VornOleDbHelper& operator=(const VornOleDbHelper&) { return *this; }

@@ -5,7 +5,7 @@
 #include "vornoledb/export.h"
 
 class VORNOLEDB_API VornOleDb {
-public:
+  public:
     VornOleDb();
     virtual ~VornOleDb();
 

@@ -6,8 +6,11 @@
 
 #include "vornoledb/command.h"
 
+// Built on VornOleDbCommand, whose destructor is not virtual (see there).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class VORNOLEDB_API VornOleDbRecordset : public VornOleDbCommand {
-public:
+  public:
     enum ConnectType : int32_t {
         ctCached = 0,    // from the process-wide connection cache, handed back on Close
         ctPrivate = 1,   // opened by the recordset, closed and destroyed on Close
@@ -31,7 +34,7 @@ public:
     // Runs "SELECT COUNT(*) FROM table [WHERE filter]"; the count is field 1 of row 1.
     virtual bool GetRecNum(const wchar_t* table, const wchar_t* filter);
 
-private:
+  private:
     VornOleDbRecordset(const VornOleDbRecordset&);
     VornOleDbRecordset& operator=(const VornOleDbRecordset&);
 
@@ -39,3 +42,4 @@ private:
 
     ConnectType m_connectType;
 };
+#pragma GCC diagnostic pop

@@ -22,14 +22,13 @@ class VORNOLEDB_API VornOleDbSchemaReader : public VornOleDbErrorInfo {
     // Characters of a bound text slot, the terminator included.
     static constexpr size_t kTextSlotChars = 129;
 
-      // One column of the schema rowset that a reader binds, by ordinal and type.
+    // One column of the schema rowset that a reader binds, by ordinal and type.
     struct ColumnBinding {
         vornoledb::DBORDINAL ordinal;
         vornoledb::DBTYPE type;
     };
 
-protected:
-
+  protected:
     VornOleDbSchemaReader();
     ~VornOleDbSchemaReader();
 

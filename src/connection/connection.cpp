@@ -28,15 +28,19 @@ HRESULT VornOleDbConnection::OpenDataSource(const std::wstring& init, bool promp
     ComPtr<IDataInitialize> service;
     HRESULT hr = CoCreateInstance(CLSID_MSDAINITIALIZE, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IDataInitialize, service.ReleaseAndGetVoidAddress());
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = service->GetDataSource(nullptr, CLSCTX_INPROC_SERVER, init.c_str(), IID_IDBInitialize,
                                 m_spDataSource.ReleaseAndGetUnknownAddress());
-    if (FAILED(hr)) return hr;
-    if (!m_spDataSource) return E_FAIL;
+    if (FAILED(hr))
+        return hr;
+    if (!m_spDataSource)
+        return E_FAIL;
     if (prompt) {
         ComPtr<IDBProperties> properties;
         hr = m_spDataSource.As(&properties);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
         DBPROP prop{};
         prop.dwPropertyID = DBPROP_INIT_PROMPT;
         prop.dwOptions = DBPROPOPTIONS_REQUIRED;
@@ -46,7 +50,8 @@ HRESULT VornOleDbConnection::OpenDataSource(const std::wstring& init, bool promp
         prop.vValue.iVal = DBPROMPT_COMPLETEREQUIRED;
         DBPROPSET set{&prop, 1, DBPROPSET_DBINIT};
         hr = properties->SetProperties(1, &set);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     }
     return m_spDataSource->Initialize();
 }
@@ -54,13 +59,15 @@ HRESULT VornOleDbConnection::OpenDataSource(const std::wstring& init, bool promp
 HRESULT VornOleDbConnection::OpenFromInitializationString(const std::wstring& init, bool prompt) {
     m_spDataSource.Reset();
     m_session.Close();
-    if (!CheckResult(OpenDataSource(init, prompt))) return E_FAIL;
+    if (!CheckResult(OpenDataSource(init, prompt)))
+        return E_FAIL;
 
     m_init = init;
 
     ComPtr<IDBCreateSession> createSession;
     HRESULT hr = m_spDataSource.As(&createSession);
-    if (!CheckResult(hr)) return hr;
+    if (!CheckResult(hr))
+        return hr;
     hr = createSession->CreateSession(nullptr, IID_IOpenRowset,
                                       m_session.m_spOpenRowset.ReleaseAndGetUnknownAddress());
     createSession.Reset();
@@ -74,7 +81,8 @@ void VornOleDbConnection::Close() {
 }
 
 bool VornOleDbConnection::SameInit(const std::wstring& init) const {
-    if (m_init.empty()) return false;
+    if (m_init.empty())
+        return false;
     return wcscasecmp(init.c_str(), m_init.c_str()) == 0;
 }
 
@@ -82,13 +90,15 @@ HRESULT VornOleDbConnection::ReadProperty(const GUID& propertySet, DBPROPID id,
                                           VARIANT* value) const {
     ComPtr<IDBProperties> properties;
     HRESULT hr = m_spDataSource.As(&properties);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     DBPROPID ids[1] = {id};
     DBPROPIDSET idSet{ids, 1, propertySet};
     ULONG setCount = 0;
     DBPROPSET* sets = nullptr;
     hr = properties->GetProperties(1, &idSet, &setCount, &sets);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     if (!sets || setCount == 0 || !sets[0].rgProperties || sets[0].cProperties == 0) {
         CoTaskMemFree(sets);
         return E_FAIL;
@@ -99,17 +109,20 @@ HRESULT VornOleDbConnection::ReadProperty(const GUID& propertySet, DBPROPID id,
 }
 
 bool VornOleDbConnection::IsConnected() const {
-    if (!m_spDataSource || !m_session.Get()) return false;
+    if (!m_spDataSource || !m_session.Get())
+        return false;
     VARIANT value;
     VariantInit(&value);
-    if (FAILED(ReadProperty(DBPROPSET_DATASOURCEINFO, DBPROP_CONNECTIONSTATUS, &value))) return true;
+    if (FAILED(ReadProperty(DBPROPSET_DATASOURCEINFO, DBPROP_CONNECTIONSTATUS, &value)))
+        return true;
     bool connected = value.vt == VT_I4 && value.lVal == DBPROPVAL_CS_INITIALIZED;
     VariantClear(&value);
     return connected;
 }
 
 bool VornOleDbConnection::IsReadOnly() {
-    if (!m_spDataSource) return true;
+    if (!m_spDataSource)
+        return true;
     VARIANT value;
     VariantInit(&value);
     if (!CheckResult(ReadProperty(DBPROPSET_DATASOURCEINFO, DBPROP_DATASOURCEREADONLY, &value))) {
@@ -124,13 +137,15 @@ bool VornOleDbConnection::IsReadOnly() {
 namespace {
 // Takes a string property's text; other value types give nothing.
 void TakeString(const VARIANT& value, std::wstring& name) {
-    if (value.vt == VT_BSTR && value.bstrVal) name.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    if (value.vt == VT_BSTR && value.bstrVal)
+        name.assign(value.bstrVal, SysStringLen(value.bstrVal));
 }
 }  // namespace
 
 bool VornOleDbConnection::GetDatasource(std::wstring& name) {
     name.clear();
-    if (!m_spDataSource) return false;
+    if (!m_spDataSource)
+        return false;
     VARIANT value;
     VariantInit(&value);
     if (CheckResult(ReadProperty(DBPROPSET_DATASOURCEINFO, DBPROP_DATASOURCENAME, &value)) &&
@@ -142,7 +157,8 @@ bool VornOleDbConnection::GetDatasource(std::wstring& name) {
 
 bool VornOleDbConnection::GetCurrentCatalog(std::wstring& name) {
     name.clear();
-    if (!m_spDataSource) return false;
+    if (!m_spDataSource)
+        return false;
     VARIANT value;
     VariantInit(&value);
     if (CheckResult(ReadProperty(DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG, &value)) &&
@@ -152,9 +168,13 @@ bool VornOleDbConnection::GetCurrentCatalog(std::wstring& name) {
     return !name.empty();
 }
 
-const std::wstring& VornOleDbConnection::GetInit() const { return m_init; }
+const std::wstring& VornOleDbConnection::GetInit() const {
+    return m_init;
+}
 
-VornOleDbSession& VornOleDbConnection::GetSession() { return m_session; }
+VornOleDbSession& VornOleDbConnection::GetSession() {
+    return m_session;
+}
 
 IDataConvert* VornOleDbConnection::GetIDataConvert() {
     if (!m_spConvert)
@@ -164,7 +184,8 @@ IDataConvert* VornOleDbConnection::GetIDataConvert() {
 }
 
 bool VornOleDbConnection::StartTransaction() {
-    if (!m_session.Get()) return CheckResult(NotOpen(L"start a transaction"));
+    if (!m_session.Get())
+        return CheckResult(NotOpen(L"start a transaction"));
     ComPtr<ITransactionLocal> transaction;
     HRESULT hr = m_session.m_spOpenRowset.As(&transaction);
     if (SUCCEEDED(hr))
@@ -174,19 +195,23 @@ bool VornOleDbConnection::StartTransaction() {
 }
 
 bool VornOleDbConnection::Commit() {
-    if (!m_session.Get()) return CheckResult(NotOpen(L"commit"));
+    if (!m_session.Get())
+        return CheckResult(NotOpen(L"commit"));
     ComPtr<ITransaction> transaction;
     HRESULT hr = m_session.m_spOpenRowset.As(&transaction);
-    if (SUCCEEDED(hr)) hr = transaction->Commit(FALSE, XACTTC_SYNC, 0);
+    if (SUCCEEDED(hr))
+        hr = transaction->Commit(FALSE, XACTTC_SYNC, 0);
     transaction.Reset();
     return CheckResult(hr);
 }
 
 bool VornOleDbConnection::Rollback() {
-    if (!m_session.Get()) return CheckResult(NotOpen(L"roll back"));
+    if (!m_session.Get())
+        return CheckResult(NotOpen(L"roll back"));
     ComPtr<ITransaction> transaction;
     HRESULT hr = m_session.m_spOpenRowset.As(&transaction);
-    if (SUCCEEDED(hr)) hr = transaction->Abort(nullptr, FALSE, FALSE);
+    if (SUCCEEDED(hr))
+        hr = transaction->Abort(nullptr, FALSE, FALSE);
     transaction.Reset();
     return CheckResult(hr);
 }

@@ -12,15 +12,16 @@ std::atomic<int32_t> VornOleDbConnectionCache::m_refcount{0};
 
 bool VornOleDbConnectionCache::KeyLess::operator()(const std::wstring& a,
                                                    const std::wstring& b) const {
-    return VarBstrCmp(const_cast<BSTR>(a.c_str()), const_cast<BSTR>(b.c_str()),
-                      LOCALE_USER_DEFAULT, 0) == VARCMP_LT;
+    return VarBstrCmp(const_cast<BSTR>(a.c_str()), const_cast<BSTR>(b.c_str()), LOCALE_USER_DEFAULT,
+                      0) == VARCMP_LT;
 }
 
 VornOleDbConnectionCache::VornOleDbConnectionCache() = default;
 
 VornOleDbConnectionCache::~VornOleDbConnectionCache() {
     for (auto& entry : m_map)
-        for (VornOleDbConnection* c : entry.second) Destroy(c);
+        for (VornOleDbConnection* c : entry.second)
+            Destroy(c);
     delete m_lock;
 }
 
@@ -29,9 +30,11 @@ VornOleDbConnectionCache* VornOleDbConnectionCache::GetCacheManager() {
 }
 
 bool VornOleDbConnectionCache::InitConnectionCache() {
-    if (++m_refcount != 1) return true;
+    if (++m_refcount != 1)
+        return true;
     VornOleDbConnectionCache* cache = new (std::nothrow) VornOleDbConnectionCache;
-    if (!cache) return false;
+    if (!cache)
+        return false;
     cache->m_lock = new (std::nothrow) std::recursive_mutex;
     if (!cache->m_lock) {
         delete cache;
@@ -45,18 +48,22 @@ void VornOleDbConnectionCache::CloseConnectionCache() {
     int32_t count = m_refcount.load();
     // Decrease only while positive, so that an unmatched close never goes below zero.
     do {
-        if (count <= 0) return;
+        if (count <= 0)
+            return;
     } while (!m_refcount.compare_exchange_weak(count, count - 1));
-    if (count - 1 != 0) return;
+    if (count - 1 != 0)
+        return;
     VornOleDbConnectionCache* cache = m_theCache.load();
-    if (!cache) return;
+    if (!cache)
+        return;
     cache->ClearCache();
     m_theCache.store(nullptr);
     delete cache;
 }
 
 void VornOleDbConnectionCache::Destroy(VornOleDbConnection* connection) {
-    if (!connection) return;
+    if (!connection)
+        return;
     connection->Close();
     delete connection;
 }
@@ -71,7 +78,8 @@ VornOleDbConnection* VornOleDbConnectionCache::TakeIdle(const std::wstring& init
             it = m_map.end();
         }
         // A connection whose server went away is closed, never handed out again.
-        if (connection->IsConnected()) return connection;
+        if (connection->IsConnected())
+            return connection;
         Destroy(connection);
     }
     return nullptr;
@@ -94,9 +102,11 @@ VornOleDbConnection* VornOleDbConnectionCache::Connect(const std::wstring& init,
 VornOleDbConnection* VornOleDbConnectionCache::Connect(const std::wstring& init, bool prompt,
                                                        VornOleDbErrorInfo* failure) {
     std::lock_guard<std::recursive_mutex> lock(*m_lock);
-    if (VornOleDbConnection* idle = TakeIdle(init)) return idle;
+    if (VornOleDbConnection* idle = TakeIdle(init))
+        return idle;
     VornOleDbConnection* opened = OpenNew(init, prompt);
-    if (!opened && failure) failure->SetErrorInfo(GetErrorText(), std::wstring());
+    if (!opened && failure)
+        failure->SetErrorInfo(GetErrorText(), std::wstring());
     return opened;
 }
 
@@ -106,7 +116,8 @@ VornOleDbConnection* VornOleDbConnectionCache::ConnectFromCache(const std::wstri
 }
 
 void VornOleDbConnectionCache::Cache(VornOleDbConnection*& connection) {
-    if (!connection) return;
+    if (!connection)
+        return;
     std::lock_guard<std::recursive_mutex> lock(*m_lock);
     if (!connection->IsConnected()) {
         // A broken connection (its server went away) is not kept for the next user.
@@ -130,12 +141,14 @@ bool VornOleDbConnectionCache::CreateCache(const std::wstring& init) {
     auto it = m_map.find(init);
     if (it == m_map.end()) {
         VornOleDbConnection* first = OpenNew(init, false);
-        if (!first) return false;
+        if (!first)
+            return false;
         it = m_map.emplace(first->GetInit(), std::deque<VornOleDbConnection*>{first}).first;
     }
     while (it->second.size() < m_cacheSize.load()) {
         VornOleDbConnection* more = OpenNew(init, false);
-        if (!more) return false;
+        if (!more)
+            return false;
         it->second.push_back(more);
     }
     return true;
@@ -144,7 +157,8 @@ bool VornOleDbConnectionCache::CreateCache(const std::wstring& init) {
 void VornOleDbConnectionCache::ClearCache(const std::wstring& init) {
     std::lock_guard<std::recursive_mutex> lock(*m_lock);
     auto it = m_map.find(init);
-    if (it == m_map.end()) return;
+    if (it == m_map.end())
+        return;
     while (!it->second.empty()) {
         Destroy(it->second.front());
         it->second.pop_front();
@@ -163,7 +177,9 @@ void VornOleDbConnectionCache::ClearCache() {
     m_map.clear();
 }
 
-unsigned int VornOleDbConnectionCache::GetCacheSize() const { return m_cacheSize.load(); }
+unsigned int VornOleDbConnectionCache::GetCacheSize() const {
+    return m_cacheSize.load();
+}
 
 void VornOleDbConnectionCache::SetCacheSize(unsigned int size) {
     std::lock_guard<std::recursive_mutex> lock(*m_lock);

@@ -12,18 +12,23 @@ constexpr const wchar_t* kProviderTemplate = L"Provider=%s;Data Source=%s;";
 constexpr const wchar_t* kUserTemplate = L"User ID=%s;";
 constexpr const wchar_t* kPasswordTemplate = L"Password=%s;";
 
-size_t Length(const wchar_t* s) { return s ? std::wcslen(s) : 0; }
+size_t Length(const wchar_t* s) {
+    return s ? std::wcslen(s) : 0;
+}
 }  // namespace
 
 bool VornOleDbHelper::FormatConnectString(std::wstring& result, const wchar_t* dataSource,
                                           const wchar_t* userId, const wchar_t* password,
                                           const wchar_t* provider, const wchar_t* properties,
                                           const wchar_t* moreProperties) {
-    if (!dataSource || !provider) return false;
+    if (!dataSource || !provider)
+        return false;
 
     size_t capacity = Length(provider) + Length(dataSource) + Length(kProviderTemplate);
-    if (userId) capacity += Length(userId) + Length(kUserTemplate);
-    if (password) capacity += Length(password) + Length(kPasswordTemplate);
+    if (userId)
+        capacity += Length(userId) + Length(kUserTemplate);
+    if (password)
+        capacity += Length(password) + Length(kPasswordTemplate);
     capacity += Length(properties) + Length(moreProperties) + 2;
 
     std::wstring buffer;
@@ -35,11 +40,16 @@ bool VornOleDbHelper::FormatConnectString(std::wstring& result, const wchar_t* d
         return false;
     }
     VornAppendFormat(buffer, kProviderTemplate, provider, dataSource);
-    if (userId) VornAppendFormat(buffer, kUserTemplate, userId);
-    if (password) VornAppendFormat(buffer, kPasswordTemplate, password);
-    if (properties) buffer += properties;
-    if (moreProperties) buffer += moreProperties;
-    if (buffer.empty() || buffer.back() != L';') buffer += L';';
+    if (userId)
+        VornAppendFormat(buffer, kUserTemplate, userId);
+    if (password)
+        VornAppendFormat(buffer, kPasswordTemplate, password);
+    if (properties)
+        buffer += properties;
+    if (moreProperties)
+        buffer += moreProperties;
+    if (buffer.empty() || buffer.back() != L';')
+        buffer += L';';
 
     result = std::move(buffer);
     return true;

@@ -10,12 +10,12 @@ namespace {
 
 // A BSTR read from an error object; absent when the read failed.
 class OwnedBstr {
-public:
+  public:
     ~OwnedBstr() { SysFreeString(value_); }
     BSTR* Out() { return &value_; }
     const wchar_t* Text() const { return value_ ? value_ : L""; }
 
-private:
+  private:
     BSTR value_ = nullptr;
 };
 
@@ -24,14 +24,20 @@ void AppendRecordBlock(std::wstring& text, ULONG number, IErrorInfo* record) {
     OwnedBstr description, source, helpFile;
     GUID guid = GUID_NULL;
     DWORD helpContext = 0;
-    if (FAILED(record->GetDescription(description.Out()))) *description.Out() = nullptr;
-    if (FAILED(record->GetGUID(&guid))) guid = GUID_NULL;
-    if (FAILED(record->GetHelpContext(&helpContext))) helpContext = 0;
-    if (FAILED(record->GetHelpFile(helpFile.Out()))) *helpFile.Out() = nullptr;
-    if (FAILED(record->GetSource(source.Out()))) *source.Out() = nullptr;
+    if (FAILED(record->GetDescription(description.Out())))
+        *description.Out() = nullptr;
+    if (FAILED(record->GetGUID(&guid)))
+        guid = GUID_NULL;
+    if (FAILED(record->GetHelpContext(&helpContext)))
+        helpContext = 0;
+    if (FAILED(record->GetHelpFile(helpFile.Out())))
+        *helpFile.Out() = nullptr;
+    if (FAILED(record->GetSource(source.Out())))
+        *source.Out() = nullptr;
 
     wchar_t guidText[40];
-    if (StringFromGUID2(guid, guidText, 40) == 0) guidText[0] = 0;
+    if (StringFromGUID2(guid, guidText, 40) == 0)
+        guidText[0] = 0;
     VornAppendFormat(text,
                      L"Row #: %4d Source: \"%s\"\nDescription: \"%s\"\nHelp File: \"%s\" Help "
                      L"Context: %4d\nGUID: %s\n",
@@ -43,7 +49,8 @@ void AppendRecordBlock(std::wstring& text, ULONG number, IErrorInfo* record) {
 void AppendSqlLine(std::wstring& text, IErrorRecords* records, ULONG number) {
     IUnknown* custom = nullptr;
     records->GetCustomErrorObject(number, IID_ISQLErrorInfo, &custom);
-    if (!custom) return;
+    if (!custom)
+        return;
     ComPtr<IUnknown> holder = ComPtr<IUnknown>::Attach(custom);
     ComPtr<ISQLErrorInfo> sql;
     if (FAILED(custom->QueryInterface(IID_ISQLErrorInfo, sql.ReleaseAndGetVoidAddress())) || !sql)
@@ -51,10 +58,13 @@ void AppendSqlLine(std::wstring& text, IErrorRecords* records, ULONG number) {
     OwnedBstr state;
     LONG native = 0;
     sql->GetSQLInfo(state.Out(), &native);
-    VornAppendFormat(text, L"SQLState: %s, NativeError: %i\n", state.Text(), static_cast<int>(native));
+    VornAppendFormat(text, L"SQLState: %s, NativeError: %i\n", state.Text(),
+                     static_cast<int>(native));
 }
 
-std::wstring UpToNul(const std::wstring& s) { return std::wstring(s.c_str()); }
+std::wstring UpToNul(const std::wstring& s) {
+    return std::wstring(s.c_str());
+}
 
 }  // namespace
 
@@ -67,21 +77,25 @@ bool VornOleDbErrorInfo::CheckResult(HRESULT hr) {
     m_errorText.clear();
     m_errorStatement.clear();
     m_fullInfo.clear();
-    if (hr == S_OK) return true;
+    if (hr == S_OK)
+        return true;
 
     IErrorInfo* pending = nullptr;
     ::GetErrorInfo(0, &pending);
-    if (!pending) return false;
+    if (!pending)
+        return false;
     ComPtr<IErrorInfo> errorObject = ComPtr<IErrorInfo>::Attach(pending);
 
     ComPtr<IErrorRecords> records;
     ULONG count = 1;
     if (SUCCEEDED(errorObject.As(&records)) && records) {
-        if (FAILED(records->GetRecordCount(&count))) return false;
+        if (FAILED(records->GetRecordCount(&count)))
+            return false;
     } else {
         records.Reset();
     }
-    if (count == 0) return false;
+    if (count == 0)
+        return false;
 
     const LCID lcid = GetSystemDefaultLCID();
     for (ULONG i = 0; i < count; ++i) {
@@ -93,7 +107,8 @@ bool VornOleDbErrorInfo::CheckResult(HRESULT hr) {
             record = errorObject;
         }
         AppendRecordBlock(m_errorText, i, record.Get());
-        if (records) AppendSqlLine(m_errorText, records.Get(), i);
+        if (records)
+            AppendSqlLine(m_errorText, records.Get(), i);
     }
     return false;
 }
@@ -107,11 +122,17 @@ const std::wstring& VornOleDbErrorInfo::GetErrorInfo(bool appendStatement) {
     return m_fullInfo;
 }
 
-const std::wstring& VornOleDbErrorInfo::GetErrorText() const { return m_errorText; }
+const std::wstring& VornOleDbErrorInfo::GetErrorText() const {
+    return m_errorText;
+}
 
-const std::wstring& VornOleDbErrorInfo::GetErrorStatement() const { return m_errorStatement; }
+const std::wstring& VornOleDbErrorInfo::GetErrorStatement() const {
+    return m_errorStatement;
+}
 
-bool VornOleDbErrorInfo::HasErrorInfo() const { return !m_errorText.empty(); }
+bool VornOleDbErrorInfo::HasErrorInfo() const {
+    return !m_errorText.empty();
+}
 
 void VornOleDbErrorInfo::SetErrorInfo(const std::wstring& text, const std::wstring& statement) {
     m_errorText = UpToNul(text);

@@ -1,4 +1,6 @@
 // The library's version string.
 #include "vornoledb/vornoledb.h"
 
-const char* VornOleDbVersion() { return VORNOLEDB_VERSION_STRING; }
+const char* VornOleDbVersion() {
+    return VORNOLEDB_VERSION_STRING;
+}

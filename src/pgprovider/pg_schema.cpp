@@ -270,7 +270,8 @@ HRESULT GetPgSchemaRowset(const std::shared_ptr<PgConnection>& conn, IUnknown* s
                           const VARIANT rgRestrictions[], REFIID riid, ULONG cPropertySets,
                           DBPROPSET rgPropertySets[], IUnknown** ppRowset) {
     schema::SchemaRequestArgs args;
-    HRESULT hr = schema::ReadSchemaRequest(pUnkOuter, rguidSchema, cRestrictions, rgRestrictions,
+    HRESULT hr = schema::ReadSchemaRequest(schema::SchemaKinds::Catalog, pUnkOuter, rguidSchema,
+                                           cRestrictions, rgRestrictions,
                                            cPropertySets, rgPropertySets, ppRowset, &args);
     if (FAILED(hr))
         return hr;

@@ -206,7 +206,8 @@ HRESULT PgSession::GetRowset(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRe
 
 HRESULT PgSession::GetSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport) {
     provider::ErrorSourceScope scope(kPgErrorSource);
-    return provider::schema::GetSupportedSchemas(pcSchemas, prgSchemas, prgRestrictionSupport);
+    return provider::schema::AnswerSupportedSchemas(provider::schema::SchemaKinds::Catalog,
+                                                    pcSchemas, prgSchemas, prgRestrictionSupport);
 }
 
 HRESULT PgSession::GetTableDefinition(DBID* pTableID, DBORDINAL* pcColumnDescs,

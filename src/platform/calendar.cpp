@@ -1,24 +1,17 @@
 // Calendar parts, automation dates and date text.
 #include "calendar.h"
+#include "text_helpers.h"
 
 #include <cmath>
 
 namespace vorn {
 namespace {
 
-constexpr double kMinDateWhole = static_cast<double>(DaysFromCivil(kMinDateYear, 1, 1) -
-                                                     kAutomationDayZero);  // -657434
-constexpr double kMaxDateWhole = static_cast<double>(DaysFromCivil(kMaxDateYear, 12, 31) -
-                                                     kAutomationDayZero);  // 2958465
+constexpr double kMinDateWhole =
+    static_cast<double>(DaysFromCivil(kMinDateYear, 1, 1) - kAutomationDayZero);  // -657434
+constexpr double kMaxDateWhole =
+    static_cast<double>(DaysFromCivil(kMaxDateYear, 12, 31) - kAutomationDayZero);  // 2958465
 static_assert(kMinDateWhole == -657434.0 && kMaxDateWhole == 2958465.0, "automation date range");
-
-bool Digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool Blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 bool RealDay(int year, int month, int day) {
     return month >= 1 && month <= 12 && day >= 1 &&
@@ -34,7 +27,7 @@ bool RealTime(const DateParts& d) {
 bool Number(const char*& p, const char* end, int minDigits, int maxDigits, int* out) {
     int value = 0;
     int digits = 0;
-    while (p < end && Digit(*p) && digits < maxDigits) {
+    while (p < end && IsAsciiDigit(*p) && digits < maxDigits) {
         value = value * 10 + (*p - '0');
         ++p;
         ++digits;
@@ -60,7 +53,7 @@ bool Time(const char*& p, const char* end, DateParts* d) {
             ++p;
             uint32_t ns = 0;
             int digits = 0;
-            while (p < end && Digit(*p)) {
+            while (p < end && IsAsciiDigit(*p)) {
                 if (digits < 9) {
                     ns = ns * 10 + static_cast<uint32_t>(*p - '0');
                     ++digits;
@@ -87,7 +80,7 @@ bool StoredForm(const char* p, size_t n, DateParts* out) {
     if (n != 19 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':')
         return false;
     for (int position : kDigits)
-        if (!Digit(p[position]))
+        if (!IsAsciiDigit(p[position]))
             return false;
     DateParts d;
     d.year = Two(p) * 100 + Two(p + 2);
@@ -160,8 +153,8 @@ bool DatePartsToAutomation(const DateParts& parts, double* out) {
         return false;
     const int64_t day = DaysFromCivil(parts.year, static_cast<unsigned>(parts.month),
                                       static_cast<unsigned>(parts.day));
-    *out = AutomationDateOf(day, parts.hour * 3600.0 + parts.minute * 60.0 + parts.second +
-                                     parts.nanoseconds / 1e9);
+    *out = AutomationDateOf(
+        day, parts.hour * 3600.0 + parts.minute * 60.0 + parts.second + parts.nanoseconds / 1e9);
     return true;
 }
 
@@ -208,9 +201,9 @@ bool ParseIsoDateText(const char* text, size_t n, DateParts* out) {
         return true;
     const char* p = text;
     const char* end = text + n;
-    while (p < end && Blank(*p))
+    while (p < end && IsAsciiSpace(*p))
         ++p;
-    while (end > p && Blank(end[-1]))
+    while (end > p && IsAsciiSpace(end[-1]))
         --end;
     if (p < end && end[-1] == 'Z')
         --end;

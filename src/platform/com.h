@@ -24,7 +24,6 @@ void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
 UINT SysStringByteLen(BSTR bstr);
 
-
 void VariantInit(VARIANT* pvarg);
 // Frees what the VARIANT owns (BSTR, interface) and leaves it VT_EMPTY.
 HRESULT VariantClear(VARIANT* pvarg);
@@ -38,23 +37,22 @@ using ClassFactoryFunction = std::function<HRESULT(IUnknown* outer, REFIID riid,
 
 // Registers (or replaces) the factory of a class. Returns the factory it replaced, empty
 // when there was none, so that a test can put the original back.
-ClassFactoryFunction RegisterClassFactory(REFCLSID clsid,
-                                                        ClassFactoryFunction factory);
+ClassFactoryFunction RegisterClassFactory(REFCLSID clsid, ClassFactoryFunction factory);
 // Removes a class; the embedded classes come back only if registered again.
 void RevokeClassFactory(REFCLSID clsid);
 
-HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext,
-                                       REFIID riid, void** ppv);
+HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
+                         void** ppv);
 
 // Replaces a class's factory for the lifetime of the object (tests register fakes).
 class ScopedClassFactory {
-public:
+  public:
     ScopedClassFactory(REFCLSID clsid, ClassFactoryFunction factory);
     ~ScopedClassFactory();
     ScopedClassFactory(const ScopedClassFactory&) = delete;
     ScopedClassFactory& operator=(const ScopedClassFactory&) = delete;
 
-private:
+  private:
     CLSID clsid_;
     ClassFactoryFunction previous_;
 };

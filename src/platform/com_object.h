@@ -15,34 +15,38 @@ namespace vornoledb {
 // IUnknown. Objects start with a reference count of 0; MakeCom gives the first reference.
 template <class... Interfaces>
 class ComObject : public Interfaces... {
-public:
+  public:
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
+        if (!ppv)
+            return E_POINTER;
         *ppv = nullptr;
         if (riid == IID_IUnknown) {
             *ppv = static_cast<IUnknown*>(static_cast<First*>(this));
         } else {
             FindInterface<Interfaces...>(riid, ppv);
-            if (!*ppv) *ppv = QueryExtra(riid);
+            if (!*ppv)
+                *ppv = QueryExtra(riid);
         }
-        if (!*ppv) return E_NOINTERFACE;
+        if (!*ppv)
+            return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
         ULONG n = --refs_;
-        if (n == 0) delete this;
+        if (n == 0)
+            delete this;
         return n;
     }
 
-protected:
+  protected:
     virtual ~ComObject() = default;
     // Derived classes answer for further interfaces (base interfaces of those listed, for
     // instance) by returning the pointer without AddRef; null when not offered.
     virtual void* QueryExtra(REFIID) { return nullptr; }
 
-private:
+  private:
     using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 
     template <class I, class... Rest>
@@ -51,7 +55,8 @@ private:
             *ppv = static_cast<I*>(this);
             return;
         }
-        if constexpr (sizeof...(Rest) > 0) FindInterface<Rest...>(riid, ppv);
+        if constexpr (sizeof...(Rest) > 0)
+            FindInterface<Rest...>(riid, ppv);
     }
 
     std::atomic<ULONG> refs_{0};

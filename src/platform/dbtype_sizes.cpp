@@ -4,7 +4,8 @@
 namespace vornoledb {
 
 DBLENGTH DbTypeFixedSize(DBTYPE type) {
-    if (type & DBTYPE_BYREF) return sizeof(void*);
+    if (type & DBTYPE_BYREF)
+        return sizeof(void*);
     switch (type) {
         case DBTYPE_I1:
         case DBTYPE_UI1:
@@ -52,7 +53,8 @@ DBLENGTH DbTypeFixedSize(DBTYPE type) {
 }
 
 DBLENGTH DbTypeAlignment(DBTYPE type) {
-    if (type & DBTYPE_BYREF) return alignof(void*);
+    if (type & DBTYPE_BYREF)
+        return alignof(void*);
     switch (type) {
         case DBTYPE_I1:
         case DBTYPE_UI1:

@@ -15,6 +15,7 @@ const char* VornOleDbException::what() const noexcept {
 }
 
 void VornThrowHResult(HRESULT hr) {
-    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+    if (hr == E_OUTOFMEMORY)
+        throw std::bad_alloc();
     throw VornOleDbException(hr);
 }

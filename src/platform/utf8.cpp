@@ -8,10 +8,15 @@
 
 namespace vorn {
 
-char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i) {
+char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i, bool* wellFormed) {
+    bool ignored;
+    bool& ok = wellFormed ? *wellFormed : ignored;
+    ok = false;
     const unsigned lead = s[(*i)++];
-    if (lead < 0x80)
+    if (lead < 0x80) {
+        ok = true;
         return lead;
+    }
     unsigned trailing;
     char32_t cp;
     unsigned low = 0x80;  // allowed range of the byte after the lead
@@ -43,7 +48,24 @@ char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i) {
         low = 0x80;
         high = 0xBF;
     }
+    ok = true;
     return cp;
+}
+
+bool IsValidUtf8(const char* text, size_t n) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n && EightAsciiBytes(s + i)) {
+            i += 8;
+            continue;
+        }
+        bool wellFormed = false;
+        DecodeUtf8Char(s, n, &i, &wellFormed);
+        if (!wellFormed)
+            return false;
+    }
+    return true;
 }
 
 WideDecodeResult DecodeUtf8(const char* text, size_t n, wchar_t* out, size_t capacity) {

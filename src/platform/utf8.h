@@ -23,8 +23,12 @@ inline bool EightAsciiBytes(const unsigned char* p) {
 }
 
 // The character that starts at s[*i], advancing *i past the bytes it takes (a byte that
-// breaks a sequence is left to start the next one).
-char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i);
+// breaks a sequence is left to start the next one). *wellFormed, when given, tells whether
+// the bytes were a well-formed sequence (U+FFFD comes from both kinds).
+char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i, bool* wellFormed = nullptr);
+
+// Whether all n bytes are well-formed UTF-8.
+bool IsValidUtf8(const char* s, size_t n);
 
 struct WideDecodeResult {
     size_t written;  // characters written to the buffer

@@ -42,13 +42,16 @@ void Pad(std::wstring& out, const Spec& s, size_t len, const wchar_t* text) {
     size_t width = s.width > 0 ? static_cast<size_t>(s.width) : 0;
     size_t pad = width > len ? width - len : 0;
     wchar_t fill = (!s.left && s.flags.find('0') != std::string::npos) ? L'0' : L' ';
-    if (!s.left) out.append(pad, fill);
+    if (!s.left)
+        out.append(pad, fill);
     out.append(text, len);
-    if (s.left) out.append(pad, L' ');
+    if (s.left)
+        out.append(pad, L' ');
 }
 
 void AppendNarrowNumber(std::wstring& out, const char* buf, int n) {
-    for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(buf[i]));
+    for (int i = 0; i < n; ++i)
+        out.push_back(static_cast<unsigned char>(buf[i]));
 }
 
 // The conversion rebuilt for the narrow snprintf: "%", flags, width, precision, length,
@@ -58,12 +61,17 @@ struct NarrowSpec {
     NarrowSpec(const Spec& s, const char* length, char conv) {
         char* p = text;
         *p++ = '%';
-        if (s.left) *p++ = '-';
+        if (s.left)
+            *p++ = '-';
         for (char f : s.flags)
-            if (p < text + 8) *p++ = f;
-        if (s.width >= 0) p += std::snprintf(p, 12, "%d", s.width);
-        if (s.precision >= 0) p += std::snprintf(p, 13, ".%d", s.precision);
-        while (*length) *p++ = *length++;
+            if (p < text + 8)
+                *p++ = f;
+        if (s.width >= 0)
+            p += std::snprintf(p, 12, "%d", s.width);
+        if (s.precision >= 0)
+            p += std::snprintf(p, 13, ".%d", s.precision);
+        while (*length)
+            *p++ = *length++;
         *p++ = conv;
         *p = 0;
     }
@@ -79,7 +87,8 @@ template <class T>
 void AppendInteger(std::wstring& out, T value) {
     char buf[24];
     auto result = std::to_chars(buf, buf + sizeof buf, value);
-    for (char* p = buf; p < result.ptr; ++p) out.push_back(static_cast<wchar_t>(*p));
+    for (char* p = buf; p < result.ptr; ++p)
+        out.push_back(static_cast<wchar_t>(*p));
 }
 
 template <class T>
@@ -94,18 +103,21 @@ bool FormatNumber(std::wstring& out, const NarrowSpec& spec, T value, bool cLoca
         std::snprintf(&big[0], big.size(), spec.text, value);
         AppendNarrowNumber(out, big.data(), n);
     }
-    if (cLocale) uselocale(old);
+    if (cLocale)
+        uselocale(old);
     return n >= 0;
 }
 
 // Formats into out; false for a format it cannot read.
 bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
-    if (!format) return false;
+    if (!format)
+        return false;
     const wchar_t* p = format;
     while (*p) {
         if (*p != L'%') {
             const wchar_t* start = p;
-            while (*p && *p != L'%') ++p;
+            while (*p && *p != L'%')
+                ++p;
             out.append(start, static_cast<size_t>(p - start));
             continue;
         }
@@ -134,7 +146,8 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
             ++p;
         } else if (*p >= L'0' && *p <= L'9') {
             s.width = 0;
-            while (*p >= L'0' && *p <= L'9') s.width = s.width * 10 + (*p++ - L'0');
+            while (*p >= L'0' && *p <= L'9')
+                s.width = s.width * 10 + (*p++ - L'0');
         }
         if (*p == L'.') {
             ++p;
@@ -144,7 +157,8 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                 ++p;
             } else {
                 s.precision = 0;
-                while (*p >= L'0' && *p <= L'9') s.precision = s.precision * 10 + (*p++ - L'0');
+                while (*p >= L'0' && *p <= L'9')
+                    s.precision = s.precision * 10 + (*p++ - L'0');
             }
         }
         // Size prefixes: Windows sizes (l is 32 bits, I64, I32, I) and the C99 ones.
@@ -183,7 +197,8 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
             p += 1;
         }
         s.conv = *p;
-        if (!s.conv) return false;
+        if (!s.conv)
+            return false;
         ++p;
         switch (s.conv) {
             case L'd':
@@ -203,7 +218,8 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                             AppendInteger(out, static_cast<unsigned long long>(v));
                         break;
                     }
-                    if (!FormatNumber(out, NarrowSpec(s, "ll", conv), v, false)) return false;
+                    if (!FormatNumber(out, NarrowSpec(s, "ll", conv), v, false))
+                        return false;
                 } else {
                     // Default, l and I32 read 32 bits; h and hh narrow the promoted int.
                     int v = va_arg(args, int);
@@ -218,7 +234,8 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                             AppendInteger(out, static_cast<unsigned int>(v));
                         break;
                     }
-                    if (!FormatNumber(out, NarrowSpec(s, "", conv), v, false)) return false;
+                    if (!FormatNumber(out, NarrowSpec(s, "", conv), v, false))
+                        return false;
                 }
                 break;
             }
@@ -233,10 +250,12 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                 char conv = static_cast<char>(s.conv);
                 if (s.size == Size::LongDouble) {
                     long double v = va_arg(args, long double);
-                    if (!FormatNumber(out, NarrowSpec(s, "L", conv), v, true)) return false;
+                    if (!FormatNumber(out, NarrowSpec(s, "L", conv), v, true))
+                        return false;
                 } else {
                     double v = va_arg(args, double);
-                    if (!FormatNumber(out, NarrowSpec(s, "", conv), v, true)) return false;
+                    if (!FormatNumber(out, NarrowSpec(s, "", conv), v, true))
+                        return false;
                 }
                 break;
             }
@@ -257,13 +276,15 @@ bool FormatImpl(std::wstring& out, const wchar_t* format, va_list args) {
                 bool wide = s.conv == L's' ? !s.narrowHint : s.wideHint;
                 if (wide) {
                     const wchar_t* str = va_arg(args, const wchar_t*);
-                    if (!str) str = L"(null)";
+                    if (!str)
+                        str = L"(null)";
                     size_t len = s.precision >= 0 ? wcsnlen(str, static_cast<size_t>(s.precision))
                                                   : std::wcslen(str);
                     Pad(out, s, len, str);
                 } else {
                     const char* str = va_arg(args, const char*);
-                    if (!str) str = "(null)";
+                    if (!str)
+                        str = "(null)";
                     size_t bytes = s.precision >= 0 ? strnlen(str, static_cast<size_t>(s.precision))
                                                     : std::strlen(str);
                     std::wstring w = Utf8ToWide(str, bytes);
@@ -337,21 +358,27 @@ int VornFormatLengthV(const wchar_t* format, va_list args) {
 
 int VornFormatTruncV(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args,
                      bool* truncated) {
-    if (truncated) *truncated = false;
+    if (truncated)
+        *truncated = false;
     std::wstring out;
     if (VornAppendFormatV(out, format, args) < 0) {
-        if (buffer && capacity > 0) buffer[0] = 0;
+        if (buffer && capacity > 0)
+            buffer[0] = 0;
         return -1;
     }
-    if (!buffer) capacity = 0;
+    if (!buffer)
+        capacity = 0;
     if (out.size() < capacity) {
         std::wmemcpy(buffer, out.data(), out.size());
         buffer[out.size()] = 0;
         return static_cast<int>(out.size());
     }
-    if (capacity > 0) std::wmemcpy(buffer, out.data(), capacity);
-    if (out.size() == capacity) return static_cast<int>(capacity);
-    if (truncated) *truncated = true;
+    if (capacity > 0)
+        std::wmemcpy(buffer, out.data(), capacity);
+    if (out.size() == capacity)
+        return static_cast<int>(capacity);
+    if (truncated)
+        *truncated = true;
     return -1;
 }
 

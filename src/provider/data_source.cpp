@@ -229,17 +229,13 @@ HRESULT DataSource::InitializeLocked(REFIID iid) {
             db_ = std::move(db);
             ClearProviderError();
             return S_OK;
-        case StoreKind::Access:
-            return PostProviderError(DB_E_NOTSUPPORTED, iid,
-                                     L"the file " + file + L" is " + DescribeFileKind(kind) +
-                                         L"; Access files are not supported by this data "
-                                         L"source yet");
         case StoreKind::Zip:
         case StoreKind::Ole2:
             return PostProviderError(STG_E_INVALIDHEADER, iid,
                                      L"the file " + file + L" is " + DescribeFileKind(kind) +
                                          L", not a database; workbooks are not supported by "
                                          L"this data source yet");
+        case StoreKind::Access:  // opened by its store above
         case StoreKind::Empty:
         case StoreKind::Text:
         case StoreKind::Unknown:

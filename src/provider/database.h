@@ -18,7 +18,7 @@ class JetStatementCache;
 
 // Lazily read results register with the database (see rowset/open_results.h).
 class Database : public OpenResults {
-public:
+  public:
     virtual ~Database() = default;
 
     virtual sqlite3* Handle() const = 0;

@@ -13,6 +13,9 @@ namespace vorn::provider {
 struct IProviderDatabase : IUnknown {
     // The open database; null when the data source is not initialized.
     virtual std::shared_ptr<Database> GetDatabase() = 0;
+
+  protected:
+    ~IProviderDatabase() = default;
 };
 
 inline constexpr IID IID_IProviderDatabase = {

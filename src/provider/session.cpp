@@ -257,9 +257,9 @@ HRESULT Session::GetTableDefinition(DBID* pTableID, DBORDINAL* pcColumnDescs,
                                     DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
                                     DBCONSTRAINTDESC* prgConstraintDescs[],
                                     OLECHAR** ppwszStringBuffer) {
-    return schema::GetTableDefinition(db_, pTableID, pcColumnDescs, prgColumnDescs,
-                                      pcPropertySets, prgPropertySets, pcConstraintDescs,
-                                      prgConstraintDescs, ppwszStringBuffer);
+    return schema::GetTableDefinition(db_, pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets,
+                                      prgPropertySets, pcConstraintDescs, prgConstraintDescs,
+                                      ppwszStringBuffer);
 }
 
 }  // namespace vorn::provider

@@ -12,7 +12,7 @@
 namespace vorn::provider {
 
 class Session final : public ComObject<IOpenRowset, IDBCreateCommand, ITransactionLocal,
-                                      IProviderDatabase, IDBSchemaRowset, ITableCreation> {
+                                       IProviderDatabase, IDBSchemaRowset, ITableCreation> {
   public:
     // A session over db. dataSource is kept alive as long as the session; liveSessions (a
     // counter of the data source) counts the session while it exists.
@@ -47,8 +47,7 @@ class Session final : public ComObject<IOpenRowset, IDBCreateCommand, ITransacti
     HRESULT GetRowset(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,
                       const VARIANT rgRestrictions[], REFIID riid, ULONG cPropertySets,
                       DBPROPSET rgPropertySets[], IUnknown** ppRowset) override;
-    HRESULT GetSchemas(ULONG* pcSchemas, GUID** prgSchemas,
-                       ULONG** prgRestrictionSupport) override;
+    HRESULT GetSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport) override;
     HRESULT GetTableDefinition(DBID* pTableID, DBORDINAL* pcColumnDescs,
                                DBCOLUMNDESC* prgColumnDescs[], ULONG* pcPropertySets,
                                DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,

@@ -5,31 +5,10 @@
 
 #include "vornoledb/platform/format.h"
 #include "vornoledb/platform/oledb.h"
+#include "text_helpers.h"
 
 namespace vorn::provider {
 namespace {
-
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
-wchar_t Fold(wchar_t c) {
-    if (c >= L'A' && c <= L'Z')
-        return static_cast<wchar_t>(c - L'A' + L'a');
-    if (c < 0x80)
-        return c;
-    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-}
-
-std::wstring Trim(const std::wstring& s) {
-    size_t begin = 0;
-    size_t end = s.size();
-    while (begin < end && IsBlank(s[begin]))
-        ++begin;
-    while (end > begin && IsBlank(s[end - 1]))
-        --end;
-    return s.substr(begin, end - begin);
-}
 
 // Shows at most 40 characters of a piece of the text in a message.
 std::wstring Excerpt(const std::wstring& s) {
@@ -50,7 +29,7 @@ bool SameKey(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i]))
+        if (WideLower(a[i]) != WideLower(b[i]))
             return false;
     return true;
 }
@@ -74,7 +53,7 @@ ConnectionStringParse ParseConnectionString(const std::wstring& text, BareItems 
     size_t i = 0;
     while (i < n) {
         // Blanks and empty pairs between items.
-        if (IsBlank(text[i]) || text[i] == L';') {
+        if (IsAsciiSpace(text[i]) || text[i] == L';') {
             ++i;
             continue;
         }
@@ -96,7 +75,7 @@ ConnectionStringParse ParseConnectionString(const std::wstring& text, BareItems 
             }
             key += text[i++];
         }
-        item.key = Trim(key);
+        item.key = TrimSpaces(key);
         if (!sawEquals) {
             if (bare == BareItems::Refuse) {
                 return Fail(std::move(result), item.position,
@@ -108,7 +87,7 @@ ConnectionStringParse ParseConnectionString(const std::wstring& text, BareItems 
         }
         if (item.key.empty())
             return Fail(std::move(result), item.position, L"a value is given without a key");
-        while (i < n && IsBlank(text[i]))
+        while (i < n && IsAsciiSpace(text[i]))
             ++i;
         if (i < n && (text[i] == L'"' || text[i] == L'\'')) {
             const wchar_t quote = text[i];
@@ -132,7 +111,7 @@ ConnectionStringParse ParseConnectionString(const std::wstring& text, BareItems 
                             L"the value of '" + Excerpt(item.key) + L"' opens a quote (" +
                                 std::wstring(1, quote) + L") that is never closed");
             }
-            while (i < n && IsBlank(text[i]))
+            while (i < n && IsAsciiSpace(text[i]))
                 ++i;
             if (i < n && text[i] != L';') {
                 return Fail(
@@ -143,7 +122,7 @@ ConnectionStringParse ParseConnectionString(const std::wstring& text, BareItems 
             const size_t start = i;
             while (i < n && text[i] != L';')
                 ++i;
-            item.value = Trim(text.substr(start, i - start));
+            item.value = TrimSpaces(text.substr(start, i - start));
         }
         result.items.push_back(std::move(item));
     }
@@ -165,7 +144,7 @@ std::wstring QuoteConnectionValue(const std::wstring& value) {
     const bool needsQuotes =
         !value.empty() &&
         (value.find(L';') != std::wstring::npos || value[0] == L'"' || value[0] == L'\'' ||
-         value[0] == L'=' || IsBlank(value.front()) || IsBlank(value.back()));
+         value[0] == L'=' || IsAsciiSpace(value.front()) || IsAsciiSpace(value.back()));
     if (!needsQuotes)
         return value;
     const wchar_t quote = value.find(L'"') == std::wstring::npos    ? L'"'
@@ -216,7 +195,7 @@ bool ParseNumber(const std::wstring& text, LONG* out) {
 }  // namespace
 
 bool ParseModeValue(const std::wstring& text, LONG* mode) {
-    const std::wstring trimmed = Trim(text);
+    const std::wstring trimmed = TrimSpaces(text);
     LONG number = 0;
     if (ParseNumber(trimmed, &number)) {
         *mode = number;
@@ -226,12 +205,12 @@ bool ParseModeValue(const std::wstring& text, LONG* mode) {
     size_t start = 0;
     for (;;) {
         const size_t bar = trimmed.find(L'|', start);
-        const std::wstring part = Trim(
+        const std::wstring part = TrimSpaces(
             trimmed.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start));
         // Words may be separated by any run of blanks ("Share  Deny None").
         std::wstring normalized;
         for (wchar_t c : part) {
-            if (IsBlank(c)) {
+            if (IsAsciiSpace(c)) {
                 if (!normalized.empty() && normalized.back() != L' ')
                     normalized += L' ';
             } else {
@@ -297,7 +276,7 @@ bool ParsePromptValue(const std::wstring& text, SHORT* prompt) {
         {L"CompleteRequired", DBPROMPT_COMPLETEREQUIRED},
         {L"NoPrompt", DBPROMPT_NOPROMPT},
     };
-    const std::wstring trimmed = Trim(text);
+    const std::wstring trimmed = TrimSpaces(text);
     LONG number = 0;
     if (ParseNumber(trimmed, &number)) {
         if (number < DBPROMPT_PROMPT || number > DBPROMPT_NOPROMPT)

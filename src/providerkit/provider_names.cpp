@@ -8,17 +8,10 @@
 
 #include "connection_string.h"
 #include "vornoledb/platform/oledb.h"
+#include "text_helpers.h"
 
 namespace vorn::provider {
 namespace {
-
-std::wstring Trimmed(const std::wstring& s) {
-    const size_t begin = s.find_first_not_of(L" \t\r\n");
-    if (begin == std::wstring::npos)
-        return L"";
-    const size_t end = s.find_last_not_of(L" \t\r\n");
-    return s.substr(begin, end - begin + 1);
-}
 
 struct Names {
     Names() : entries(BuiltinProviderNames()) {}
@@ -35,7 +28,7 @@ Names& TheNames() {
 
 void RegisterProviderName(const std::wstring& name, REFCLSID clsid) {
     Names& names = TheNames();
-    const std::wstring key = Trimmed(name);
+    const std::wstring key = TrimSpaces(name);
     std::lock_guard<std::mutex> lock(names.mutex);
     for (auto& entry : names.entries) {
         if (SameKey(entry.first, key)) {
@@ -48,7 +41,7 @@ void RegisterProviderName(const std::wstring& name, REFCLSID clsid) {
 
 void RevokeProviderName(const std::wstring& name) {
     Names& names = TheNames();
-    const std::wstring key = Trimmed(name);
+    const std::wstring key = TrimSpaces(name);
     std::lock_guard<std::mutex> lock(names.mutex);
     for (auto it = names.entries.begin(); it != names.entries.end(); ++it) {
         if (SameKey(it->first, key)) {
@@ -60,7 +53,7 @@ void RevokeProviderName(const std::wstring& name) {
 
 bool FindProviderClass(const std::wstring& name, CLSID* clsid) {
     Names& names = TheNames();
-    const std::wstring key = Trimmed(name);
+    const std::wstring key = TrimSpaces(name);
     std::lock_guard<std::mutex> lock(names.mutex);
     for (const auto& entry : names.entries) {
         if (SameKey(entry.first, key)) {

@@ -98,7 +98,6 @@ bool ReadInt32(const VARIANT& v, int32_t* value) {
     }
 }
 
-
 }  // namespace
 
 VornOleDbColumns::VornOleDbColumns() = default;

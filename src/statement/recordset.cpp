@@ -10,9 +10,11 @@
 namespace {
 // Null, empty, or nothing but white space and control characters.
 bool IsBlank(const wchar_t* text) {
-    if (!text) return true;
+    if (!text)
+        return true;
     for (; *text; ++text)
-        if (!std::iswspace(static_cast<wint_t>(*text)) && !std::iswcntrl(static_cast<wint_t>(*text)))
+        if (!std::iswspace(static_cast<wint_t>(*text)) &&
+            !std::iswcntrl(static_cast<wint_t>(*text)))
             return false;
     return true;
 }
@@ -20,7 +22,9 @@ bool IsBlank(const wchar_t* text) {
 
 VornOleDbRecordset::VornOleDbRecordset(ConnectType type) : m_connectType(type) {}
 
-VornOleDbRecordset::~VornOleDbRecordset() { VornOleDbRecordset::Close(); }
+VornOleDbRecordset::~VornOleDbRecordset() {
+    VornOleDbRecordset::Close();
+}
 
 void VornOleDbRecordset::ReleaseConnection() {
     VornOleDbConnection* connection = GetConnection();
@@ -49,7 +53,8 @@ void VornOleDbRecordset::Close() {
 }
 
 void VornOleDbRecordset::SetConnection(VornOleDbConnection* connection) {
-    if (m_connectType != ctExternal) return;
+    if (m_connectType != ctExternal)
+        return;
     if (connection && connection != GetConnection()) {
         Close();
         VornOleDbCommand::SetConnection(connection);
@@ -66,9 +71,10 @@ bool VornOleDbRecordset::Open(const std::wstring& init, bool prompt) {
             if (connection)
                 VornOleDbCommand::SetConnection(connection);
             else if (!cache)
-                SetErrorInfo(L"The connection cache is not available: the library has not been "
-                             L"started or has already ended.",
-                             std::wstring());
+                SetErrorInfo(
+                    L"The connection cache is not available: the library has not been "
+                    L"started or has already ended.",
+                    std::wstring());
             break;
         }
         case ctPrivate: {
@@ -92,21 +98,26 @@ bool VornOleDbRecordset::Open(const std::wstring& init, bool prompt) {
 bool VornOleDbRecordset::GetRecords(const wchar_t* table, const wchar_t* fields,
                                     const wchar_t* filter, const wchar_t* sort) {
     VornOleDbConnection* connection = GetConnection();
-    if (!connection || !connection->IsConnected() || IsBlank(table) || IsBlank(fields)) return false;
+    if (!connection || !connection->IsConnected() || IsBlank(table) || IsBlank(fields))
+        return false;
     VornOleDbCommand::Close();
     std::wstring statement = VornFormat(L"SELECT %s FROM %s", fields, table);
-    if (!IsBlank(filter)) VornAppendFormat(statement, L" WHERE %s", filter);
-    if (!IsBlank(sort)) VornAppendFormat(statement, L" ORDER BY %s", sort);
+    if (!IsBlank(filter))
+        VornAppendFormat(statement, L" WHERE %s", filter);
+    if (!IsBlank(sort))
+        VornAppendFormat(statement, L" ORDER BY %s", sort);
     SetCommandText(statement.c_str());
     return Execute() == dbOK;
 }
 
 bool VornOleDbRecordset::GetRecNum(const wchar_t* table, const wchar_t* filter) {
     VornOleDbConnection* connection = GetConnection();
-    if (!connection || !connection->IsConnected() || IsBlank(table)) return false;
+    if (!connection || !connection->IsConnected() || IsBlank(table))
+        return false;
     VornOleDbCommand::Close();
     std::wstring statement = VornFormat(L"SELECT COUNT(*) FROM %s", table);
-    if (!IsBlank(filter)) VornAppendFormat(statement, L" WHERE %s", filter);
+    if (!IsBlank(filter))
+        VornAppendFormat(statement, L" WHERE %s", filter);
     SetCommandText(statement.c_str());
     return Execute() == dbOK;
 }

@@ -25,7 +25,7 @@ struct CacheLifetime : VornOleDbConnectionCache {
 };
 
 class ConnectionCacheTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         cache = VornOleDbConnectionCache::GetCacheManager();
         ASSERT_NE(nullptr, cache) << "the module start hook did not create the cache";
@@ -52,8 +52,10 @@ protected:
     // Counts the idle connections for s by taking them all and handing them back.
     size_t Idle(const std::wstring& s) {
         std::vector<VornOleDbConnection*> taken;
-        while (VornOleDbConnection* c = cache->ConnectFromCache(s)) taken.push_back(c);
-        for (VornOleDbConnection* c : taken) cache->Cache(c);
+        while (VornOleDbConnection* c = cache->ConnectFromCache(s))
+            taken.push_back(c);
+        for (VornOleDbConnection* c : taken)
+            cache->Cache(c);
         return taken.size();
     }
 
@@ -132,15 +134,16 @@ TEST_F(ConnectionCacheTest, CreateCacheStopsAtTheFirstFailedOpen) {
 
     int opens = 0;
     ClassFactoryFunction real;
-    real = RegisterClassFactory(CLSID_MSDAINITIALIZE, [&](IUnknown* outer, REFIID riid, void** ppv) {
-        if (++opens == 3) {
-            ErrorRecord r;
-            r.hr = E_FAIL;
-            r.description = L"third open refused";
-            return PostError(r);
-        }
-        return real(outer, riid, ppv);
-    });
+    real =
+        RegisterClassFactory(CLSID_MSDAINITIALIZE, [&](IUnknown* outer, REFIID riid, void** ppv) {
+            if (++opens == 3) {
+                ErrorRecord r;
+                r.hr = E_FAIL;
+                r.description = L"third open refused";
+                return PostError(r);
+            }
+            return real(outer, riid, ppv);
+        });
     bool created = cache->CreateCache(init);
     RegisterClassFactory(CLSID_MSDAINITIALIZE, real);
     EXPECT_FALSE(created);
@@ -199,10 +202,12 @@ TEST_F(ConnectionCacheTest, StressOfEightThreadsOnThreeStrings) {
     }
     std::this_thread::sleep_for(std::chrono::seconds(3));
     stop = true;
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(0, failures.load());
     EXPECT_GT(rounds.load(), 100);
-    for (const auto& s : inits) EXPECT_LE(Idle(s), 4u);
+    for (const auto& s : inits)
+        EXPECT_LE(Idle(s), 4u);
 }
 
 // Recordsets on four threads fail to connect to files that are not there, each with a
@@ -227,7 +232,8 @@ TEST_F(ConnectionCacheTest, FailedCachedOpensKeepTheirOwnReasonAcrossThreads) {
             }
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(0, opened.load());
     EXPECT_EQ(0, wrongText.load());
 }

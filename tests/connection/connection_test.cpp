@@ -34,19 +34,21 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
 }
 
 std::wstring ToUpperForTest(std::wstring s) {
-    for (wchar_t& ch : s) ch = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(ch)));
+    for (wchar_t& ch : s)
+        ch = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(ch)));
     return s;
 }
 
 // A data source whose creation writes the file and still answers E_UNEXPECTED, as some
 // providers do; or answers E_UNEXPECTED without writing anything.
 class UnexpectedDataSource : public ComObject<IDBInitialize, IDBDataSourceAdmin> {
-public:
+  public:
     explicit UnexpectedDataSource(bool writeFile) : writeFile_(writeFile) {}
     HRESULT Initialize() override { return S_OK; }
     HRESULT Uninitialize() override { return S_OK; }
     HRESULT CreateDataSource(ULONG, DBPROPSET sets[], IUnknown*, REFIID, IUnknown**) override {
-        if (writeFile_) std::ofstream(WideToUtf8(sets[0].rgProperties[0].vValue.bstrVal)) << "x";
+        if (writeFile_)
+            std::ofstream(WideToUtf8(sets[0].rgProperties[0].vValue.bstrVal)) << "x";
         ErrorRecord r;
         r.hr = E_UNEXPECTED;
         r.description = L"catastrophic failure";
@@ -54,12 +56,12 @@ public:
     }
     HRESULT DestroyDataSource() override { return E_NOTIMPL; }
 
-private:
+  private:
     bool writeFile_;
 };
 
 class UnexpectedService : public ComObject<IDataInitialize> {
-public:
+  public:
     explicit UnexpectedService(bool writeFile) : writeFile_(writeFile) {}
     HRESULT GetDataSource(IUnknown*, DWORD, LPCOLESTR, REFIID riid, IUnknown** out) override {
         auto ds = MakeCom<UnexpectedDataSource>(writeFile_);
@@ -67,7 +69,7 @@ public:
     }
     HRESULT GetInitializationString(IUnknown*, bool, LPOLESTR*) override { return E_NOTIMPL; }
 
-private:
+  private:
     bool writeFile_;
 };
 
@@ -134,8 +136,9 @@ TEST(Connection, FailedOpensNameTheirCauseAndKeepTheOldString) {
     VornOleDbConnection c;
     ASSERT_EQ(S_OK, c.OpenFromInitializationString(ConnectionString(good), false));
 
-    EXPECT_EQ(E_FAIL, c.OpenFromInitializationString(
-                          L"Provider=Acme.Nothing.1;Data Source=" + Utf8ToWide(good) + L";", false));
+    EXPECT_EQ(E_FAIL,
+              c.OpenFromInitializationString(
+                  L"Provider=Acme.Nothing.1;Data Source=" + Utf8ToWide(good) + L";", false));
     EXPECT_TRUE(Contains(c.GetErrorText(), L"Acme.Nothing.1")) << WideToUtf8(c.GetErrorText());
     EXPECT_FALSE(c.IsConnected());
     EXPECT_EQ(ConnectionString(good), c.GetInit());
@@ -262,20 +265,22 @@ TEST(DatabaseFiles, UnexpectedFailureWithTheFileWrittenCountsAsSuccess) {
     VornOleDbErrorInfo errors;
     {
         ScopedClassFactory fake(CLSID_MSDAINITIALIZE, ServiceFactory(true));
-        EXPECT_EQ(S_OK, VornOleDbConnection::CreateMdbFile(L"Provider=Fake;", Utf8ToWide(file), errors));
+        EXPECT_EQ(S_OK,
+                  VornOleDbConnection::CreateMdbFile(L"Provider=Fake;", Utf8ToWide(file), errors));
         EXPECT_TRUE(Contains(errors.GetErrorText(), L"catastrophic failure"));
     }
     {
         ScopedClassFactory fake(CLSID_MSDAINITIALIZE, ServiceFactory(false));
-        EXPECT_EQ(E_UNEXPECTED,
-                  VornOleDbConnection::CreateMdbFile(L"Provider=Fake;", Utf8ToWide(dir.File("none.db"))));
+        EXPECT_EQ(E_UNEXPECTED, VornOleDbConnection::CreateMdbFile(
+                                    L"Provider=Fake;", Utf8ToWide(dir.File("none.db"))));
     }
 }
 
 // A database in a folder its reader may not write (no room for SQLite's shared-memory file)
 // still opens for reading. Needs a second user: run as root, the child takes "nobody".
 TEST(Connection, ReadOnlyOpenInAFolderTheReaderCannotWrite) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
     TempFolder dir;
     std::string file = dir.File("shared.db");
     RunSql(file, "PRAGMA journal_mode=WAL; CREATE TABLE t(a); INSERT INTO t VALUES (7);");
@@ -284,7 +289,8 @@ TEST(Connection, ReadOnlyOpenInAFolderTheReaderCannotWrite) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
         VornOleDbConnection c;
         _exit(c.OpenFromInitializationString(ConnectionString(file) + L"Mode=Read;", false) == S_OK
                   ? 0

@@ -266,8 +266,8 @@ TEST_P(CompactionWithTheSqliteShell, AnIdleShellGoesOnReadingAndWritingCorrectly
 }
 
 INSTANTIATE_TEST_SUITE_P(JournalModes, CompactionWithTheSqliteShell, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "WriteAheadLog" : "RollbackJournal";
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                             return mode.param ? "WriteAheadLog" : "RollbackJournal";
                          });
 
 TEST(CompactionAcrossProcesses, AShellInsideAWriteTransactionMakesItRefuseAndLoseNothing) {

@@ -54,8 +54,9 @@ int TransactionLoop(const std::string& file, int run, int report) {
 TEST(TransactionCrash, KilledAtRandomEveryCommittedTransactionIsThereWhole) {
     TempFolder dir;
     const std::string file = dir.File("crash.db");
-    RunSql(file, "CREATE TABLE t(id INTEGER PRIMARY KEY, txn INTEGER, pad TEXT);"
-                 "CREATE INDEX t_txn ON t(txn);");
+    RunSql(file,
+           "CREATE TABLE t(id INTEGER PRIMARY KEY, txn INTEGER, pad TEXT);"
+           "CREATE INDEX t_txn ON t(txn);");
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
     int committed = 0;
@@ -74,9 +75,10 @@ TEST(TransactionCrash, KilledAtRandomEveryCommittedTransactionIsThereWhole) {
                 << "transaction " << line << " (seed " << seed << ")";
         }
         // No transaction is there in part.
-        EXPECT_EQ("", QueryText(file, "SELECT group_concat(txn) FROM (SELECT txn FROM t GROUP BY "
-                                      "txn HAVING count(*) != " +
-                                          std::to_string(kRowsPerTransaction) + ")"))
+        EXPECT_EQ("", QueryText(file,
+                                "SELECT group_concat(txn) FROM (SELECT txn FROM t GROUP BY "
+                                "txn HAVING count(*) != " +
+                                    std::to_string(kRowsPerTransaction) + ")"))
             << "seed " << seed;
         EXPECT_EQ("ok", QueryText(file, "PRAGMA integrity_check")) << "seed " << seed;
     }

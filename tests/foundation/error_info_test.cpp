@@ -25,7 +25,7 @@ ErrorRecord Record(const wchar_t* description, bool sql = false) {
 
 // A bare error object without IErrorRecords whose reads can be made to fail.
 class PlainErrorObject : public ComObject<IErrorInfo> {
-public:
+  public:
     bool failDescription = false;
     HRESULT GetGUID(GUID* g) override {
         *g = IID_IRowset;
@@ -36,7 +36,8 @@ public:
         return S_OK;
     }
     HRESULT GetDescription(BSTR* s) override {
-        if (failDescription) return E_FAIL;
+        if (failDescription)
+            return E_FAIL;
         *s = SysAllocString(L"plain failure");
         return S_OK;
     }
@@ -46,7 +47,7 @@ public:
 
 // Error records whose count or second record cannot be read.
 class BrokenRecords : public ComObject<IErrorInfo, IErrorRecords> {
-public:
+  public:
     bool failCount = false;
     ComPtr<IErrorInfo> first = CreateErrorObject({Record(L"first")});
     HRESULT GetGUID(GUID*) override { return E_FAIL; }
@@ -54,20 +55,24 @@ public:
     HRESULT GetDescription(BSTR*) override { return E_FAIL; }
     HRESULT GetHelpFile(BSTR*) override { return E_FAIL; }
     HRESULT GetHelpContext(DWORD*) override { return E_FAIL; }
-    HRESULT AddErrorRecord(ERRORINFO*, DWORD, DISPPARAMS*, IUnknown*, DWORD) override { return E_FAIL; }
+    HRESULT AddErrorRecord(ERRORINFO*, DWORD, DISPPARAMS*, IUnknown*, DWORD) override {
+        return E_FAIL;
+    }
     HRESULT GetBasicErrorInfo(ULONG, ERRORINFO*) override { return E_FAIL; }
     HRESULT GetCustomErrorObject(ULONG, REFIID, IUnknown** o) override {
         *o = nullptr;
         return S_OK;
     }
     HRESULT GetErrorInfo(ULONG n, LCID, IErrorInfo** out) override {
-        if (n > 0) return E_FAIL;
+        if (n > 0)
+            return E_FAIL;
         *out = ComPtr<IErrorInfo>(first).Detach();
         return S_OK;
     }
     HRESULT GetErrorParameters(ULONG, DISPPARAMS*) override { return E_FAIL; }
     HRESULT GetRecordCount(ULONG* c) override {
-        if (failCount) return E_FAIL;
+        if (failCount)
+            return E_FAIL;
         *c = 2;
         return S_OK;
     }
@@ -112,8 +117,9 @@ TEST(ErrorInfo, TwoRecordsGiveTwoBlocksEachWithItsSqlLine) {
     SetErrorInfo(0, CreateErrorObject({Record(L"no such table", true), Record(L"second")}).Get());
     EXPECT_FALSE(info.CheckResult(DB_E_ERRORSINCOMMAND));
     std::wstring expected =
-        std::wstring(L"Row #:    0 Source: \"Test Source\"\nDescription: \"no such table\"\n"
-                     L"Help File: \"help.chm\" Help Context:    7\nGUID: ") +
+        std::wstring(
+            L"Row #:    0 Source: \"Test Source\"\nDescription: \"no such table\"\n"
+            L"Help File: \"help.chm\" Help Context:    7\nGUID: ") +
         kCommandGuid + L"\nSQLState: 42S02, NativeError: -1305\n" +
         L"Row #:    1 Source: \"Test Source\"\nDescription: \"second\"\n"
         L"Help File: \"help.chm\" Help Context:    7\nGUID: " +
@@ -127,9 +133,10 @@ TEST(ErrorInfo, PlainErrorObjectIsOneRecordWithoutSqlLine) {
     plain->failDescription = true;
     SetErrorInfo(0, plain.Get());
     EXPECT_FALSE(info.CheckResult(E_FAIL));
-    EXPECT_EQ(L"Row #:    0 Source: \"Plain\"\nDescription: \"\"\nHelp File: \"\" Help Context:    0\n"
-              L"GUID: {0C733A7C-2A1C-11CE-ADE5-00AA0044773D}\n",
-              info.GetErrorText());
+    EXPECT_EQ(
+        L"Row #:    0 Source: \"Plain\"\nDescription: \"\"\nHelp File: \"\" Help Context:    0\n"
+        L"GUID: {0C733A7C-2A1C-11CE-ADE5-00AA0044773D}\n",
+        info.GetErrorText());
 }
 
 TEST(ErrorInfo, FailingRecordReadsKeepWhatWasGathered) {

@@ -2,4 +2,6 @@
 // embedded provider, which only the provider itself (and the composition) may include.
 #include "rowset/rowset.h"
 
-int main() { return 0; }
+int main() {
+    return 0;
+}

@@ -25,7 +25,8 @@ namespace {
 // True when nobody holds a lock on the file (an open data source holds a shared one).
 bool Unlocked(const std::string& file) {
     int fd = open(file.c_str(), O_RDONLY);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
     close(fd);
     return free;
@@ -62,10 +63,13 @@ TEST(Module, UnloadingTheSharedLibraryClosesIdleConnections) {
     void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(nullptr, lib) << dlerror();
 
-    auto getCache = Symbol<GetCacheManagerFn>(lib, "_ZN24VornOleDbConnectionCache15GetCacheManagerEv");
-    auto connect = Symbol<ConnectFn>(
-        lib, "_ZN24VornOleDbConnectionCache7ConnectERKNSt7__cxx1112basic_stringIwSt11char_traitsIwESaIwEEEb");
-    auto cacheFn = Symbol<CacheFn>(lib, "_ZN24VornOleDbConnectionCache5CacheERP19VornOleDbConnection");
+    auto getCache =
+        Symbol<GetCacheManagerFn>(lib, "_ZN24VornOleDbConnectionCache15GetCacheManagerEv");
+    auto connect = Symbol<ConnectFn>(lib,
+                                     "_ZN24VornOleDbConnectionCache7ConnectERKNSt7__cxx1112basic_"
+                                     "stringIwSt11char_traitsIwESaIwEEEb");
+    auto cacheFn =
+        Symbol<CacheFn>(lib, "_ZN24VornOleDbConnectionCache5CacheERP19VornOleDbConnection");
     ASSERT_TRUE(getCache && connect && cacheFn);
 
     VornOleDbConnectionCache* cache = getCache();
@@ -90,12 +94,14 @@ TEST(Module, ExitWithPooledConnectionsClosesThemCleanly) {
     if (child == 0) {
         VornOleDbConnectionCache* cache = VornOleDbConnectionCache::GetCacheManager();
         VornOleDbConnection* c = cache ? cache->Connect(ConnectionString(file), false) : nullptr;
-        if (!c) _exit(3);
+        if (!c)
+            _exit(3);
         {
             VornOleDbCommand command;
             command.SetConnection(c);
             command.SetCommandText(L"INSERT INTO t VALUES (1)");
-            if (command.Execute() != VornOleDbCommand::dbOK) _exit(4);
+            if (command.Execute() != VornOleDbCommand::dbOK)
+                _exit(4);
         }
         cache->Cache(c);
         std::exit(0);

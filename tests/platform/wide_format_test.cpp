@@ -38,7 +38,8 @@ TEST(WideFormat, WidthPrecisionAndFlags) {
 TEST(WideFormat, WindowsIntegerSizes) {
     EXPECT_EQ(L"-9223372036854775807", VornFormat(L"%I64d", -9223372036854775807LL));
     EXPECT_EQ(L"18446744073709551615", VornFormat(L"%I64u", 18446744073709551615ULL));
-    EXPECT_EQ(L"-5 65535 -1 4294967295", VornFormat(L"%hd %hu %I32d %lu", -5, 65535, -1, 4294967295u));
+    EXPECT_EQ(L"-5 65535 -1 4294967295",
+              VornFormat(L"%hd %hu %I32d %lu", -5, 65535, -1, 4294967295u));
     EXPECT_EQ(L"ff FF", VornFormat(L"%x %X", 255, 255));
     EXPECT_EQ(L"123456789012", VornFormat(L"%Id", static_cast<long long>(123456789012LL)));
     // 'l' is 32 bits wide here, as in the Windows runtime.

@@ -12,7 +12,7 @@ namespace {
 
 // Records every statement instead of running it; Execute answers as scripted.
 class CapturingBuilder : public VornOleDbDDLCommand {
-public:
+  public:
     std::vector<std::wstring> statements;
     dbStatus executeResult = dbOK;
     dbStatus fetchResult = dbOK;
@@ -63,8 +63,10 @@ TEST(StatementBuilder, QuotesAreDoubledInsideQuotedValuesOnly) {
     b.AddColumn(L"Pair", L"%s", L"''");
     b.AddColumn(L"Narrow", L"'%S'", "Ä'x");
     b.Insert();
-    EXPECT_EQ(L"INSERT INTO People (Name, Said, Raw, Pair, Narrow) VALUES ('O''Brien', 'it''''s', O'Brien, '', 'Ä''x')",
-              b.statements.back());
+    EXPECT_EQ(
+        L"INSERT INTO People (Name, Said, Raw, Pair, Narrow) VALUES ('O''Brien', 'it''''s', "
+        L"O'Brien, '', 'Ä''x')",
+        b.statements.back());
 }
 
 TEST(StatementBuilder, SameColumnInOtherCaseReplacesTheValueInPlace) {
@@ -87,7 +89,8 @@ TEST(StatementBuilder, EmptyAsNullAppliesToLaterValuesOnly) {
     b.AddColumn(L"D", L"%s", L"''");
     b.AddColumn(L"E", L"'%s'", L"");
     b.Update();
-    EXPECT_EQ(L"UPDATE T SET A = ,\nB = '',\nC = NULL,\nD = NULL,\nE = NULL WHERE ", b.statements.back());
+    EXPECT_EQ(L"UPDATE T SET A = ,\nB = '',\nC = NULL,\nD = NULL,\nE = NULL WHERE ",
+              b.statements.back());
     b.Empty();
     EXPECT_TRUE(b.Insert());
     EXPECT_EQ(L"INSERT INTO  () VALUES ()", b.statements.back());
@@ -115,9 +118,12 @@ TEST(StatementBuilder, UpdateInsertChoosesByTheCount) {
         CapturingBuilder c;
         PartsLists(c);
         c.count = variant == 0 ? 0 : 1;
-        if (variant == 1) c.fetchResult = VornOleDbCommand::dbFalse;
-        if (variant == 2) c.columns = 2;
-        if (variant == 3) c.executeResult = VornOleDbCommand::dbError;
+        if (variant == 1)
+            c.fetchResult = VornOleDbCommand::dbFalse;
+        if (variant == 2)
+            c.columns = 2;
+        if (variant == 3)
+            c.executeResult = VornOleDbCommand::dbError;
         c.UpdateInsert();
         EXPECT_EQ(0u, c.statements.back().rfind(L"INSERT", 0)) << "variant " << variant;
         EXPECT_EQ(1, c.closes);

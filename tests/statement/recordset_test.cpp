@@ -15,7 +15,7 @@ using vorn::test::TempFolder;
 namespace {
 
 class RecordsetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         file = dir.File("parts.db");
         RunSql(file,
@@ -29,7 +29,8 @@ protected:
 
     static std::vector<std::wstring> Names(VornOleDbRecordset& rs) {
         std::vector<std::wstring> out;
-        while (rs.FetchNext() == VornOleDbCommand::dbOK) out.push_back(rs.FieldAsString(rs.GetColumnIndex(L"Name")));
+        while (rs.FetchNext() == VornOleDbCommand::dbOK)
+            out.push_back(rs.FieldAsString(rs.GetColumnIndex(L"Name")));
         return out;
     }
 
@@ -76,7 +77,8 @@ TEST_F(RecordsetTest, BlankClausesAreLeftOutAndBlankRequiredTextsRefused) {
 TEST_F(RecordsetTest, FailuresGiveFalseWithTextNamingTheCause) {
     VornOleDbRecordset priv(VornOleDbRecordset::ctPrivate);
     EXPECT_FALSE(priv.Open(ConnectionString(dir.File("absent.db")), false));
-    EXPECT_NE(std::wstring::npos, priv.GetErrorText().find(L"absent.db")) << WideToUtf8(priv.GetErrorText());
+    EXPECT_NE(std::wstring::npos, priv.GetErrorText().find(L"absent.db"))
+        << WideToUtf8(priv.GetErrorText());
     EXPECT_EQ(nullptr, priv.GetConnection());
 
     VornOleDbRecordset cached(VornOleDbRecordset::ctCached);
@@ -85,7 +87,8 @@ TEST_F(RecordsetTest, FailuresGiveFalseWithTextNamingTheCause) {
 
     ASSERT_TRUE(priv.Open(init, false));
     EXPECT_FALSE(priv.GetRecords(L"NoSuchTable", L"*", nullptr, nullptr));
-    EXPECT_NE(std::wstring::npos, priv.GetErrorText().find(L"NoSuchTable")) << WideToUtf8(priv.GetErrorText());
+    EXPECT_NE(std::wstring::npos, priv.GetErrorText().find(L"NoSuchTable"))
+        << WideToUtf8(priv.GetErrorText());
     EXPECT_EQ(L"SELECT * FROM NoSuchTable", priv.GetErrorStatement());
 }
 

@@ -245,8 +245,8 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
         if (forced != t_->getDataResults.end()) {
             // A forced warning comes with its record, as a provider posts one.
             if (forced->second != S_OK)
-                return PostFakeError(forced->second, L"Row " + std::to_wstring(r + 1) +
-                                                         L" was read with errors.");
+                return PostFakeError(forced->second,
+                                     L"Row " + std::to_wstring(r + 1) + L" was read with errors.");
             return forced->second;
         }
         return errors ? DB_S_ERRORSOCCURRED : S_OK;
@@ -551,7 +551,8 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             case DBTYPE_STR: {
                 const size_t room = bind.cbMaxLen > 0 ? bind.cbMaxLen - 1 : 0;
                 const size_t copy = std::min(n, room);
-                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy);
+                if (copy > 0)
+                    std::memcpy(slot, cell.bytes.data(), copy);
                 if (bind.cbMaxLen > 0)
                     slot[copy] = 0;
                 return copy < n ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
@@ -561,7 +562,8 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
                 const size_t room =
                     bind.cbMaxLen >= sizeof(wchar_t) ? bind.cbMaxLen / sizeof(wchar_t) - 1 : 0;
                 const size_t copy = std::min(chars, room);
-                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy * sizeof(wchar_t));
+                if (copy > 0)
+                    std::memcpy(slot, cell.bytes.data(), copy * sizeof(wchar_t));
                 if (bind.cbMaxLen >= sizeof(wchar_t)) {
                     const wchar_t nul = 0;
                     std::memcpy(slot + copy * sizeof(wchar_t), &nul, sizeof nul);
@@ -571,7 +573,8 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             case DBTYPE_BYTES:
             case DBTYPE_VARNUMERIC: {
                 const size_t copy = std::min<size_t>(n, bind.cbMaxLen);
-                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy);
+                if (copy > 0)
+                    std::memcpy(slot, cell.bytes.data(), copy);
                 return copy < n ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
             }
             case DBTYPE_BSTR: {
@@ -592,10 +595,10 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
             }
             case DBTYPE_IUNKNOWN:
             case DBTYPE_IDISPATCH: {
-                IUnknown* object = cell.object.Get();
-                if (object)
-                    object->AddRef();
-                Put(data, bind.obValue, object);
+                IUnknown* held = cell.object.Get();
+                if (held)
+                    held->AddRef();
+                Put(data, bind.obValue, held);
                 *length = sizeof(void*);
                 return DBSTATUS_S_OK;
             }
@@ -603,7 +606,8 @@ class FakeRowset : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetInf
                 const DBLENGTH fixed = FixedSize(bt);
                 const size_t room = fixed ? fixed : bind.cbMaxLen;
                 const size_t copy = std::min(n, room);
-                if (copy > 0) std::memcpy(slot, cell.bytes.data(), copy);
+                if (copy > 0)
+                    std::memcpy(slot, cell.bytes.data(), copy);
                 return copy < n ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
             }
         }

@@ -13,8 +13,10 @@
 namespace vorn::test {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vornoledb-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "could not make a temporary folder";
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "vornoledb-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        ADD_FAILURE() << "could not make a temporary folder";
     path_ = pattern;
 }
 
@@ -38,17 +40,20 @@ sqlite3* Open(const std::string& file) {
 
 void RunSql(const std::string& file, const std::string& sql) {
     sqlite3* db = Open(file);
-    if (!db) return;
+    if (!db)
+        return;
     char* message = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK)
-        ADD_FAILURE() << "SQL failed on " << file << ": " << (message ? message : "") << "\n" << sql;
+        ADD_FAILURE() << "SQL failed on " << file << ": " << (message ? message : "") << "\n"
+                      << sql;
     sqlite3_free(message);
     sqlite3_close(db);
 }
 
 std::string QueryText(const std::string& file, const std::string& sql) {
     sqlite3* db = Open(file);
-    if (!db) return "";
+    if (!db)
+        return "";
     std::string result;
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&

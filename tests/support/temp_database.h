@@ -7,7 +7,7 @@ namespace vorn::test {
 
 // A folder made under the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -16,7 +16,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

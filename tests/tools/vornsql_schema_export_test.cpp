@@ -33,14 +33,16 @@ TEST_F(VornsqlSchemaTest, TablesListsTheTablesAndTheView) {
 }
 
 TEST_F(VornsqlSchemaTest, ListingAndQueryingLeaveAFileInRollbackJournalModeByteIdentical) {
-    TempFolder dir;
-    const std::string db = sample_->CopyTo(dir, "plant.db");
+    TempFolder own;
+    const std::string db = sample_->CopyTo(own, "plant.db");
     RunSql(db, "PRAGMA journal_mode=DELETE");
     const std::string before = ReadWholeFile(db);
     ASSERT_EQ(1, before[18]);  // the rollback journal
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{db, "tables"}, {db, "columns", "Parts"}, {db, "indexes"},
-          {db, "SELECT COUNT(*) FROM OrderItems"}, {db, "export", "Suppliers"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{db, "tables"},
+                                                 {db, "columns", "Parts"},
+                                                 {db, "indexes"},
+                                                 {db, "SELECT COUNT(*) FROM OrderItems"},
+                                                 {db, "export", "Suppliers"}}) {
         ProcessResult r = RunVornsql(args);
         EXPECT_EQ(0, r.status) << args[1] << ": " << r.err;
         EXPECT_EQ(before, ReadWholeFile(db)) << args[1];
@@ -99,6 +101,22 @@ TEST_F(VornsqlSchemaTest, ColumnsShowTheSeedAndStepOfCounterColumns) {
     EXPECT_EQ("Orders,TABLE,\r\n", tables.out);
     ProcessResult indexes = RunVornsql({"-f", "csv", "--no-header", db, "indexes"});
     EXPECT_EQ("Orders,PK_Orders,OrderID,yes\r\n", indexes.out);
+}
+
+TEST_F(VornsqlSchemaTest, TablesListsSavedProceduresUnderTheirType) {
+    const std::string db = dir.File("saved.db");
+    RunJetSql(db, L"CREATE TABLE Acct (ID COUNTER, Name TEXT(50), Bal CURRENCY)");
+    ProcessResult made = RunVornsql(
+        {db, "CREATE VIEW Everyone AS SELECT Name FROM Acct",
+         "CREATE PROCEDURE Rich (Least CURRENCY) AS SELECT Name FROM Acct WHERE Bal >= Least",
+         "CREATE PROCEDURE Clear AS DELETE FROM Acct"});
+    ASSERT_EQ(0, made.status) << made.err;
+    ProcessResult tables = RunVornsql({"-f", "csv", "--no-header", db, "tables"});
+    ASSERT_EQ(0, tables.status) << tables.err;
+    EXPECT_EQ("Acct,TABLE,\r\nEveryone,VIEW,\r\nClear,PROCEDURE,\r\nRich,PROCEDURE,\r\n",
+              tables.out);
+    ProcessResult run = RunVornsql({"-f", "csv", "--no-header", db, "EXECUTE Rich 0"});
+    EXPECT_EQ(0, run.status) << run.err;
 }
 
 TEST_F(VornsqlSchemaTest, IndexesJoinTheColumnsOfEachIndexAndMarkPrimaryKeys) {

@@ -13,7 +13,7 @@ std::string VersionText() {
 std::string HelpText() {
     return R"help(Usage:
   vornsql [OPTIONS] SOURCE [SQL ...]          run SQL statements
-  vornsql [OPTIONS] SOURCE tables             list the tables and views
+  vornsql [OPTIONS] SOURCE tables             list the tables, views and procedures
   vornsql [OPTIONS] SOURCE columns TABLE      list the columns of a table
   vornsql [OPTIONS] SOURCE indexes [TABLE]    list the indexes (of one table)
   vornsql [OPTIONS] SOURCE export TABLE       write every row of a table
@@ -23,8 +23,7 @@ std::string HelpText() {
   vornsql [OPTIONS] copy SOURCE TARGET        copy every table into another database
 
 SOURCE is what to open:
-  a database file (SQLite 3; Access .mdb/.accdb files are read-only),
-  a workbook (.xlsx, .xlsm, .xls; the first row holds the column names),
+  a database file (SQLite 3; Access .mdb/.accdb files are not read yet),
   a delimited text file (.csv, .txt; .tsv, .tab for tab-separated) or a folder of
   them: each file is a table, named as the file ([parts.csv]).
   Instead of SOURCE, --connect takes a whole OLE DB connection string, e.g.

@@ -218,7 +218,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
     }
     if (words.empty())
         return Fail(error,
-                    "no source given: name a database file, a workbook, a CSV file or "
+                    "no source given: name a database file, a CSV file or "
                     "--connect STRING");
     if (words[0] == "create" || words[0] == "compact") {
         o.action = words[0] == "create" ? Action::Create : Action::Compact;

@@ -111,7 +111,7 @@ std::string HexText(const unsigned char* data, size_t size) {
 void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool wholeValues,
              std::vector<Cell>* cells) {
     cells->resize(columns.size());
-    std::vector<unsigned char> bytes;
+    std::vector<unsigned char> fieldBytes;
     for (size_t i = 0; i < columns.size(); ++i) {
         const unsigned long n = static_cast<unsigned long>(i + 1);
         const Column& column = columns[i];
@@ -154,9 +154,9 @@ void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool
                 }
                 break;
             case ColumnKind::ShortBinary:
-                if (wholeValues && command.GetFieldBytes(n, bytes) == VornOleDbCommand::dbOK) {
-                    cell.text = HexText(bytes.data(), bytes.size());
-                    cell.size = static_cast<unsigned long>(bytes.size());
+                if (wholeValues && command.GetFieldBytes(n, fieldBytes) == VornOleDbCommand::dbOK) {
+                    cell.text = HexText(fieldBytes.data(), fieldBytes.size());
+                    cell.size = static_cast<unsigned long>(fieldBytes.size());
                 } else {
                     cell.size = command.GetColumnSize(n);
                     cell.read = false;
@@ -166,7 +166,7 @@ void ReadRow(VornOleDbCommand& command, const std::vector<Column>& columns, bool
                 // The library writes doubles with six decimals (1e-300 as 0.000000): their
                 // own bytes give every digit they hold.
                 if (column.rawType == kR8 || column.rawType == kR4)
-                    cell.text = FloatingText(command, n, column.rawType, &bytes);
+                    cell.text = FloatingText(command, n, column.rawType, &fieldBytes);
                 if (cell.text.empty())
                     cell.text = WideToUtf8(command.FieldAsString(n));
                 break;

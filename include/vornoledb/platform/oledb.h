@@ -375,7 +375,7 @@ constexpr int DB_NUMERIC_MAX_VAL = 16;
 struct DB_NUMERIC {
     BYTE precision;
     BYTE scale;
-    BYTE sign;  // 1 positive, 0 negative
+    BYTE sign;                     // 1 positive, 0 negative
     BYTE val[DB_NUMERIC_MAX_VAL];  // little-endian mantissa
 };
 struct DB_VARNUMERIC {
@@ -461,24 +461,31 @@ struct IErrorInfo : IUnknown {
     virtual HRESULT GetDescription(BSTR* pBstrDescription) = 0;
     virtual HRESULT GetHelpFile(BSTR* pBstrHelpFile) = 0;
     virtual HRESULT GetHelpContext(DWORD* pdwHelpContext) = 0;
+
+  protected:
+    ~IErrorInfo() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IErrorInfo, IID_IErrorInfo)
 
 struct IErrorRecords : IUnknown {
-    virtual HRESULT AddErrorRecord(ERRORINFO* pErrorInfo, DWORD dwLookupID,
-                                   DISPPARAMS* pdispparams, IUnknown* punkCustomError,
-                                   DWORD dwDynamicErrorID) = 0;
+    virtual HRESULT AddErrorRecord(ERRORINFO* pErrorInfo, DWORD dwLookupID, DISPPARAMS* pdispparams,
+                                   IUnknown* punkCustomError, DWORD dwDynamicErrorID) = 0;
     virtual HRESULT GetBasicErrorInfo(ULONG ulRecordNum, ERRORINFO* pErrorInfo) = 0;
-    virtual HRESULT GetCustomErrorObject(ULONG ulRecordNum, REFIID riid,
-                                         IUnknown** ppObject) = 0;
+    virtual HRESULT GetCustomErrorObject(ULONG ulRecordNum, REFIID riid, IUnknown** ppObject) = 0;
     virtual HRESULT GetErrorInfo(ULONG ulRecordNum, LCID lcid, IErrorInfo** ppErrorInfo) = 0;
     virtual HRESULT GetErrorParameters(ULONG ulRecordNum, DISPPARAMS* pdispparams) = 0;
     virtual HRESULT GetRecordCount(ULONG* pcRecords) = 0;
+
+  protected:
+    ~IErrorRecords() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IErrorRecords, IID_IErrorRecords)
 
 struct ISQLErrorInfo : IUnknown {
     virtual HRESULT GetSQLInfo(BSTR* pbstrSQLState, LONG* plNativeError) = 0;
+
+  protected:
+    ~ISQLErrorInfo() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ISQLErrorInfo, IID_ISQLErrorInfo)
 
@@ -488,12 +495,18 @@ struct IDataInitialize : IUnknown {
                                   IUnknown** ppDataSource) = 0;
     virtual HRESULT GetInitializationString(IUnknown* pDataSource, bool fIncludePassword,
                                             LPOLESTR* ppwszInitString) = 0;
+
+  protected:
+    ~IDataInitialize() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDataInitialize, IID_IDataInitialize)
 
 struct IDBInitialize : IUnknown {
     virtual HRESULT Initialize() = 0;
     virtual HRESULT Uninitialize() = 0;
+
+  protected:
+    ~IDBInitialize() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDBInitialize, IID_IDBInitialize)
 
@@ -503,19 +516,27 @@ struct IDBProperties : IUnknown {
     virtual HRESULT GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
                                   ULONG* pcPropertySets, DBPROPSET** prgPropertySets) = 0;
     virtual HRESULT SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) = 0;
+
+  protected:
+    ~IDBProperties() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDBProperties, IID_IDBProperties)
 
 struct IDBCreateSession : IUnknown {
     virtual HRESULT CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) = 0;
+
+  protected:
+    ~IDBCreateSession() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDBCreateSession, IID_IDBCreateSession)
 
 struct IDBDataSourceAdmin : IUnknown {
     virtual HRESULT CreateDataSource(ULONG cPropertySets, DBPROPSET rgPropertySets[],
-                                     IUnknown* pUnkOuter, REFIID riid,
-                                     IUnknown** ppDBSession) = 0;
+                                     IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) = 0;
     virtual HRESULT DestroyDataSource() = 0;
+
+  protected:
+    ~IDBDataSourceAdmin() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDBDataSourceAdmin, IID_IDBDataSourceAdmin)
 
@@ -523,6 +544,9 @@ struct ITransactionOptions;
 struct ITransaction : IUnknown {
     virtual HRESULT Commit(BOOL fRetaining, DWORD grfTC, DWORD grfRM) = 0;
     virtual HRESULT Abort(BOID* pboidReason, BOOL fRetaining, BOOL fAsync) = 0;
+
+  protected:
+    ~ITransaction() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ITransaction, IID_ITransaction)
 
@@ -530,6 +554,9 @@ struct ITransactionLocal : ITransaction {
     virtual HRESULT StartTransaction(ISOLEVEL isoLevel, ULONG isoFlags,
                                      ITransactionOptions* pOtherOptions,
                                      ULONG* pulTransactionLevel) = 0;
+
+  protected:
+    ~ITransactionLocal() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ITransactionLocal, IID_ITransactionLocal)
 
@@ -537,11 +564,17 @@ struct IOpenRowset : IUnknown {
     virtual HRESULT OpenRowset(IUnknown* pUnkOuter, DBID* pTableID, DBID* pIndexID, REFIID riid,
                                ULONG cPropertySets, DBPROPSET rgPropertySets[],
                                IUnknown** ppRowset) = 0;
+
+  protected:
+    ~IOpenRowset() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IOpenRowset, IID_IOpenRowset)
 
 struct IDBCreateCommand : IUnknown {
     virtual HRESULT CreateCommand(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppCommand) = 0;
+
+  protected:
+    ~IDBCreateCommand() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDBCreateCommand, IID_IDBCreateCommand)
 
@@ -550,12 +583,18 @@ struct ICommand : IUnknown {
     virtual HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
                             DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) = 0;
     virtual HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) = 0;
+
+  protected:
+    ~ICommand() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ICommand, IID_ICommand)
 
 struct ICommandText : ICommand {
     virtual HRESULT GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) = 0;
     virtual HRESULT SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) = 0;
+
+  protected:
+    ~ICommandText() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ICommandText, IID_ICommandText)
 
@@ -563,6 +602,9 @@ struct ICommandProperties : IUnknown {
     virtual HRESULT GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
                                   ULONG* pcPropertySets, DBPROPSET** prgPropertySets) = 0;
     virtual HRESULT SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) = 0;
+
+  protected:
+    ~ICommandProperties() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ICommandProperties, IID_ICommandProperties)
 
@@ -577,6 +619,9 @@ struct IRowset : IUnknown {
                                 DBROWOPTIONS rgRowOptions[], DBREFCOUNT rgRefCounts[],
                                 DBROWSTATUS rgRowStatus[]) = 0;
     virtual HRESULT RestartPosition(HCHAPTER hReserved) = 0;
+
+  protected:
+    ~IRowset() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IRowset, IID_IRowset)
 
@@ -585,6 +630,9 @@ struct IRowsetInfo : IUnknown {
                                   ULONG* pcPropertySets, DBPROPSET** prgPropertySets) = 0;
     virtual HRESULT GetReferencedRowset(DBORDINAL iOrdinal, REFIID riid,
                                         IUnknown** ppReferencedRowset) = 0;
+
+  protected:
+    ~IRowsetInfo() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IRowsetInfo, IID_IRowsetInfo)
 
@@ -594,6 +642,9 @@ struct IRowsetChange : IUnknown {
     virtual HRESULT SetData(HROW hRow, HACCESSOR hAccessor, void* pData) = 0;
     virtual HRESULT InsertRow(HCHAPTER hReserved, HACCESSOR hAccessor, void* pData,
                               HROW* phRow) = 0;
+
+  protected:
+    ~IRowsetChange() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IRowsetChange, IID_IRowsetChange)
 
@@ -605,6 +656,9 @@ struct IAccessor : IUnknown {
     virtual HRESULT GetBindings(HACCESSOR hAccessor, DBACCESSORFLAGS* pdwAccessorFlags,
                                 DBCOUNTITEM* pcBindings, DBBINDING** prgBindings) = 0;
     virtual HRESULT ReleaseAccessor(HACCESSOR hAccessor, DBREFCOUNT* pcRefCount) = 0;
+
+  protected:
+    ~IAccessor() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IAccessor, IID_IAccessor)
 
@@ -614,12 +668,18 @@ struct IColumnsInfo : IUnknown {
                                   OLECHAR** ppStringsBuffer) = 0;
     virtual HRESULT MapColumnIDs(DBORDINAL cColumnIDs, const DBID rgColumnIDs[],
                                  DBORDINAL rgColumns[]) = 0;
+
+  protected:
+    ~IColumnsInfo() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IColumnsInfo, IID_IColumnsInfo)
 
 struct ISequentialStream : IUnknown {
     virtual HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
     virtual HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
+
+  protected:
+    ~ISequentialStream() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ISequentialStream, IID_ISequentialStream)
 
@@ -629,12 +689,18 @@ constexpr DWORD STREAM_SEEK_END = 2;
 struct IStream : ISequentialStream {
     virtual HRESULT Seek(LONGLONG dlibMove, DWORD dwOrigin, ULONGLONG* plibNewPosition) = 0;
     virtual HRESULT SetSize(ULONGLONG libNewSize) = 0;
+
+  protected:
+    ~IStream() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IStream, IID_IStream)
 
 struct IChapteredRowset : IUnknown {
     virtual HRESULT AddRefChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) = 0;
     virtual HRESULT ReleaseChapter(HCHAPTER hChapter, DBREFCOUNT* pcRefCount) = 0;
+
+  protected:
+    ~IChapteredRowset() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IChapteredRowset, IID_IChapteredRowset)
 
@@ -644,6 +710,9 @@ struct IDBSchemaRowset : IUnknown {
                               DBPROPSET rgPropertySets[], IUnknown** ppRowset) = 0;
     virtual HRESULT GetSchemas(ULONG* pcSchemas, GUID** prgSchemas,
                                ULONG** prgRestrictionSupport) = 0;
+
+  protected:
+    ~IDBSchemaRowset() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDBSchemaRowset, IID_IDBSchemaRowset)
 
@@ -654,6 +723,9 @@ struct ITableCreation : IUnknown {
                                        DBPROPSET* prgPropertySets[], ULONG* pcConstraintDescs,
                                        DBCONSTRAINTDESC* prgConstraintDescs[],
                                        OLECHAR** ppwszStringBuffer) = 0;
+
+  protected:
+    ~ITableCreation() = default;
 };
 VORN_DECLARE_INTERFACE_ID(ITableCreation, IID_ITableCreation)
 
@@ -664,13 +736,19 @@ struct IDataConvert : IUnknown {
                                 DBSTATUS* pdbsStatus, BYTE bPrecision, BYTE bScale,
                                 DBDATACONVERT dwFlags) = 0;
     virtual HRESULT CanConvert(DBTYPE wFromType, DBTYPE wToType) = 0;
+
+  protected:
+    ~IDataConvert() = default;
 };
 VORN_DECLARE_INTERFACE_ID(IDataConvert, IID_IDataConvert)
 
 // DAO engine: the one operation used, compaction of a closed database file.
 struct _DBEngine : IUnknown {
-    virtual HRESULT CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT DstLocale,
-                                    VARIANT Options, VARIANT SrcLocale) = 0;
+    virtual HRESULT CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT DstLocale, VARIANT Options,
+                                    VARIANT SrcLocale) = 0;
+
+  protected:
+    ~_DBEngine() = default;
 };
 VORN_DECLARE_INTERFACE_ID(_DBEngine, IID__DBEngine)
 
@@ -693,5 +771,6 @@ extern const GUID DBPROPSET_SESSION;
 extern const GUID DBSCHEMA_TABLES;
 extern const GUID DBSCHEMA_COLUMNS;
 extern const GUID DBSCHEMA_INDEXES;
+extern const GUID DBSCHEMA_PROCEDURES;
 
 }  // namespace vornoledb

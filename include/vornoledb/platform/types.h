@@ -46,7 +46,9 @@ constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
 // HRESULT values. Written through a helper so the unsigned hexadecimal form of the
 // documentation can be used as it stands.
-constexpr HRESULT MakeHResult(uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr HRESULT MakeHResult(uint32_t v) {
+    return static_cast<HRESULT>(v);
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -71,8 +73,12 @@ constexpr HRESULT STG_E_LOCKVIOLATION = MakeHResult(0x80030021u);
 constexpr HRESULT STG_E_FILEALREADYEXISTS = MakeHResult(0x80030050u);
 constexpr HRESULT STG_E_INVALIDHEADER = MakeHResult(0x800300FBu);
 
-inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-inline bool FAILED(HRESULT hr) { return hr < 0; }
+inline bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+inline bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 struct GUID {
     uint32_t Data1;
@@ -87,10 +93,18 @@ using REFGUID = const GUID&;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
-inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
-inline bool operator<(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
-inline bool IsEqualGUID(const GUID& a, const GUID& b) { return a == b; }
+inline bool operator==(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
+inline bool operator<(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) < 0;
+}
+inline bool IsEqualGUID(const GUID& a, const GUID& b) {
+    return a == b;
+}
 
 constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 

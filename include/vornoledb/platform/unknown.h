@@ -12,7 +12,7 @@ struct IUnknown {
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-protected:
+  protected:
     ~IUnknown() = default;
 };
 
@@ -38,21 +38,24 @@ VORN_DECLARE_INTERFACE_ID(IUnknown, IID_IUnknown)
 // Owning interface pointer: AddRef on copy, Release on reset and destruction.
 template <class T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
     // Takes a new reference to p.
     explicit ComPtr(T* p) : p_(p) {
-        if (p_) p_->AddRef();
+        if (p_)
+            p_->AddRef();
     }
     ComPtr(const ComPtr& o) : p_(o.p_) {
-        if (p_) p_->AddRef();
+        if (p_)
+            p_->AddRef();
     }
     ComPtr(ComPtr&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
     ~ComPtr() { Reset(); }
 
     ComPtr& operator=(const ComPtr& o) {
-        if (o.p_) o.p_->AddRef();
+        if (o.p_)
+            o.p_->AddRef();
         Reset();
         p_ = o.p_;
         return *this;
@@ -84,7 +87,8 @@ public:
     void Reset() {
         T* p = p_;
         p_ = nullptr;
-        if (p) p->Release();
+        if (p)
+            p->Release();
     }
 
     T* Get() const { return p_; }
@@ -107,11 +111,12 @@ public:
 
     template <class U>
     HRESULT As(ComPtr<U>* out) const {
-        if (!p_) return E_POINTER;
+        if (!p_)
+            return E_POINTER;
         return p_->QueryInterface(uuidof<U>(), out->ReleaseAndGetVoidAddress());
     }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 

@@ -18,6 +18,7 @@
 #include "provider_errors.h"
 #include "session_requests.h"
 #include "sql/jet_statement_cache.h"
+#include "store/store_database.h"
 #include "sqlite_errors.h"
 #include "error_records.h"
 #include "vornoledb/platform/text.h"
@@ -69,6 +70,8 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
     // Execute for a database whose SQL is the Jet dialect: translated and prepared through
     // the handle's statement cache, one statement per command text.
     HRESULT ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset);
+    // Why this command's data source refuses changes (empty when it takes them).
+    std::wstring ChangesRefused() const;
 
     // Runs stmt to its end; SQLITE_DONE or the failing result code.
     static int RunToEnd(sqlite3_stmt* stmt) {
@@ -201,6 +204,15 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
     }
 }
 
+bool ChangesData(sql::JetStatementKind kind) {
+    return kind != sql::JetStatementKind::Select && kind != sql::JetStatementKind::Transaction;
+}
+
+std::wstring Command::ChangesRefused() const {
+    const auto* store = dynamic_cast<const store::StoreDatabase*>(db_.get());
+    return store ? store->ChangesRefused() : std::wstring();
+}
+
 HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
     sqlite3* h = db_->Handle();
     sql::JetStatementCache& cache = *db_->Statements();
@@ -208,9 +220,18 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     sql::JetStatementCache::Kept kept;
     sqlite3_stmt* stmt = cache.Acquire(text_, &error, &kept);
     if (!stmt) {
-        if (error.sqliteCode != 0)
-            return PostSqliteError(h, error.sqliteCode, IID_ICommand,
-                                   L"Preparing " + QuotedStatement(text_));
+        if (error.sqliteCode != 0) {
+            // SQLite's account of the failure, taken before anything else runs on the handle.
+            const ErrorRecord failure = MakeSqliteErrorRecord(
+                h, error.sqliteCode, IID_ICommand, L"Preparing " + QuotedStatement(text_));
+            // A change the data source refuses is refused as such, also where SQLite finds
+            // no way to make it (an index on a table of a foreign store).
+            if (!ChangesRefused().empty() && ChangesData(sql::TranslateJetSql(h, text_).kind))
+                return PostProviderError(
+                    DB_E_ERRORSINCOMMAND, IID_ICommand,
+                    ChangesRefused() + L" (in " + QuotedStatement(text_) + L")");
+            return PostError(failure);
+        }
         if (error.message.empty())
             return PostProviderError(
                 DB_E_NOCOMMAND, IID_ICommand,
@@ -235,6 +256,12 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const sql::TranslationResult* translation = kept.translation;
     const sql::JetStatementKind kind =
         translation ? translation->kind : sql::JetStatementKind::Select;
+    // A data source that takes no changes refuses them before anything runs.
+    if (ChangesData(kind) && !ChangesRefused().empty()) {
+        cache.Release(stmt);
+        return PostProviderError(DB_E_ERRORSINCOMMAND, IID_ICommand,
+                                 ChangesRefused() + L" (in " + QuotedStatement(text_) + L")");
+    }
     const bool isQuery = kind == sql::JetStatementKind::Select && sqlite3_column_count(stmt) > 0;
     // Open results read to their end before anything changes under them (a rollback would
     // otherwise abort them).
@@ -246,7 +273,7 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     if (isQuery && wantRowset)
         return CreateRowset(db_, stmt, text_, properties_, static_cast<ICommandText*>(this),
-                            nullptr, riid, ppRowset, kept.description);
+                            nullptr, riid, ppRowset, kept.description, translation);
     if (isQuery && sqlite3_stmt_readonly(stmt)) {
         cache.Release(stmt);  // a query whose rows nobody wants
         return S_OK;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "rowset/rowset_columns.h"
+#include "sql/jet_sql.h"
 #include "types/column_types.h"
 
 struct sqlite3;
@@ -28,10 +29,13 @@ struct ResultDescription : RowsetDescription {
 };
 
 // Describes the result columns of stmt (prepared on db). columnTypes, when given, replaces
-// the declared types (one per column).
-std::shared_ptr<ResultDescription> DescribeResult(sqlite3* db, sqlite3_stmt* stmt,
-                                                  const std::wstring& statementText,
-                                                  const std::vector<ColumnType>* columnTypes);
+// the declared types (one per column). translation, when given, is the Jet statement stmt
+// was translated from: its result column types (the Jet types of expressions) stand in
+// for SQLite's declared types where it has them.
+std::shared_ptr<ResultDescription> DescribeResult(
+    sqlite3* db, sqlite3_stmt* stmt, const std::wstring& statementText,
+    const std::vector<ColumnType>* columnTypes,
+    const sql::TranslationResult* translation = nullptr);
 
 // SQLite's count of re-preparations of stmt (see ResultDescription::preparation).
 int PreparationOf(sqlite3_stmt* stmt);

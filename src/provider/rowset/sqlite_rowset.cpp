@@ -62,17 +62,19 @@ class SqliteRowSource final : public RowSource {
   public:
     SqliteRowSource(std::shared_ptr<Database> db, sqlite3_stmt* stmt, const std::wstring& text,
                     const std::vector<ColumnType>* columnTypes,
-                    std::shared_ptr<const ResultDescription>* kept)
+                    std::shared_ptr<const ResultDescription>* kept,
+                    const sql::TranslationResult* translation)
         : db_(std::move(db)),
           stmt_(stmt),
           readOnly_(sqlite3_stmt_readonly(stmt) != 0),
           columnTypes_(columnTypes),
-          kept_(columnTypes ? nullptr : kept) {
+          kept_(columnTypes ? nullptr : kept),
+          translation_(translation) {
         // The description kept with the statement serves while SQLite has not re-prepared it.
         if (kept && *kept && !columnTypes && DescribesCurrently(**kept, stmt_, text)) {
             description_ = *kept;
         } else {
-            description_ = DescribeResult(db_->Handle(), stmt_, text, columnTypes);
+            description_ = DescribeResult(db_->Handle(), stmt_, text, columnTypes, translation);
             if (kept_)
                 *kept_ = description_;
         }
@@ -111,6 +113,9 @@ class SqliteRowSource final : public RowSource {
     const bool readOnly_;
     const std::vector<ColumnType>* columnTypes_;
     std::shared_ptr<const ResultDescription>* kept_;
+    // The Jet statement stmt comes from, read during the first step only (its owner keeps
+    // it until Execute returns).
+    const sql::TranslationResult* translation_;
     std::shared_ptr<const ResultDescription> description_;
     bool firstStep_ = true;
     LazyResult* registered_ = nullptr;
@@ -136,7 +141,8 @@ RowSource::Fetched SqliteRowSource::Fetch(RowStore& store, uint64_t wanted,
             firstStep_ = false;
             if (PreparationOf(stmt_) != description_->preparation) {
                 description_ =
-                    DescribeResult(db_->Handle(), stmt_, description_->statement, columnTypes_);
+                    DescribeResult(db_->Handle(), stmt_, description_->statement, columnTypes_,
+                                   translation_);
                 if (kept_)
                     *kept_ = description_;
                 columns = static_cast<int>(description_->columns.size());
@@ -191,9 +197,10 @@ HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
                      IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
                      IUnknown** ppRowset,
-                     std::shared_ptr<const ResultDescription>* keptDescription) {
-    std::unique_ptr<SqliteRowSource> source(
-        new (std::nothrow) SqliteRowSource(db, stmt, statementText, columnTypes, keptDescription));
+                     std::shared_ptr<const ResultDescription>* keptDescription,
+                     const sql::TranslationResult* translation) {
+    std::unique_ptr<SqliteRowSource> source(new (std::nothrow) SqliteRowSource(
+        db, stmt, statementText, columnTypes, keptDescription, translation));
     if (!source) {
         db->FinishStatement(stmt);
         return PostProviderError(E_OUTOFMEMORY, IID_ICommand, L"Out of memory making a rowset");

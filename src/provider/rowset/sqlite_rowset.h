@@ -24,11 +24,14 @@ namespace vorn::provider {
 // creator is the object IRowsetInfo answers for the rowset's creator (the command; may be null).
 // keptDescription, when given (and columnTypes is not), is where the statement's owner
 // keeps the description of its result columns between runs: a current one there is used
-// instead of describing the columns again, and a new one is put there.
+// instead of describing the columns again, and a new one is put there. translation, when
+// given, is the Jet statement stmt comes from, whose result column types it reports. translation, when
+// given, is the Jet statement stmt comes from, whose result column types it reports.
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
                      IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
                      IUnknown** ppRowset,
-                     std::shared_ptr<const ResultDescription>* keptDescription = nullptr);
+                     std::shared_ptr<const ResultDescription>* keptDescription = nullptr,
+                     const sql::TranslationResult* translation = nullptr);
 
 }  // namespace vorn::provider

@@ -7,22 +7,13 @@
 #include <vector>
 
 #include "library_end.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::schema {
 namespace {
 
 std::string Key(const std::string& database, const std::string& type, const std::string& name) {
     return database + '\0' + type + '\0' + name;
-}
-
-std::string QuotedName(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted.push_back(c);
-        if (c == '"')
-            quoted.push_back('"');
-    }
-    return quoted + "\"";
 }
 
 int ReadVersion(sqlite3* db, const char* database, int64_t* version) {
@@ -124,11 +115,11 @@ int DefinitionTexts::Find(const std::string& database, const char* type, const s
         return SQLITE_OK;
     }
     sqlite3_stmt* s = nullptr;
-    int rc = sqlite3_prepare_v2(
-        db_,
-        ("SELECT sql FROM " + QuotedName(database) + ".sqlite_schema WHERE type = ?1 AND name = ?2")
-            .c_str(),
-        -1, &s, nullptr);
+    int rc = sqlite3_prepare_v2(db_,
+                                ("SELECT sql FROM " + QuotedSqlName(database) +
+                                 ".sqlite_schema WHERE type = ?1 AND name = ?2")
+                                    .c_str(),
+                                -1, &s, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_bind_text(s, 1, type, -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(s, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);

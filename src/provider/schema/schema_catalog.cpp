@@ -9,6 +9,7 @@
 #include "sql/jet_sql.h"
 #include "store/store_module.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::schema {
 namespace {
@@ -33,18 +34,6 @@ struct Statement {
     bool IsNull(int column) const { return sqlite3_column_type(stmt, column) == SQLITE_NULL; }
     int Int(int column) const { return sqlite3_column_int(stmt, column); }
 };
-
-// A name between double quotes for SQL text.
-std::string QuotedName(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) {
-        quoted.push_back(c);
-        if (c == '"')
-            quoted.push_back('"');
-    }
-    quoted.push_back('"');
-    return quoted;
-}
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     size_t i = 0;
@@ -119,7 +108,8 @@ struct RawIndex {
 // of an existing table (CREATE INDEX ... WITH PRIMARY, ALTER TABLE ... ADD PRIMARY KEY).
 bool EndsWithPrimaryKeyMark(const std::string& sql) {
     static const std::string kMark = "/* PRIMARY KEY */";
-    return sql.size() >= kMark.size() && sql.compare(sql.size() - kMark.size(), kMark.size(), kMark) == 0;
+    return sql.size() >= kMark.size() &&
+           sql.compare(sql.size() - kMark.size(), kMark.size(), kMark) == 0;
 }
 
 }  // namespace
@@ -268,6 +258,24 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
         if (c.rowid || table.withoutRowid)
             c.nullable = false;
     }
+    // A foreign store's columns carry their defaults and AutoNumber columns themselves.
+    if (auto storeTable =
+            table.isView ? nullptr : store::FindStoreTable(db, table.database, table.name)) {
+        for (const store::StoreColumn& sc : storeTable->Columns()) {
+            for (CatalogColumn& c : *columns) {
+                if (c.name != sc.name)
+                    continue;
+                c.hasDefault = sc.hasDefault;
+                c.defaultText = sc.defaultText;
+                c.identity = sc.type.type == sql::JetType::Counter;
+                c.seed = sc.type.seed;
+                c.step = sc.type.step;
+                if (c.identity)
+                    c.nullable = false;
+            }
+        }
+        return SQLITE_OK;  // every store column has a declared type
+    }
     for (CatalogColumn& c : *columns) {
         long long seed = 0, step = 1;
         if (!table.isView && sql::GetIdentityInfo(db, table.name, c.name, &seed, &step)) {
@@ -287,8 +295,8 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
 
     // Columns without a usable declaration: the type of the first value of SELECT *.
     Statement first;
-    rc = first.Prepare(
-        db, "SELECT * FROM " + QuotedName(table.database) + "." + QuotedName(name) + " LIMIT 1");
+    rc = first.Prepare(db, "SELECT * FROM " + QuotedSqlName(table.database) + "." +
+                               QuotedSqlName(name) + " LIMIT 1");
     if (rc != SQLITE_OK)
         return rc;
     rc = sqlite3_step(first.stmt);
@@ -356,7 +364,8 @@ int ReadIndexes(sqlite3* db, const DefinitionTexts& texts, const CatalogTable& t
             r.origin = s.Text(2);
             r.partial = s.Int(3) != 0;
             std::string indexSql;
-            if (r.origin == "c" && texts.Find(table.database, "index", r.name, &indexSql) == SQLITE_OK)
+            if (r.origin == "c" &&
+                texts.Find(table.database, "index", r.name, &indexSql) == SQLITE_OK)
                 r.markedPrimaryKey = EndsWithPrimaryKeyMark(indexSql);
             raw.push_back(std::move(r));
         }

@@ -1,4 +1,4 @@
-// The TABLES, COLUMNS and INDEXES schema rowsets.
+// The TABLES, COLUMNS, INDEXES and PROCEDURES schema rowsets.
 #include "schema/schema_rowsets.h"
 
 #include <sqlite3.h>
@@ -12,10 +12,15 @@
 #include "schema/schema_catalog.h"
 #include "schema/schema_requests.h"
 #include "schema/schema_rowset_builder.h"
+#include "sql/jet_sql.h"
 #include "sqlite_errors.h"
+#include "vornoledb/platform/text.h"
 
 namespace vorn::provider::schema {
 namespace {
+
+// PROCEDURE_TYPE of a saved procedure (DB_PT_PROCEDURE).
+constexpr long long kProcedureType = 2;
 
 // Catalog (always NULL here) and schema of a table against restrictions 1 and 2.
 bool MeetsCatalogAndSchema(const std::vector<Restriction>& r, const CatalogTable& t) {
@@ -35,6 +40,8 @@ class SchemaRequest {
             return Tables(properties, riid, ppRowset);
         if (kind_.guid == &DBSCHEMA_COLUMNS)
             return Columns(properties, riid, ppRowset);
+        if (kind_.guid == &DBSCHEMA_PROCEDURES)
+            return Procedures(properties, riid, ppRowset);
         return Indexes(properties, riid, ppRowset);
     }
 
@@ -187,6 +194,67 @@ class SchemaRequest {
         return rows.Finish(kIndexesOrder, properties, session_, riid, ppRowset);
     }
 
+    // The saved procedures (CREATE PROCEDURE), from the provider's table of them.
+    HRESULT Procedures(const RowsetProperties& properties, REFIID riid, IUnknown** ppRowset) {
+        SchemaRowsetBuilder rows(kProceduresColumns, L"the PROCEDURES schema rowset",
+                                 IID_IDBSchemaRowset);
+        HRESULT hr = rows.Begin();
+        if (FAILED(hr))
+            return hr;
+        const bool typeMet = !r_[3].present || r_[3].number == kProcedureType;
+        // No table of procedures: the database has none.
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(h_,
+                                    "SELECT 1 FROM main.sqlite_schema WHERE type = 'table' AND "
+                                    "name = ?1",
+                                    -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(stmt, 1, sql::kProceduresTableName, -1, SQLITE_STATIC);
+            rc = sqlite3_step(stmt);
+        }
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return CatalogFailure(rc, L"look for the procedures");
+        if (rc == SQLITE_ROW) {
+            const std::string sql =
+                std::string("SELECT name, definition, created, modified FROM main.`") +
+                sql::kProceduresTableName + "`";
+            rc = sqlite3_prepare_v2(h_, sql.c_str(), -1, &stmt, nullptr);
+            if (rc != SQLITE_OK) {
+                sqlite3_finalize(stmt);
+                return CatalogFailure(rc, L"read the procedures");
+            }
+        }
+        rc = SQLITE_DONE;
+        auto text = [&](int i) {
+            const unsigned char* t = sqlite3_column_text(stmt, i);
+            return t ? Utf8ToWide(reinterpret_cast<const char*>(t)) : std::wstring();
+        };
+        while (stmt && typeMet && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const std::wstring name = text(0);
+            if (!Meets(r_[0], L"", true) || !Meets(r_[1], L"", true) || !Meets(r_[2], name))
+                continue;
+            rows.Null();
+            rows.Null();
+            rows.Text(name);
+            rows.Integer(kProcedureType);
+            rows.Text(text(1));
+            rows.Null();  // DESCRIPTION
+            rows.TextOrNull(text(2));
+            rows.TextOrNull(text(3));
+            hr = rows.EndRow();
+            if (FAILED(hr)) {
+                sqlite3_finalize(stmt);
+                return hr;
+            }
+        }
+        sqlite3_finalize(stmt);
+        if (stmt && typeMet && rc != SQLITE_DONE)
+            return CatalogFailure(rc, L"read the procedures");
+        return rows.Finish(kProceduresOrder, properties, session_, riid, ppRowset);
+    }
+
     std::shared_ptr<Database> db_;
     sqlite3* h_;
     IUnknown* session_;
@@ -202,7 +270,8 @@ HRESULT GetSchemaRowset(const std::shared_ptr<Database>& db, IUnknown* session, 
                         REFIID riid, ULONG cPropertySets, DBPROPSET rgPropertySets[],
                         IUnknown** ppRowset) {
     SchemaRequestArgs args;
-    HRESULT hr = ReadSchemaRequest(pUnkOuter, rguidSchema, cRestrictions, rgRestrictions,
+    HRESULT hr = ReadSchemaRequest(SchemaKinds::CatalogAndProcedures, pUnkOuter, rguidSchema,
+                                   cRestrictions, rgRestrictions,
                                    cPropertySets, rgPropertySets, ppRowset, &args);
     if (FAILED(hr))
         return hr;
@@ -215,6 +284,11 @@ HRESULT GetSchemaRowset(const std::shared_ptr<Database>& db, IUnknown* session, 
     ClearProviderError();
     // Optional properties that could not be set are reported as OLE DB does.
     return propertiesResult;
+}
+
+HRESULT GetSupportedSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport) {
+    return AnswerSupportedSchemas(SchemaKinds::CatalogAndProcedures, pcSchemas, prgSchemas,
+                                  prgRestrictionSupport);
 }
 
 }  // namespace vorn::provider::schema

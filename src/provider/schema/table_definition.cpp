@@ -73,7 +73,6 @@ T* AllocArray(size_t count) {
     return p;
 }
 
-
 void FreeConstraintDescs(DBCONSTRAINTDESC* descs, size_t count) {
     if (!descs)
         return;

@@ -2,6 +2,7 @@
 #include "sql/jet_connection.h"
 
 #include "library_end.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
@@ -15,14 +16,6 @@ struct Handles {
 
 Handles& TheHandles() {
     return vorn::platform::LibraryObject<Handles>::Get();
-}
-
-std::string LowerAscii(const std::string& s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    return out;
 }
 
 // Runs a one-row query with one text parameter and collects rows through onRow.
@@ -51,9 +44,9 @@ std::string ColumnText(sqlite3_stmt* stmt, int i) {
 }  // namespace
 
 const ColumnSchema* TableSchema::Find(const std::string& column) const {
-    const std::string key = LowerAscii(column);
+    const std::string key = AsciiLower(column);
     for (const ColumnSchema& c : columns)
-        if (LowerAscii(c.name) == key)
+        if (AsciiLower(c.name) == key)
             return &c;
     return nullptr;
 }
@@ -94,7 +87,7 @@ void JetConnection::SchemaChanged() {
 
 std::shared_ptr<const TableSchema> JetConnection::Table(const std::string& name) {
     const int64_t version = ReadSchemaVersion(db_);
-    const std::string key = LowerAscii(name);
+    const std::string key = AsciiLower(name);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (version != tablesVersion_) {

@@ -1,5 +1,6 @@
 // Dates and times of the Jet dialect.
 #include "sql/jet_dates.h"
+#include "text_helpers.h"
 
 #include <cmath>
 #include <cstdio>
@@ -18,16 +19,12 @@ const char* const kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 const char* const kWeekdaysShort[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
-
 // 1..12 for a month name or its abbreviation (three letters, or "Sept"), else 0.
 int MonthFromWord(const std::string& w) {
     for (int m = 0; m < 12; ++m) {
         std::string full;
         for (const char* p = kMonths[m]; *p; ++p)
-            full.push_back(Lower(*p));
+            full.push_back(AsciiLower(*p));
         if (w == full || (w.size() >= 3 && full.compare(0, w.size(), w) == 0))
             return m + 1;
     }
@@ -38,7 +35,7 @@ bool IsWeekdayWord(const std::string& w) {
     for (const char* d : kWeekdays) {
         std::string full;
         for (const char* p = d; *p; ++p)
-            full.push_back(Lower(*p));
+            full.push_back(AsciiLower(*p));
         if (w == full || (w.size() >= 3 && full.compare(0, w.size(), w) == 0))
             return true;
     }
@@ -78,7 +75,7 @@ bool Scan(std::string_view s, std::vector<Piece>* out) {
             Piece p;
             p.kind = Piece::Word;
             while (i < s.size() && ((s[i] >= 'a' && s[i] <= 'z') || (s[i] >= 'A' && s[i] <= 'Z')))
-                p.word.push_back(Lower(s[i++]));
+                p.word.push_back(AsciiLower(s[i++]));
             out->push_back(p);
         } else if (c == '/' || c == '-' || c == '.' || c == ',' || c == ':' || c == ' ' ||
                    c == '\t') {
@@ -113,8 +110,8 @@ bool IsAmPm(const Piece& p, bool* pm) {
 bool MakeStamp(const DateParts& p, JetStamp* out) {
     if (!IsValidDate(p))
         return false;
-    const int64_t days = DaysFromCivil(p.year, unsigned(p.month), unsigned(p.day)) -
-                         kAutomationDayZero;
+    const int64_t days =
+        DaysFromCivil(p.year, unsigned(p.month), unsigned(p.day)) - kAutomationDayZero;
     *out = days * kSecondsPerDay + p.hour * 3600 + p.minute * 60 + p.second;
     return true;
 }
@@ -165,6 +162,15 @@ double SerialFromStamp(JetStamp stamp) {
 std::string StampText(JetStamp stamp) {
     char text[32];
     return std::string(text, FormatDateText(SplitStamp(stamp), true, true, text));
+}
+
+std::string DateDisplayText(JetStamp stamp) {
+    const std::string full = StampText(stamp);
+    if (full.compare(11, 8, "00:00:00") == 0)
+        return full.substr(0, 10);
+    if (full.compare(0, 10, "1899-12-30") == 0)
+        return full.substr(11);
+    return full;
 }
 
 bool ParseJetDateText(std::string_view text, ParsedDate* out, int currentYear) {

@@ -6,13 +6,10 @@
 #include <vector>
 
 #include "sql/jet_dates.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
 
 std::string LowerTrimmed(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -22,7 +19,7 @@ std::string LowerTrimmed(std::string_view s) {
         --e;
     std::string out;
     for (size_t i = b; i < e; ++i)
-        out.push_back(Lower(s[i]));
+        out.push_back(AsciiLower(s[i]));
     return out;
 }
 
@@ -30,7 +27,7 @@ bool StartsWithNoCase(std::string_view s, size_t at, std::string_view word) {
     if (at + word.size() > s.size())
         return false;
     for (size_t i = 0; i < word.size(); ++i)
-        if (Lower(s[at + i]) != Lower(word[i]))
+        if (AsciiLower(s[at + i]) != AsciiLower(word[i]))
             return false;
     return true;
 }
@@ -60,7 +57,7 @@ std::vector<std::string> SplitSections(std::string_view f) {
 // ---- dates ----
 
 bool IsDateLetter(char c) {
-    c = Lower(c);
+    c = AsciiLower(c);
     return c == 'd' || c == 'w' || c == 'm' || c == 'y' || c == 'q' || c == 'h' || c == 'n' ||
            c == 's' || c == 'c' || c == 't';
 }
@@ -120,7 +117,7 @@ std::vector<DateToken> TokenizeDateFormat(std::string_view f) {
             i += 3;
         } else if (IsDateLetter(c)) {
             size_t j = i;
-            while (j < f.size() && Lower(f[j]) == Lower(c))
+            while (j < f.size() && AsciiLower(f[j]) == AsciiLower(c))
                 ++j;
             out.push_back({DateToken::Letters, std::string(f.substr(i, j - i))});
             i = j;
@@ -184,7 +181,7 @@ std::string FormatDateWith(JetStamp stamp, std::string_view f, int firstDay, int
                 out += pm ? w.substr(3, 2) : w.substr(0, 2);
             continue;
         }
-        const char c = Lower(t.text[0]);
+        const char c = AsciiLower(t.text[0]);
         const size_t n = t.text.size();
         switch (c) {
             case 'd':
@@ -209,12 +206,12 @@ std::string FormatDateWith(JetStamp stamp, std::string_view f, int firstDay, int
                 if (n <= 2) {
                     for (size_t k = i; k-- > 0;)
                         if (tokens[k].kind == DateToken::Letters) {
-                            minute = Lower(tokens[k].text[0]) == 'h';
+                            minute = AsciiLower(tokens[k].text[0]) == 'h';
                             break;
                         }
                     for (size_t k = i + 1; !minute && k < tokens.size(); ++k)
                         if (tokens[k].kind == DateToken::Letters) {
-                            minute = Lower(tokens[k].text[0]) == 's';
+                            minute = AsciiLower(tokens[k].text[0]) == 's';
                             break;
                         }
                 }

@@ -1,5 +1,6 @@
 // Tokens of Jet SQL.
 #include "sql/jet_tokenizer.h"
+#include "text_helpers.h"
 
 #include <cwctype>
 
@@ -13,10 +14,6 @@ bool IsNameStart(wchar_t c) {
 
 bool IsNamePart(wchar_t c) {
     return IsNameStart(c) || (c >= L'0' && c <= L'9');
-}
-
-bool IsDigit(wchar_t c) {
-    return c >= L'0' && c <= L'9';
 }
 
 bool IsBlank(wchar_t c) {
@@ -102,21 +99,21 @@ bool TokenizeJetSql(const std::wstring& s, std::vector<Token>* tokens, TokenizeE
             t.kind = TokenKind::Date;
             t.value = s.substr(i + 1, close - i - 1);
             i = close + 1;
-        } else if (IsDigit(c) || (c == L'.' && i + 1 < n && IsDigit(s[i + 1]))) {
+        } else if (IsAsciiDigit(c) || (c == L'.' && i + 1 < n && IsAsciiDigit(s[i + 1]))) {
             size_t j = i;
-            while (j < n && IsDigit(s[j]))
+            while (j < n && IsAsciiDigit(s[j]))
                 ++j;
             if (j < n && s[j] == L'.') {
                 ++j;
-                while (j < n && IsDigit(s[j]))
+                while (j < n && IsAsciiDigit(s[j]))
                     ++j;
             }
             if (j < n && (s[j] == L'e' || s[j] == L'E')) {
                 size_t k = j + 1;
                 if (k < n && (s[k] == L'+' || s[k] == L'-'))
                     ++k;
-                if (k < n && IsDigit(s[k])) {
-                    while (k < n && IsDigit(s[k]))
+                if (k < n && IsAsciiDigit(s[k])) {
+                    while (k < n && IsAsciiDigit(s[k]))
                         ++k;
                     j = k;
                 }

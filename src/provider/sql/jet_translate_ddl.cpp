@@ -9,16 +9,10 @@
 #include "sql/jet_identity.h"
 #include "sql/jet_translator.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::sql {
 namespace {
-
-std::wstring Upper(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towupper(wint_t(c))));
-    return out;
-}
 
 const char kNullRefused[] = "index or primary key cannot contain a Null value";
 // SQLite knows no primary key added to an existing table: such a key (CREATE INDEX ... WITH
@@ -28,19 +22,6 @@ const char kNullRefused[] = "index or primary key cannot contain a Null value";
 const char kPrimaryKeyMark[] = " /* PRIMARY KEY */";
 
 }  // namespace
-
-struct JetTranslator::ColumnDef {
-    std::wstring name;
-    size_t at = 0;
-    JetTypeSpec type;
-    bool notNull = false;
-    bool primaryKey = false;
-    bool unique = false;
-    std::wstring keyName;  // CONSTRAINT name of the primary key or unique constraint
-    bool hasDefault = false;
-    std::string defaultSql;
-    std::vector<std::string> extra;  // REFERENCES and CHECK clauses
-};
 
 std::string JetTranslator::ParseReferences() {
     const std::wstring table = ParseName(L"the referenced table");
@@ -116,7 +97,7 @@ std::string JetTranslator::ParseDefault(const JetTypeSpec& type, const std::wstr
         return QuoteText(StampText(d.stamp));
     }
     if (e.isString && type.type == JetType::YesNo) {
-        const std::wstring w = Upper(e.text);
+        const std::wstring w = WideUpper(e.text);
         if (w == L"YES" || w == L"TRUE" || w == L"ON" || w == L"-1")
             return "-1";
         if (w == L"NO" || w == L"FALSE" || w == L"OFF" || w == L"0")
@@ -134,7 +115,7 @@ JetTranslator::ColumnDef JetTranslator::ParseColumnDef() {
     if (typeToken.kind != TokenKind::Name)
         Fail(typeToken, L"expected the data type of column " + c.name);
     std::wstring typeName = Next().value;
-    if (Upper(typeName) == L"NATIONAL" && Peek().kind == TokenKind::Name)
+    if (WideUpper(typeName) == L"NATIONAL" && Peek().kind == TokenKind::Name)
         typeName += L" " + Next().value;
     if (PeekKeyword(L"VARYING") || PeekKeyword(L"PRECISION"))
         typeName += L" " + Next().value;
@@ -272,8 +253,10 @@ void JetTranslator::TranslateCreate(TranslationResult* r) {
         TranslateCreateIndex(r, false);
     } else if (PeekKeyword(L"VIEW")) {
         TranslateCreateView(r);
+    } else if (PeekKeyword(L"PROCEDURE") || PeekKeyword(L"PROC")) {
+        TranslateCreateProcedure(r);
     } else {
-        Fail(Peek(), L"expected TABLE, INDEX, UNIQUE INDEX or VIEW after CREATE");
+        Fail(Peek(), L"expected TABLE, INDEX, UNIQUE INDEX, VIEW or PROCEDURE after CREATE");
     }
 }
 
@@ -327,7 +310,7 @@ void JetTranslator::TranslateCreateTable(TranslationResult* r) {
     // Primary key columns refuse Null, as the engine's do.
     for (ColumnDef& c : columns)
         for (const std::wstring& k : keyColumns)
-            if (Upper(k) == Upper(c.name))
+            if (WideUpper(k) == WideUpper(c.name))
                 c.notNull = true;
     std::vector<StoreColumnDef> storeColumns;
     for (const ColumnDef& c : columns)
@@ -431,7 +414,12 @@ void JetTranslator::TranslateCreateView(TranslationResult* r) {
         Fail(Peek(), L"expected SELECT");
     const std::string select = SelectText();
     ExpectEnd();
-    r->sql = "CREATE VIEW " + QuoteName(view) + columns + " AS " + select;
+    // Views and procedures are saved queries: one name space.
+    const std::string n = WideToUtf8(view);
+    r->script.push_back({"SELECT 1 FROM `" + std::string(kProceduresTableName) +
+                             "` WHERE name = " + QuoteText(n) + " COLLATE NOCASE",
+                         "a procedure named '" + n + "' already exists", kProceduresTableName});
+    r->script.push_back({"CREATE VIEW " + QuoteName(view) + columns + " AS " + select, "", ""});
 }
 
 void JetTranslator::TranslateAlter(TranslationResult* r) {
@@ -556,9 +544,11 @@ void JetTranslator::TranslateAlter(TranslationResult* r) {
         }
         return;
     }
-    if (PeekKeyword(L"ALTER"))
-        Fail(Peek(), L"changing the type of a column (ALTER COLUMN) is not supported");
-    Fail(Peek(), L"expected ADD or DROP");
+    if (AcceptKeyword(L"ALTER")) {
+        TranslateAlterColumn(r, table);
+        return;
+    }
+    Fail(Peek(), L"expected ADD, DROP or ALTER");
 }
 
 void JetTranslator::TranslateDrop(TranslationResult* r) {
@@ -598,7 +588,11 @@ void JetTranslator::TranslateDrop(TranslationResult* r) {
         r->sql = "DROP VIEW " + QuoteName(view);
         return;
     }
-    Fail(Peek(), L"expected TABLE, INDEX or VIEW after DROP");
+    if (PeekKeyword(L"PROCEDURE") || PeekKeyword(L"PROC")) {
+        TranslateDropProcedure(r);
+        return;
+    }
+    Fail(Peek(), L"expected TABLE, INDEX, VIEW or PROCEDURE after DROP");
 }
 
 }  // namespace vorn::provider::sql

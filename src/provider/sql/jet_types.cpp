@@ -1,24 +1,11 @@
 // Jet data types in SQLite tables.
 #include "sql/jet_types.h"
+#include "text_helpers.h"
 
 #include <cwctype>
 
 namespace vorn::provider::sql {
 namespace {
-
-std::wstring Upper(const std::wstring& s) {
-    std::wstring out;
-    for (wchar_t c : s)
-        out.push_back(wchar_t(std::towupper(wint_t(c))));
-    return out;
-}
-
-std::string UpperAscii(std::string_view s) {
-    std::string out;
-    for (char c : s)
-        out.push_back((c >= 'a' && c <= 'z') ? char(c - 32) : c);
-    return out;
-}
 
 // The first word of a declared type, upper-cased: "TEXT(50)" -> "TEXT".
 std::string FirstWord(std::string_view declared) {
@@ -28,7 +15,7 @@ std::string FirstWord(std::string_view declared) {
     size_t e = b;
     while (e < declared.size() && declared[e] != ' ' && declared[e] != '(')
         ++e;
-    return UpperAscii(declared.substr(b, e - b));
+    return AsciiUpper(declared.substr(b, e - b));
 }
 
 }  // namespace
@@ -39,7 +26,7 @@ bool IsTextType(JetType t) {
 
 bool JetTypeFromName(const std::wstring& rawName, const int64_t* args, int argCount,
                      JetTypeSpec* spec, std::wstring* error) {
-    const std::wstring name = Upper(rawName);
+    const std::wstring name = WideUpper(rawName);
     struct Entry {
         const wchar_t* name;
         JetType type;

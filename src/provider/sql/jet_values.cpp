@@ -2,6 +2,7 @@
 #include "sql/jet_values.h"
 
 #include "utf8.h"
+#include "text_helpers.h"
 
 #include <locale.h>
 #include <wctype.h>
@@ -14,10 +15,6 @@
 
 namespace vorn::provider::sql {
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 int DigitValue(char c, int base) {
     int v = -1;
@@ -66,9 +63,9 @@ locale_t Utf8Locale() {
 
 bool ParseJetNumber(std::string_view text, JetNumber* out) {
     size_t b = 0, e = text.size();
-    while (b < e && IsBlank(text[b]))
+    while (b < e && IsAsciiSpace(text[b]))
         ++b;
-    while (e > b && IsBlank(text[e - 1]))
+    while (e > b && IsAsciiSpace(text[e - 1]))
         --e;
     std::string_view s = text.substr(b, e - b);
     if (s.empty())

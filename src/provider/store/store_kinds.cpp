@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "stores/access/access_store.h"
 #include "stores/text/text_store.h"
 
 namespace vorn::provider::store {
@@ -12,6 +13,8 @@ namespace {
 const std::vector<StoreKindEntry>& StoreKinds() {
     static const std::vector<StoreKindEntry> kinds = {
         {L"Text", stores::text::NamesTextKind, nullptr, stores::text::OpenTextStore},
+        {L"Access", stores::access::NamesAccessKind, stores::access::IsAccessContent,
+         stores::access::OpenAccessStore},
     };
     return kinds;
 }

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "library_end.h"
+#include "text_helpers.h"
 
 #include <sqlite3.h>
 
@@ -131,13 +132,6 @@ constexpr Entry kTypes[] = {
 // Jet's size of BINARY / VARBINARY declared without one.
 constexpr DBLENGTH kDefaultBinaryBytes = 510;
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-bool Space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 // Splits "decimal ( 10 , 2 )" into "DECIMAL" and up to two numbers.
 struct Declaration {
     std::string name;
@@ -150,20 +144,20 @@ Declaration Parse(const char* text) {
     const char* p = text;
     bool pendingSpace = false;
     for (; *p && *p != '('; ++p) {
-        if (Space(*p)) {
+        if (IsAsciiSpace(*p)) {
             pendingSpace = !d.name.empty();
             continue;
         }
         if (pendingSpace)
             d.name.push_back(' ');
         pendingSpace = false;
-        d.name.push_back(Upper(*p));
+        d.name.push_back(AsciiUpper(*p));
     }
     if (*p != '(')
         return d;
     ++p;
     for (int i = 0; i < 2; ++i) {
-        while (Space(*p))
+        while (IsAsciiSpace(*p))
             ++p;
         if (*p < '0' || *p > '9')
             break;
@@ -171,7 +165,7 @@ Declaration Parse(const char* text) {
         d.args[i] = std::strtoul(p, &end, 10);
         d.argCount = i + 1;
         p = end;
-        while (Space(*p))
+        while (IsAsciiSpace(*p))
             ++p;
         if (*p != ',')
             break;

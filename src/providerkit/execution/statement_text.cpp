@@ -1,5 +1,6 @@
 // Lexical helpers over SQL text.
 #include "execution/statement_text.h"
+#include "text_helpers.h"
 
 #include <cstring>
 
@@ -9,10 +10,6 @@ namespace {
 bool IdentifierChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
-}
-
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 }  // namespace
@@ -43,7 +40,7 @@ bool StartsWithKeyword(const char* p, const char* end, const char* keyword) {
     if (static_cast<size_t>(end - p) < n)
         return false;
     for (size_t i = 0; i < n; ++i)
-        if (Upper(p[i]) != keyword[i])
+        if (AsciiUpper(p[i]) != keyword[i])
             return false;
     return p + n == end || !IdentifierChar(p[n]);
 }

@@ -74,18 +74,34 @@ const std::vector<SchemaColumn> kIndexesColumns = {
     {"INTEGRATED", DBTYPE_BOOL},
 };
 
+const std::vector<SchemaColumn> kProceduresColumns = {
+    {"PROCEDURE_CATALOG", DBTYPE_WSTR},    {"PROCEDURE_SCHEMA", DBTYPE_WSTR},
+    {"PROCEDURE_NAME", DBTYPE_WSTR},       {"PROCEDURE_TYPE", DBTYPE_I2},
+    {"PROCEDURE_DEFINITION", DBTYPE_WSTR}, {"DESCRIPTION", DBTYPE_WSTR},
+    {"DATE_CREATED", DBTYPE_DATE},         {"DATE_MODIFIED", DBTYPE_DATE},
+};
+
 const char* const kTablesRestrictions[] = {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME",
                                            "TABLE_TYPE"};
 const char* const kColumnsRestrictions[] = {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME",
                                             "COLUMN_NAME"};
 const char* const kIndexesRestrictions[] = {"TABLE_CATALOG", "TABLE_SCHEMA", "INDEX_NAME", "TYPE",
                                             "TABLE_NAME"};
+const char* const kProceduresRestrictions[] = {"PROCEDURE_CATALOG", "PROCEDURE_SCHEMA",
+                                               "PROCEDURE_NAME", "PROCEDURE_TYPE"};
 
+// PROCEDURES last: a provider without procedures offers the ones before it.
 const SchemaKind kSchemas[] = {
     {&DBSCHEMA_TABLES, L"TABLES", 4, kTablesRestrictions, -1},
     {&DBSCHEMA_COLUMNS, L"COLUMNS", 4, kColumnsRestrictions, -1},
     {&DBSCHEMA_INDEXES, L"INDEXES", 5, kIndexesRestrictions, 3},
+    {&DBSCHEMA_PROCEDURES, L"PROCEDURES", 4, kProceduresRestrictions, 3},
 };
+
+static size_t KindCount(SchemaKinds kinds) {
+    const size_t all = sizeof kSchemas / sizeof kSchemas[0];
+    return kinds == SchemaKinds::CatalogAndProcedures ? all : all - 1;
+}
 
 namespace {
 
@@ -161,6 +177,8 @@ const char kColumnsOrder[] =
 const char kIndexesOrder[] =
     "\"UNIQUE\", TYPE, INDEX_CATALOG, INDEX_SCHEMA, INDEX_NAME COLLATE NOCASE, INDEX_NAME, "
     "TABLE_NAME COLLATE NOCASE, TABLE_NAME, ORDINAL_POSITION";
+const char kProceduresOrder[] =
+    "PROCEDURE_CATALOG, PROCEDURE_SCHEMA, PROCEDURE_NAME COLLATE NOCASE, PROCEDURE_NAME";
 
 // Whether a text value (NULL when isNull) meets a restriction.
 bool Meets(const Restriction& r, const std::wstring& value, bool isNull) {
@@ -214,7 +232,8 @@ HRESULT AddColumnsRow(SchemaRowsetBuilder& rows, const ColumnsRow& c) {
     return rows.EndRow();
 }
 
-HRESULT ReadSchemaRequest(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,
+HRESULT ReadSchemaRequest(SchemaKinds kinds, IUnknown* pUnkOuter, REFGUID rguidSchema,
+                          ULONG cRestrictions,
                           const VARIANT rgRestrictions[], ULONG cPropertySets,
                           DBPROPSET rgPropertySets[], IUnknown** ppRowset, SchemaRequestArgs* out) {
     if (!ppRowset)
@@ -229,16 +248,20 @@ HRESULT ReadSchemaRequest(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestr
                                  L"property sets for the schema rowset were counted but not "
                                  L"given");
     const SchemaKind* kind = nullptr;
-    for (const SchemaKind& k : kSchemas)
-        if (*k.guid == rguidSchema)
-            kind = &k;
+    const size_t count = KindCount(kinds);
+    for (size_t k = 0; k < count; ++k)
+        if (*kSchemas[k].guid == rguidSchema)
+            kind = &kSchemas[k];
     if (!kind) {
         wchar_t text[40];
         StringFromGUID2(rguidSchema, text, 40);
+        std::wstring supported;
+        for (size_t k = 0; k < count; ++k)
+            supported += std::wstring(k == 0 ? L"" : k + 1 == count ? L" and " : L", ") +
+                         kSchemas[k].name;
         return PostProviderError(E_INVALIDARG, IID_IDBSchemaRowset,
                                  std::wstring(L"the schema rowset ") + text +
-                                     L" is not supported; the supported ones are TABLES, "
-                                     L"COLUMNS and INDEXES");
+                                     L" is not supported; the supported ones are " + supported);
     }
     out->kind = kind;
     HRESULT hr = ReadRestrictions(*kind, cRestrictions, rgRestrictions, &out->restrictions);
@@ -253,7 +276,8 @@ HRESULT ReadSchemaRequest(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestr
     return S_OK;
 }
 
-HRESULT GetSupportedSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport) {
+HRESULT AnswerSupportedSchemas(SchemaKinds kinds, ULONG* pcSchemas, GUID** prgSchemas,
+                               ULONG** prgRestrictionSupport) {
     if (pcSchemas)
         *pcSchemas = 0;
     if (prgSchemas)
@@ -263,7 +287,7 @@ HRESULT GetSupportedSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRest
     if (!pcSchemas || !prgSchemas || !prgRestrictionSupport)
         return PostProviderError(E_INVALIDARG, IID_IDBSchemaRowset,
                                  L"no place for the list of schema rowsets was given");
-    const ULONG count = sizeof kSchemas / sizeof kSchemas[0];
+    const ULONG count = static_cast<ULONG>(KindCount(kinds));
     auto* guids = static_cast<GUID*>(CoTaskMemAlloc(count * sizeof(GUID)));
     auto* masks = static_cast<ULONG*>(CoTaskMemAlloc(count * sizeof(ULONG)));
     if (!guids || !masks) {

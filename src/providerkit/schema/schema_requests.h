@@ -1,11 +1,11 @@
-// What every provider's IDBSchemaRowset shares: the TABLES, COLUMNS and INDEXES schema
-// rowsets with the columns, ordinals and types OLE DB defines for them, their
+// What every provider's IDBSchemaRowset shares: the TABLES, COLUMNS, INDEXES and PROCEDURES
+// schema rowsets with the columns, ordinals and types OLE DB defines for them, their
 // restrictions read and checked, and the list of what is supported.
 //
 // Restrictions: VT_EMPTY is no restriction; text restrictions are VT_BSTR and match the
 // column's value without regard to letter case (names and table types alike), so the
 // empty text matches only an empty value and never a NULL; the INDEXES TYPE restriction is
-// a number.
+// a number, and so is the PROCEDURES PROCEDURE_TYPE restriction.
 #pragma once
 
 #include <string>
@@ -30,11 +30,13 @@ constexpr long long kCollationDescending = 2;  // DB_COLLATION_DESC
 extern const std::vector<SchemaColumn> kTablesColumns;
 extern const std::vector<SchemaColumn> kColumnsColumns;
 extern const std::vector<SchemaColumn> kIndexesColumns;
+extern const std::vector<SchemaColumn> kProceduresColumns;
 
 // The sort orders of the rowsets, as SchemaRowsetBuilder::Finish reads them.
 extern const char kTablesOrder[];
 extern const char kColumnsOrder[];
 extern const char kIndexesOrder[];
+extern const char kProceduresOrder[];
 
 // A restriction as given: none (VT_EMPTY), a text or a number.
 struct Restriction {
@@ -52,6 +54,10 @@ struct SchemaKind {
     int numericRestriction;  // index of the restriction that is a number, -1 for none
 };
 
+// The schema rowsets a provider offers: TABLES, COLUMNS and INDEXES, and PROCEDURES with a
+// provider that keeps procedures.
+enum class SchemaKinds { Catalog, CatalogAndProcedures };
+
 // The arguments of one GetRowset call, checked.
 struct SchemaRequestArgs {
     const SchemaKind* kind = nullptr;
@@ -62,7 +68,8 @@ struct SchemaRequestArgs {
 
 // Checks the arguments of IDBSchemaRowset::GetRowset (posting a record on failure): no
 // aggregation, a supported schema, restrictions of the right kinds, rowset properties.
-HRESULT ReadSchemaRequest(IUnknown* pUnkOuter, REFGUID rguidSchema, ULONG cRestrictions,
+HRESULT ReadSchemaRequest(SchemaKinds kinds, IUnknown* pUnkOuter, REFGUID rguidSchema,
+                          ULONG cRestrictions,
                           const VARIANT rgRestrictions[], ULONG cPropertySets,
                           DBPROPSET rgPropertySets[], IUnknown** ppRowset, SchemaRequestArgs* out);
 
@@ -86,7 +93,8 @@ struct ColumnsRow {
 // out from the column's type (column_facts.h).
 HRESULT AddColumnsRow(SchemaRowsetBuilder& rows, const ColumnsRow& column);
 
-// IDBSchemaRowset::GetSchemas: TABLES, COLUMNS and INDEXES with every restriction.
-HRESULT GetSupportedSchemas(ULONG* pcSchemas, GUID** prgSchemas, ULONG** prgRestrictionSupport);
+// IDBSchemaRowset::GetSchemas: the rowsets of kinds, each with every restriction.
+HRESULT AnswerSupportedSchemas(SchemaKinds kinds, ULONG* pcSchemas, GUID** prgSchemas,
+                               ULONG** prgRestrictionSupport);
 
 }  // namespace vorn::provider::schema

@@ -1,5 +1,6 @@
 // Exact decimals.
 #include "values/exact_decimal.h"
+#include "text_helpers.h"
 
 #include <charconv>
 #include <cmath>
@@ -25,10 +26,6 @@ bool MultiplyFits(Uint128 value, int power) {
     return value <= limit;
 }
 
-bool Space(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 }  // namespace
 
 int DigitCount(Uint128 value) {
@@ -43,9 +40,9 @@ int DigitCount(Uint128 value) {
 DecimalStatus ParseDecimal(const char* text, size_t n, ExactDecimal* out) {
     const char* p = text;
     const char* end = text + n;
-    while (p < end && Space(*p))
+    while (p < end && IsAsciiSpace(*p))
         ++p;
-    while (end > p && Space(end[-1]))
+    while (end > p && IsAsciiSpace(end[-1]))
         --end;
     ExactDecimal d;
     if (p < end && (*p == '+' || *p == '-'))

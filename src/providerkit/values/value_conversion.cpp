@@ -14,6 +14,7 @@
 #include "rowset/long_value_stream.h"
 #include "utf8.h"
 #include "automation.h"
+#include "text_helpers.h"
 
 namespace vorn::provider {
 namespace {
@@ -31,10 +32,6 @@ template <class T>
 void Put(void* dst, const T& v) {
     if (dst)
         std::memcpy(dst, &v, sizeof v);
-}
-
-bool Space(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // ---- the text form of a value -------------------------------------------------------------
@@ -360,9 +357,9 @@ Num CellToDouble(const Cell& c, double* out) {
         case CellKind::Text: {
             const char* p = c.bytes;
             const char* end = c.bytes + c.size;
-            while (p < end && Space(*p))
+            while (p < end && IsAsciiSpace(*p))
                 ++p;
-            while (end > p && Space(end[-1]))
+            while (end > p && IsAsciiSpace(end[-1]))
                 --end;
             // Only decimal notation: strtod's "inf", "nan" and hexadecimal forms are not
             // numbers a user writes.
@@ -403,9 +400,9 @@ ConversionOutcome ToBool(const Cell& c, void* dst) {
         case CellKind::Text: {
             const char* p = c.bytes;
             const char* end = c.bytes + c.size;
-            while (p < end && Space(*p))
+            while (p < end && IsAsciiSpace(*p))
                 ++p;
-            while (end > p && Space(end[-1]))
+            while (end > p && IsAsciiSpace(end[-1]))
                 --end;
             const size_t n = static_cast<size_t>(end - p);
             if (EqualsNoCase(p, n, "true") || EqualsNoCase(p, n, "yes") ||
@@ -543,9 +540,9 @@ ConversionOutcome ToGuid(const Cell& c, void* dst) {
     } else if (c.kind == CellKind::Text) {
         const char* p = c.bytes;
         const char* end = c.bytes + c.size;
-        while (p < end && Space(*p))
+        while (p < end && IsAsciiSpace(*p))
             ++p;
-        while (end > p && Space(end[-1]))
+        while (end > p && IsAsciiSpace(end[-1]))
             --end;
         if (end - p > 38)
             return Failed(DBSTATUS_E_CANTCONVERTVALUE);

@@ -1,5 +1,7 @@
 // Character sets of delimited text files.
 #include "stores/text/text_charset.h"
+#include "text_helpers.h"
+#include "utf8.h"
 
 #include <cctype>
 #include <cstdint>
@@ -42,30 +44,23 @@ const char16_t* TableOf(Charset charset) {
 }
 
 void AppendUtf8(char32_t c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    char bytes[4];
+    out->append(bytes, EncodeUtf8Char(c, bytes));
 }
 
-std::string Upper(const std::string& s) {
+// A character set's name as compared: upper case, without blanks, '-' and '_'.
+std::string CharsetKey(const std::string& s) {
     std::string out;
     for (char c : s)
         if (c != ' ' && c != '-' && c != '_')
-            out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+            out.push_back(AsciiUpper(c));
     return out;
 }
 
 }  // namespace
 
 bool ParseCharset(const std::string& value, Charset* charset) {
-    const std::string v = Upper(value);
+    const std::string v = CharsetKey(value);
     if (v == "65001" || v == "UTF8" || v == "UNICODEUTF8") {
         *charset = Charset::Utf8;
     } else if (v == "ANSI" || v == "1252" || v == "WINDOWS1252" || v == "CP1252") {
@@ -91,53 +86,7 @@ const char* CharsetName(Charset charset) {
 }
 
 bool ValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const unsigned char* end = p + bytes.size();
-    while (p < end) {
-        // Runs of ASCII eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (word & 0x8080808080808080ull)
-                break;
-            p += 8;
-        }
-        if (p >= end)
-            break;
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        size_t extra;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0)
-                low = 0xA0;
-            if (c == 0xED)
-                high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0)
-                low = 0x90;
-            if (c == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (static_cast<size_t>(end - p) <= extra)
-            return false;
-        if (p[1] < low || p[1] > high)
-            return false;
-        for (size_t k = 2; k <= extra; ++k)
-            if ((p[k] & 0xC0) != 0x80)
-                return false;
-        p += extra + 1;
-    }
-    return true;
+    return IsValidUtf8(bytes.data(), bytes.size());
 }
 
 void SingleByteToUtf8(Charset charset, std::string_view bytes, std::string* out) {
@@ -158,29 +107,16 @@ bool Utf8ToCharset(Charset charset, std::string_view utf8, std::string* out, cha
     }
     const char16_t* table = TableOf(charset);
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    const unsigned char* end = p + utf8.size();
-    while (p < end) {
-        char32_t c = *p;
-        size_t n = 1;
-        if (c >= 0xF0 && end - p >= 4) {
-            c = ((c & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-            n = 4;
-        } else if (c >= 0xE0 && end - p >= 3) {
-            c = ((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
-            n = 3;
-        } else if (c >= 0xC0 && end - p >= 2) {
-            c = ((c & 0x1F) << 6) | (p[1] & 0x3F);
-            n = 2;
-        }
-        p += n;
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t c = DecodeUtf8Char(p, utf8.size(), &i);
         if (c < 0x80) {
             out->push_back(static_cast<char>(c));
             continue;
         }
         int found = -1;
-        for (int i = 0; i < 128; ++i)
-            if (table[i] == c) {
-                found = i;
+        for (int k = 0; k < 128; ++k)
+            if (table[k] == c) {
+                found = k;
                 break;
             }
         if (found < 0) {

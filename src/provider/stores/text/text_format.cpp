@@ -6,32 +6,13 @@
 #include <cstdlib>
 
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::stores::text {
 namespace {
 
-std::string Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
-
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    return Upper(a) == Upper(b);
-}
-
 bool ParseBool(const std::string& value, bool* out) {
-    const std::string v = Upper(Trim(value));
+    const std::string v = AsciiUpper(TrimSpaces(value));
     if (v == "YES" || v == "TRUE" || v == "1" || v == "-1" || v == "ON") {
         *out = true;
         return true;
@@ -44,7 +25,7 @@ bool ParseBool(const std::string& value, bool* out) {
 }
 
 bool ParseCount(const std::string& value, int* out) {
-    const std::string v = Trim(value);
+    const std::string v = TrimSpaces(value);
     if (v.empty() || v.size() > 9 || !std::all_of(v.begin(), v.end(), [](char c) {
             return std::isdigit(static_cast<unsigned char>(c));
         }))
@@ -55,7 +36,7 @@ bool ParseCount(const std::string& value, int* out) {
 
 // The text driver's column types.
 bool ColumnType(const std::string& name, int width, sql::JetTypeSpec* spec) {
-    const std::string t = Upper(name);
+    const std::string t = AsciiUpper(name);
     using sql::JetType;
     if (t == "TEXT" || t == "CHAR") {
         spec->type = JetType::Text;
@@ -86,7 +67,7 @@ bool ColumnType(const std::string& name, int width, sql::JetTypeSpec* spec) {
 
 // "Name Type [Width n]" or "\"Name with spaces\" Type [Width n]".
 bool ParseColumnEntry(const std::string& value, TextColumnSpec* column, std::string* error) {
-    std::string v = Trim(value);
+    std::string v = TrimSpaces(value);
     std::string name;
     size_t pos = 0;
     if (!v.empty() && (v[0] == '"' || v[0] == '[')) {
@@ -125,7 +106,7 @@ bool ParseColumnEntry(const std::string& value, TextColumnSpec* column, std::str
     }
     int width = 0;
     for (size_t i = 1; i < words.size(); ++i) {
-        if (SameText(words[i], "Width") && i + 1 < words.size() &&
+        if (SameAsciiText(words[i], "Width") && i + 1 < words.size() &&
             ParseCount(words[i + 1], &width)) {
             ++i;
             continue;
@@ -175,8 +156,8 @@ const char* TextTypeName(const sql::JetTypeSpec& spec) {
 }
 
 bool ParseFormatValue(const std::string& value, TextFormat* format) {
-    const std::string v = Trim(value);
-    const std::string u = Upper(v);
+    const std::string v = TrimSpaces(value);
+    const std::string u = AsciiUpper(v);
     if (u == "DELIMITED" || u == "CSVDELIMITED") {
         format->fixedLength = false;
         format->delimiter = ',';
@@ -205,22 +186,23 @@ std::vector<SchemaIniSection> ParseSchemaIni(std::string_view text) {
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
-        const std::string line = Trim(text.substr(pos, end - pos));
+        const std::string line = TrimSpaces(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
         if (line[0] == '[') {
             const size_t close = line.rfind(']');
             SchemaIniSection s;
-            s.name =
-                Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            s.name = TrimSpaces(
+                line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             sections.push_back(std::move(s));
             continue;
         }
         const size_t eq = line.find('=');
         if (eq == std::string::npos || sections.empty())
             continue;
-        sections.back().entries.emplace_back(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+        sections.back().entries.emplace_back(TrimSpaces(line.substr(0, eq)),
+                                             TrimSpaces(line.substr(eq + 1)));
     }
     return sections;
 }
@@ -230,7 +212,7 @@ const SchemaIniSection* FindSection(const std::vector<SchemaIniSection>& section
     // The last section of that name counts, as with a key given twice.
     const SchemaIniSection* found = nullptr;
     for (const SchemaIniSection& s : sections)
-        if (SameText(s.name, fileName))
+        if (SameAsciiText(s.name, fileName))
             found = &s;
     return found;
 }
@@ -238,7 +220,7 @@ const SchemaIniSection* FindSection(const std::vector<SchemaIniSection>& section
 bool ApplyExtendedProperties(const std::vector<std::pair<std::wstring, std::wstring>>& items,
                              TextFormat* format, std::wstring* error) {
     for (const auto& [wkey, wvalue] : items) {
-        const std::string key = Upper(WideToUtf8(wkey));
+        const std::string key = AsciiUpper(WideToUtf8(wkey));
         const std::string value = WideToUtf8(wvalue);
         bool ok = true;
         if (key == "HDR") {
@@ -267,7 +249,7 @@ bool ApplyExtendedProperties(const std::vector<std::pair<std::wstring, std::wstr
 bool ApplySection(const SchemaIniSection& section, TextFormat* format, std::wstring* error) {
     std::vector<std::pair<int, TextColumnSpec>> columns;
     for (const auto& [key, value] : section.entries) {
-        const std::string k = Upper(key);
+        const std::string k = AsciiUpper(key);
         bool ok = true;
         std::string why;
         if (k == "FORMAT") {

@@ -15,6 +15,7 @@
 #include "stores/text/text_journal.h"
 #include "stores/text/text_table.h"
 #include "vornoledb/platform/text.h"
+#include "text_helpers.h"
 
 namespace vorn::provider::stores::text {
 
@@ -22,17 +23,11 @@ using store::StoreError;
 
 namespace {
 
-std::wstring Lower(std::wstring s) {
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return s;
-}
-
 bool ListedExtension(const std::wstring& file) {
     const size_t dot = file.rfind(L'.');
     if (dot == std::wstring::npos)
         return false;
-    const std::wstring ext = Lower(file.substr(dot + 1));
+    const std::wstring ext = WideLower(file.substr(dot + 1));
     return ext == L"csv" || ext == L"txt" || ext == L"tab" || ext == L"asc";
 }
 
@@ -103,10 +98,10 @@ class TextStore final : public store::Store {
                 found = &f;
                 break;
             }
-            if (!found && Lower(f) == Lower(wanted))
+            if (!found && WideLower(f) == WideLower(wanted))
                 found = &f;
         }
-        if (!found || Lower(*found) == L"schema.ini") {
+        if (!found || WideLower(*found) == L"schema.ini") {
             error->message = L"the table '" + name + L"' was not found: the folder '" +
                              folderShown_ + L"' has no file '" + wanted + L"'";
             return nullptr;
@@ -133,7 +128,7 @@ class TextStore final : public store::Store {
         }
         if (file.find(L'.') == std::wstring::npos)
             file += L".txt";
-        if (Lower(file) == L"schema.ini") {
+        if (WideLower(file) == L"schema.ini") {
             error->message = L"schema.ini cannot be a table";
             return nullptr;
         }
@@ -199,7 +194,7 @@ class TextStore final : public store::Store {
 }  // namespace
 
 bool NamesTextKind(const std::wstring& item) {
-    return Lower(item) == L"text";
+    return WideLower(item) == L"text";
 }
 
 std::shared_ptr<store::Store> OpenTextStore(const store::StoreOpenRequest& request,
@@ -216,7 +211,7 @@ std::shared_ptr<store::Store> OpenTextStore(const store::StoreOpenRequest& reque
     }
     bool readOnly = request.readOnly;
     if (const ConnectionStringItem* ro = request.options.Find(L"ReadOnly")) {
-        const std::wstring v = Lower(ro->value);
+        const std::wstring v = WideLower(ro->value);
         readOnly = readOnly || v == L"true" || v == L"yes" || v == L"1";
     }
     std::wstring shown = request.database;

@@ -1,5 +1,6 @@
 // Field text as typed values, and type guessing.
 #include "stores/text/text_values.h"
+#include "text_helpers.h"
 
 #include <cctype>
 #include <charconv>
@@ -16,10 +17,6 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool ValidDate(int y, int m, int d, int h, int n, int s) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || h > 23 || n > 59 || s > 59)
@@ -31,7 +28,7 @@ bool ValidDate(int y, int m, int d, int h, int n, int s) {
 // Reads 1..maxDigits digits (exactly digits when exact).
 bool ReadNumber(std::string_view text, size_t* pos, int maxDigits, bool exact, int* out) {
     int value = 0, count = 0;
-    while (*pos < text.size() && count < maxDigits && IsDigit(text[*pos])) {
+    while (*pos < text.size() && count < maxDigits && IsAsciiDigit(text[*pos])) {
         value = value * 10 + (text[*pos] - '0');
         ++*pos;
         ++count;
@@ -168,7 +165,7 @@ bool ParseInt32(std::string_view text, int64_t* value) {
         return false;
     int64_t v = 0;
     for (; i < text.size(); ++i) {
-        if (!IsDigit(text[i]))
+        if (!IsAsciiDigit(text[i]))
             return false;
         v = v * 10 + (text[i] - '0');
     }
@@ -197,9 +194,9 @@ bool ParseNumber(std::string_view text, char decimal, double* value) {
             c = '.';
         else if (c == '.' && decimal != '.')
             return false;
-        if (!(IsDigit(c) || c == '.' || c == '-' || c == 'e' || c == 'E' || c == '+'))
+        if (!(IsAsciiDigit(c) || c == '.' || c == '-' || c == 'e' || c == 'E' || c == '+'))
             return false;
-        digits = digits || IsDigit(c);
+        digits = digits || IsAsciiDigit(c);
         buffer[n++] = c;
     }
     if (!digits)
