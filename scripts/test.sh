@@ -14,7 +14,8 @@ bash scripts/check-format.sh
 # The server provider's tests find the cluster through VORNOLEDB_PG_TEST.
 export VORNOLEDB_PG_DIR="${VORNOLEDB_PG_DIR:-$(mktemp -d /tmp/vornoledb-pg-XXXXXX)}"
 trap 'bash scripts/pg-test-server.sh stop' EXIT
-eval "$(bash scripts/pg-test-server.sh start)"
+pg_environment=$(bash scripts/pg-test-server.sh start)
+eval "$pg_environment"
 
 cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

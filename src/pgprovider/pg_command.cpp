@@ -197,8 +197,8 @@ HRESULT CreatePgCommand(const std::shared_ptr<PgConnection>& conn, IUnknown* ses
                                  L"No place for the new command was given");
     *ppCommand = nullptr;
     ComPtr<PgCommand> command(new (std::nothrow) PgCommand(conn, session));
-    return provider::HandOutCommand(
-        command ? static_cast<ICommandText*>(command.Get()) : nullptr, riid, ppCommand);
+    return provider::HandOutCommand(command ? static_cast<ICommandText*>(command.Get()) : nullptr,
+                                    riid, ppCommand);
 }
 
 }  // namespace vorn::pgprovider

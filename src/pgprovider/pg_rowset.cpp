@@ -110,7 +110,8 @@ bool PgResultSource::StoreRows(provider::RowStore& store, std::unique_ptr<ErrorR
                           static_cast<size_t>(PQgetlength(r, row, i)),
                           &scratch_[static_cast<size_t>(i)], &encoder_);
         }
-        if (!provider::StoreEncodedRow(store, encoder_, Context(), failure))
+        if (!provider::StoreEncodedRow(
+                store, encoder_, [this] { return Context(); }, failure))
             return false;
     }
     pending_ = PgResult();

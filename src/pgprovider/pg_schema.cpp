@@ -271,8 +271,8 @@ HRESULT GetPgSchemaRowset(const std::shared_ptr<PgConnection>& conn, IUnknown* s
                           DBPROPSET rgPropertySets[], IUnknown** ppRowset) {
     schema::SchemaRequestArgs args;
     HRESULT hr = schema::ReadSchemaRequest(schema::SchemaKinds::Catalog, pUnkOuter, rguidSchema,
-                                           cRestrictions, rgRestrictions,
-                                           cPropertySets, rgPropertySets, ppRowset, &args);
+                                           cRestrictions, rgRestrictions, cPropertySets,
+                                           rgPropertySets, ppRowset, &args);
     if (FAILED(hr))
         return hr;
     PgSchemaRequest request(conn, session, *args.kind, std::move(args.restrictions));
@@ -290,8 +290,8 @@ HRESULT GetPgTableDefinition(const std::shared_ptr<PgConnection>& conn, DBID* pT
                              OLECHAR** ppwszStringBuffer) {
     std::wstring name;
     HRESULT hr = provider::ReadTableDefinitionArgs(
-        pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets, prgPropertySets,
-        pcConstraintDescs, prgConstraintDescs, ppwszStringBuffer, &name);
+        pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets, prgPropertySets, pcConstraintDescs,
+        prgConstraintDescs, ppwszStringBuffer, &name);
     if (FAILED(hr))
         return hr;
     std::string schemaName, table;

@@ -49,8 +49,8 @@ std::string Rows(const std::vector<std::string>& source, const std::string& tabl
 class VornsqlCopyTest : public vorn::test::SampleSuite {};
 
 TEST_F(VornsqlCopyTest, TheSampleCopiesIntoANewDatabaseFileTableByTable) {
-    TempFolder dir;
-    const std::string target = dir.File("copy.db");
+    TempFolder folder;
+    const std::string target = folder.File("copy.db");
     const ProcessResult r = RunVornsql({"copy", Sample(), target});
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_TRUE(Contains(r.out, "copied 4 tables")) << r.out;
@@ -112,8 +112,8 @@ TEST_F(VornsqlCopyTest, AnAccessFileCopiesTableByTable) {
     if (tables.status != 0 && Contains(tables.err, "not supported by this data source yet"))
         GTEST_SKIP() << "Access files cannot be opened by this build yet: " << tables.err;
     ASSERT_EQ(0, tables.status) << tables.err;
-    TempFolder dir;
-    const std::string target = dir.File("access.db");
+    TempFolder folder;
+    const std::string target = folder.File("access.db");
     const ProcessResult r = RunVornsql({"copy", access, target});
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_TRUE(Contains(r.out, "the row counts match")) << r.out;
@@ -166,7 +166,7 @@ TEST_F(VornsqlCopyTest, AWrongPasswordIsReportedWithoutIt) {
     VORN_REQUIRE_PG_SERVER();
     std::string target = WideToUtf8(vorn::test::PgConnectionString());
     target.replace(target.find("Password="), std::string::npos, "Password=NotTheRightOne;");
-    TempFolder dir;
+    TempFolder folder;
     const ProcessResult r = RunVornsql({"copy", Sample(), target});
     EXPECT_EQ(1, r.status);
     EXPECT_TRUE(Contains(r.err, "password authentication failed")) << r.err;

@@ -23,7 +23,7 @@ std::string HelpText() {
   vornsql [OPTIONS] copy SOURCE TARGET        copy every table into another database
 
 SOURCE is what to open:
-  a database file (SQLite 3; Access .mdb/.accdb files are not read yet),
+  a database file (SQLite 3, read and written; Access .mdb/.accdb, read-only),
   a delimited text file (.csv, .txt; .tsv, .tab for tab-separated) or a folder of
   them: each file is a table, named as the file ([parts.csv]).
   Instead of SOURCE, --connect takes a whole OLE DB connection string, e.g.

@@ -140,9 +140,8 @@ RowSource::Fetched SqliteRowSource::Fetch(RowStore& store, uint64_t wanted,
             // only then do its columns say what the result holds.
             firstStep_ = false;
             if (PreparationOf(stmt_) != description_->preparation) {
-                description_ =
-                    DescribeResult(db_->Handle(), stmt_, description_->statement, columnTypes_,
-                                   translation_);
+                description_ = DescribeResult(db_->Handle(), stmt_, description_->statement,
+                                              columnTypes_, translation_);
                 if (kept_)
                     *kept_ = description_;
                 columns = static_cast<int>(description_->columns.size());
@@ -150,7 +149,8 @@ RowSource::Fetched SqliteRowSource::Fetch(RowStore& store, uint64_t wanted,
         }
         if (rc == SQLITE_ROW) {
             EncodeRow(stmt_, columns, &encoder_);
-            if (!StoreEncodedRow(store, encoder_, Context(), failure)) {
+            if (!StoreEncodedRow(
+                    store, encoder_, [this] { return Context(); }, failure)) {
                 result = Fetched::Failed;
                 break;
             }
@@ -196,8 +196,7 @@ void SqliteRowSource::TypeByFirstRow(RowStore& store) {
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
                      IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,
-                     IUnknown** ppRowset,
-                     std::shared_ptr<const ResultDescription>* keptDescription,
+                     IUnknown** ppRowset, std::shared_ptr<const ResultDescription>* keptDescription,
                      const sql::TranslationResult* translation) {
     std::unique_ptr<SqliteRowSource> source(new (std::nothrow) SqliteRowSource(
         db, stmt, statementText, columnTypes, keptDescription, translation));

@@ -25,8 +25,8 @@ namespace vorn::provider {
 // keptDescription, when given (and columnTypes is not), is where the statement's owner
 // keeps the description of its result columns between runs: a current one there is used
 // instead of describing the columns again, and a new one is put there. translation, when
-// given, is the Jet statement stmt comes from, whose result column types it reports. translation, when
-// given, is the Jet statement stmt comes from, whose result column types it reports.
+// given, is the Jet statement stmt comes from, whose result column types it reports. translation,
+// when given, is the Jet statement stmt comes from, whose result column types it reports.
 HRESULT CreateRowset(const std::shared_ptr<Database>& db, sqlite3_stmt* stmt,
                      const std::wstring& statementText, const RowsetProperties& properties,
                      IUnknown* creator, const std::vector<ColumnType>* columnTypes, REFIID riid,

@@ -270,9 +270,9 @@ HRESULT GetSchemaRowset(const std::shared_ptr<Database>& db, IUnknown* session, 
                         REFIID riid, ULONG cPropertySets, DBPROPSET rgPropertySets[],
                         IUnknown** ppRowset) {
     SchemaRequestArgs args;
-    HRESULT hr = ReadSchemaRequest(SchemaKinds::CatalogAndProcedures, pUnkOuter, rguidSchema,
-                                   cRestrictions, rgRestrictions,
-                                   cPropertySets, rgPropertySets, ppRowset, &args);
+    HRESULT hr =
+        ReadSchemaRequest(SchemaKinds::CatalogAndProcedures, pUnkOuter, rguidSchema, cRestrictions,
+                          rgRestrictions, cPropertySets, rgPropertySets, ppRowset, &args);
     if (FAILED(hr))
         return hr;
     const RowsetProperties& properties = args.properties;

@@ -357,8 +357,8 @@ HRESULT GetTableDefinition(const std::shared_ptr<Database>& db, DBID* pTableID,
                            OLECHAR** ppwszStringBuffer) {
     std::wstring name;
     const HRESULT checked = ReadTableDefinitionArgs(
-        pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets, prgPropertySets,
-        pcConstraintDescs, prgConstraintDescs, ppwszStringBuffer, &name);
+        pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets, prgPropertySets, pcConstraintDescs,
+        prgConstraintDescs, ppwszStringBuffer, &name);
     if (FAILED(checked))
         return checked;
     sqlite3* h = db->Handle();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "error_records.h"
@@ -48,9 +49,10 @@ class RowSource {
     virtual const wchar_t* ErrorSource() const = 0;
 };
 
-// Appends the row encoder holds to store; on failure sets *failure (context names the
-// result) and returns false.
-bool StoreEncodedRow(RowStore& store, const class RowEncoder& encoder, const std::wstring& context,
+// Appends the row encoder holds to store; on failure sets *failure (context() names the
+// result; it is only built then, not for every row) and returns false.
+bool StoreEncodedRow(RowStore& store, const class RowEncoder& encoder,
+                     const std::function<std::wstring()>& context,
                      std::unique_ptr<ErrorRecord>* failure);
 
 }  // namespace vorn::provider

@@ -515,12 +515,13 @@ HRESULT CreateRowset(std::unique_ptr<RowSource> source, const RowsetProperties& 
     return S_OK;
 }
 
-bool StoreEncodedRow(RowStore& store, const RowEncoder& encoder, const std::wstring& context,
+bool StoreEncodedRow(RowStore& store, const RowEncoder& encoder,
+                     const std::function<std::wstring()>& context,
                      std::unique_ptr<ErrorRecord>* failure) {
     char* out = store.Append(encoder.Size());
     if (!out) {
         *failure = std::make_unique<ErrorRecord>(
-            MakeProviderRecord(E_FAIL, IID_IRowset, context + L": " + store.LastError()));
+            MakeProviderRecord(E_FAIL, IID_IRowset, context() + L": " + store.LastError()));
         return false;
     }
     encoder.Write(out);

@@ -233,8 +233,7 @@ HRESULT AddColumnsRow(SchemaRowsetBuilder& rows, const ColumnsRow& c) {
 }
 
 HRESULT ReadSchemaRequest(SchemaKinds kinds, IUnknown* pUnkOuter, REFGUID rguidSchema,
-                          ULONG cRestrictions,
-                          const VARIANT rgRestrictions[], ULONG cPropertySets,
+                          ULONG cRestrictions, const VARIANT rgRestrictions[], ULONG cPropertySets,
                           DBPROPSET rgPropertySets[], IUnknown** ppRowset, SchemaRequestArgs* out) {
     if (!ppRowset)
         return PostProviderError(E_INVALIDARG, IID_IDBSchemaRowset,
@@ -257,7 +256,9 @@ HRESULT ReadSchemaRequest(SchemaKinds kinds, IUnknown* pUnkOuter, REFGUID rguidS
         StringFromGUID2(rguidSchema, text, 40);
         std::wstring supported;
         for (size_t k = 0; k < count; ++k)
-            supported += std::wstring(k == 0 ? L"" : k + 1 == count ? L" and " : L", ") +
+            supported += std::wstring(k == 0           ? L""
+                                      : k + 1 == count ? L" and "
+                                                       : L", ") +
                          kSchemas[k].name;
         return PostProviderError(E_INVALIDARG, IID_IDBSchemaRowset,
                                  std::wstring(L"the schema rowset ") + text +

@@ -69,8 +69,7 @@ struct SchemaRequestArgs {
 // Checks the arguments of IDBSchemaRowset::GetRowset (posting a record on failure): no
 // aggregation, a supported schema, restrictions of the right kinds, rowset properties.
 HRESULT ReadSchemaRequest(SchemaKinds kinds, IUnknown* pUnkOuter, REFGUID rguidSchema,
-                          ULONG cRestrictions,
-                          const VARIANT rgRestrictions[], ULONG cPropertySets,
+                          ULONG cRestrictions, const VARIANT rgRestrictions[], ULONG cPropertySets,
                           DBPROPSET rgPropertySets[], IUnknown** ppRowset, SchemaRequestArgs* out);
 
 // Whether a text value (NULL when isNull) meets a restriction.
