@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libedit-dev libgtest-dev
           libgmock-dev googletest libbenchmark-dev python3 libglib2.0-dev unixodbc-dev clang
-          libclang-rt-dev clang-format mdbtools-dev mdbtools)
+          libclang-rt-dev clang-format mdbtools-dev mdbtools libpq-dev postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

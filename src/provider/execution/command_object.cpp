@@ -8,13 +8,15 @@
 
 #include <cstring>
 
+#include "execution/command_text.h"
 #include "execution/prepare_sql_text.h"
 #include "execution/result_codes.h"
-#include "rowset/rowset.h"
+#include "rowset/sqlite_rowset.h"
 #include "rowset/rowset_properties.h"
 #include "execution/statement_text.h"
 #include "execution/command_factory.h"
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "sql/jet_statement_cache.h"
 #include "store/store_database.h"
 #include "sqlite_errors.h"
@@ -40,13 +42,7 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
     HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams, DBROWCOUNT* pcRowsAffected,
                     IUnknown** ppRowset) override;
     HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
-        if (!ppSession)
-            return PostProviderError(E_INVALIDARG, IID_ICommand,
-                                     L"No place for the command's session was given");
-        *ppSession = nullptr;
-        if (!session_)
-            return S_FALSE;
-        return session_->QueryInterface(riid, reinterpret_cast<void**>(ppSession));
+        return AnswerCommandSession(session_.Get(), riid, ppSession);
     }
 
     // ICommandText
@@ -94,36 +90,17 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
 };
 
 HRESULT Command::SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) {
-    if (rguidDialect != DBGUID_DEFAULT && rguidDialect != DBGUID_SQL)
-        return PostProviderError(DB_E_DIALECTNOTSUPPORTED, IID_ICommandText,
-                                 L"Setting the command text: the only dialect understood is SQL "
-                                 L"(DBGUID_DEFAULT or DBGUID_SQL)");
-    hasText_ = pwszCommand != nullptr;
-    text_ = pwszCommand ? pwszCommand : L"";
-    dialect_ = rguidDialect;
-    return S_OK;
+    CommandTextState state{hasText_, text_, dialect_};
+    const HRESULT hr = vorn::provider::SetCommandText(&state, rguidDialect, pwszCommand);
+    hasText_ = state.hasText;
+    text_ = std::move(state.text);
+    dialect_ = state.dialect;
+    return hr;
 }
 
 HRESULT Command::GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) {
-    if (!ppwszCommand)
-        return PostProviderError(E_INVALIDARG, IID_ICommandText,
-                                 L"No place for the command text was given");
-    *ppwszCommand = nullptr;
-    if (!hasText_) {
-        if (pguidDialect)
-            *pguidDialect = GUID_NULL;
-        return PostProviderError(DB_E_NOCOMMAND, IID_ICommandText,
-                                 L"No command text has been set on the command");
-    }
-    const size_t bytes = (text_.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (!copy)
-        return PostProviderError(E_OUTOFMEMORY, IID_ICommandText, L"Out of memory");
-    std::memcpy(copy, text_.c_str(), bytes);
-    *ppwszCommand = copy;
-    if (pguidDialect)
-        *pguidDialect = dialect_;
-    return S_OK;
+    return vorn::provider::GetCommandText(CommandTextState{hasText_, text_, dialect_}, pguidDialect,
+                                          ppwszCommand);
 }
 
 HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
@@ -330,15 +307,8 @@ HRESULT CreateCommandObject(const std::shared_ptr<Database>& db, IUnknown* sessi
         return PostProviderError(E_UNEXPECTED, IID_IDBCreateCommand,
                                  L"Creating a command: the session has no open database");
     ComPtr<Command> command(new (std::nothrow) Command(db, session));
-    if (!command)
-        return PostProviderError(E_OUTOFMEMORY, IID_IDBCreateCommand,
-                                 L"Out of memory creating a command");
-    const HRESULT hr = command->QueryInterface(riid, reinterpret_cast<void**>(ppCommand));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateCommand,
-                                 L"Creating a command: the command does not offer the interface "
-                                 L"asked for");
-    return S_OK;
+    return HandOutCommand(command ? static_cast<ICommandText*>(command.Get()) : nullptr, riid,
+                          ppCommand);
 }
 
 }  // namespace vorn::provider

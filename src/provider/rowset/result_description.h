@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rowset/rowset_columns.h"
 #include "sql/jet_sql.h"
 #include "types/column_types.h"
 
@@ -18,18 +19,8 @@ struct sqlite3_stmt;
 
 namespace vorn::provider {
 
-struct ResultColumn {
-    std::wstring name;
-    ColumnType type;
-    // DBCOLUMNFLAGS_MAYBENULL, ISNULLABLE and WRITEUNKNOWN as the table says, and the
-    // type's own flags unless the type is still to be taken from the first value.
-    DBCOLUMNFLAGS flags = 0;
-};
-
-struct ResultDescription {
-    // The statement as the host wrote it (named in messages about the result).
-    std::wstring statement;
-    std::vector<ResultColumn> columns;
+// A statement's result columns as SQLite describes them.
+struct ResultDescription : RowsetDescription {
     // Some column has no usable declared type: each result takes it from its first value.
     bool typedByValue = false;
     // SQLite's count of re-preparations of the statement when it was described: a
