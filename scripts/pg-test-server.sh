@@ -7,10 +7,17 @@
 #   ctest --test-dir build -R Pg
 #   bash scripts/pg-test-server.sh stop
 #
-# VORNOLEDB_PG_DIR (default /tmp/vornoledb-pg) and VORNOLEDB_PG_PORT (default 54329) move it.
+# VORNOLEDB_PG_DIR (default /tmp/vornoledb-pg) and VORNOLEDB_PG_PORT (default: the first free
+# port from 54329 on) move it.
 set -euo pipefail
 dir="${VORNOLEDB_PG_DIR:-/tmp/vornoledb-pg}"
-port="${VORNOLEDB_PG_PORT:-54329}"
+port="${VORNOLEDB_PG_PORT:-}"
+if [ -z "$port" ]; then
+  # The first port from 54329 on that nothing listens on, so that a second cluster (another
+  # checkout's test run) can start beside a running one.
+  port=54329
+  while (exec 3<> "/dev/tcp/127.0.0.1/$port") 2> /dev/null; do port=$((port + 1)); done
+fi
 password="vorn-test-pw"
 database="vorntest"
 
