@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fetch_last_memory.h"
 #include "vornoledb/vornoledb.h"
 
 namespace {
@@ -125,8 +126,7 @@ double LibraryScan(const std::wstring& init, long* rows, size_t* chars) {
     return Seconds(start);
 }
 
-// In a child process: FetchLast on `rows` rows of the digits cross join. Prints the child's
-// resident memory before Execute and at its peak.
+// FetchLast on `rows` rows of the digits cross join, in a child process.
 bool MeasureFetchLast(const std::wstring& init, long rows) {
     int joins = 0;
     for (long n = 1; n < rows; n *= 10)
@@ -141,60 +141,7 @@ bool MeasureFetchLast(const std::wstring& init, long rows) {
         from += L", digits " + name;
     }
     const std::wstring sql = select + L" AS v, 'row text of some length' AS t" + from;
-
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return false;
-    const pid_t child = fork();
-    if (child < 0)
-        return false;
-    if (child == 0) {
-        close(pipeFds[0]);
-        struct rusage usage {};
-        getrusage(RUSAGE_SELF, &usage);
-        long before = usage.ru_maxrss;
-        VornOleDbConnection connection;
-        VornOleDbCommand command;
-        long last = -1;
-        const auto start = Clock::now();
-        if (connection.OpenFromInitializationString(init, false) == S_OK) {
-            command.SetConnection(&connection);
-            command.SetCommandText(sql.c_str());
-            if (command.Execute() == VornOleDbCommand::dbOK &&
-                command.FetchLast() == VornOleDbCommand::dbOK)
-                last = command.FieldAsLong(1);
-            else
-                std::fprintf(stderr, "FetchLast failed: %ls\n", command.GetErrorInfo(true).c_str());
-        }
-        const double seconds = Seconds(start);
-        getrusage(RUSAGE_SELF, &usage);
-        char line[200];
-        const int n = std::snprintf(line, sizeof line, "%ld %ld %ld %.3f", before, usage.ru_maxrss,
-                                    last, seconds);
-        if (write(pipeFds[1], line, static_cast<size_t>(n)) != n)
-            _exit(2);
-        _exit(last >= 0 ? 0 : 1);
-    }
-    close(pipeFds[1]);
-    char line[200] = {};
-    const ssize_t got = read(pipeFds[0], line, sizeof line - 1);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    long before = 0, peak = 0, last = 0;
-    double seconds = 0;
-    if (got <= 0 || std::sscanf(line, "%ld %ld %ld %lf", &before, &peak, &last, &seconds) != 4 ||
-        !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "the FetchLast child failed\n");
-        return false;
-    }
-    const double peakMiB = peak / 1024.0;
-    std::printf(
-        "FetchLast on %ld rows: last value %ld, %.2f s, resident memory %.1f MiB before "
-        "Execute, peak %.1f MiB (limit 256 MiB): %s\n",
-        rows, last, seconds, before / 1024.0, peakMiB,
-        peakMiB < 256.0 && last == rows - 1 ? "ok" : "OVER LIMIT OR WRONG ROW");
-    return peakMiB < 256.0 && last == rows - 1;
+    return vorn::bench::MeasureFetchLast(init, sql, rows, rows - 1);
 }
 
 }  // namespace

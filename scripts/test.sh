@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds with warnings as errors, runs every test, runs them
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, installs the library into a
-# prefix and builds programs against it through CMake and through pkg-config, and runs each
-# fuzz target for a minute.
+# Installs what the build needs, builds with warnings as errors, starts a throwaway
+# PostgreSQL cluster on a loopback port for the server provider's tests (stopped at the
+# end, also when a test fails), runs every test, runs them again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, installs the library into a prefix and builds programs
+# against it through CMake and through pkg-config, and runs each fuzz target for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 bash scripts/install-deps.sh
 bash scripts/check-format.sh
+
+# The server provider's tests find the cluster through VORNOLEDB_PG_TEST.
+export VORNOLEDB_PG_DIR="${VORNOLEDB_PG_DIR:-$(mktemp -d /tmp/vornoledb-pg-XXXXXX)}"
+trap 'bash scripts/pg-test-server.sh stop' EXIT
+pg_environment=$(bash scripts/pg-test-server.sh start)
+eval "$pg_environment"
 
 cmake -S . -B build -DVORNOLEDB_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

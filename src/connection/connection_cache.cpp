@@ -70,13 +70,19 @@ void VornOleDbConnectionCache::Destroy(VornOleDbConnection* connection) {
 
 VornOleDbConnection* VornOleDbConnectionCache::TakeIdle(const std::wstring& init) {
     auto it = m_map.find(init);
-    if (it == m_map.end())
-        return nullptr;
-    VornOleDbConnection* connection = it->second.front();
-    it->second.pop_front();
-    if (it->second.empty())
-        m_map.erase(it);
-    return connection;
+    while (it != m_map.end()) {
+        VornOleDbConnection* connection = it->second.front();
+        it->second.pop_front();
+        if (it->second.empty()) {
+            m_map.erase(it);
+            it = m_map.end();
+        }
+        // A connection whose server went away is closed, never handed out again.
+        if (connection->IsConnected())
+            return connection;
+        Destroy(connection);
+    }
+    return nullptr;
 }
 
 VornOleDbConnection* VornOleDbConnectionCache::OpenNew(const std::wstring& init, bool prompt) {
@@ -113,6 +119,12 @@ void VornOleDbConnectionCache::Cache(VornOleDbConnection*& connection) {
     if (!connection)
         return;
     std::lock_guard<std::recursive_mutex> lock(*m_lock);
+    if (!connection->IsConnected()) {
+        // A broken connection (its server went away) is not kept for the next user.
+        Destroy(connection);
+        connection = nullptr;
+        return;
+    }
     auto it = m_map.find(connection->GetInit());
     if (it == m_map.end()) {
         m_map[connection->GetInit()].push_back(connection);

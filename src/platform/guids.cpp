@@ -73,6 +73,7 @@ const GUID DBPROPSET_SESSION = OleDbConstant(0xc8b522c6);
 const GUID DBSCHEMA_TABLES = OleDbConstant(0xc8b52229);
 const GUID DBSCHEMA_COLUMNS = OleDbConstant(0xc8b52214);
 const GUID DBSCHEMA_INDEXES = OleDbConstant(0xc8b5221e);
+const GUID DBSCHEMA_PROCEDURES = OleDbConstant(0xc8b52224);
 
 const DBID DB_NULLID = {{{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}}}, DBKIND_GUID_PROPID, {nullptr}};
 

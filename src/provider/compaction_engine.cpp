@@ -92,6 +92,14 @@ HRESULT CompactionEngine::CompactDatabase(BSTR SrcName, BSTR DstName, VARIANT, V
         return PostProviderError(
             E_INVALIDARG, iid,
             L"no destination was given for the compacted copy of " + Quoted(source));
+    // A data source named by address (scheme://host/database) is a database on a server,
+    // which compacts itself: only database files are compacted here.
+    if (source.find(L"://") != std::wstring::npos)
+        return PostProviderError(DB_E_NOTSUPPORTED, iid,
+                                 L"the data source " + Quoted(source) +
+                                     L" is a database on a server, not a file: only database "
+                                     L"files are compacted (a server compacts its databases "
+                                     L"itself, with VACUUM on PostgreSQL)");
     HRESULT checked = CheckPathText(source, iid);
     if (SUCCEEDED(checked))
         checked = CheckPathText(destination, iid);

@@ -13,6 +13,7 @@
 #include "provider_errors.h"
 #include "provider_names.h"
 #include "session.h"
+#include "session_requests.h"
 #include "sqlite_errors.h"
 #include "store/store_database.h"
 #include "store/store_kinds.h"
@@ -24,52 +25,6 @@ namespace {
 
 constexpr wchar_t kProviderVersion[] = L"01.00.0000";
 
-const std::vector<PropertySetCatalog>& Catalog(bool initialized) {
-    static const std::vector<PropertySetCatalog> before = {
-        {DBPROPSET_DBINIT,
-         {DBPROP_INIT_DATASOURCE, DBPROP_INIT_MODE, DBPROP_INIT_PROMPT, DBPROP_INIT_PROVIDERSTRING,
-          DBPROP_AUTH_USERID, DBPROP_AUTH_PASSWORD, DBPROP_INIT_LOCATION}},
-        {DBPROPSET_DATASOURCEINFO,
-         {DBPROP_CONNECTIONSTATUS, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}},
-    };
-    static const std::vector<PropertySetCatalog> after = {
-        before[0],
-        {DBPROPSET_DATASOURCEINFO,
-         {DBPROP_CONNECTIONSTATUS, DBPROP_DATASOURCENAME, DBPROP_DATASOURCEREADONLY,
-          DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER}},
-        {DBPROPSET_DATASOURCE, {DBPROP_CURRENTCATALOG}},
-    };
-    return initialized ? after : before;
-}
-
-void SetText(VARIANT* value, const std::wstring& text) {
-    value->vt = VT_BSTR;
-    value->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
-
-// A text property: VT_BSTR sets it, VT_EMPTY resets it, anything else is a bad value.
-DBPROPSTATUS WriteText(const VARIANT& value, std::wstring* field) {
-    if (value.vt == VT_EMPTY) {
-        field->clear();
-        return DBPROPSTATUS_OK;
-    }
-    if (value.vt != VT_BSTR)
-        return DBPROPSTATUS_BADVALUE;
-    *field = value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal)) : L"";
-    return DBPROPSTATUS_OK;
-}
-
-// what is a plain literal: the text is only built when something failed.
-HRESULT PostPropertyFailures(HRESULT hr, REFIID iid, const wchar_t* what,
-                             const std::vector<std::wstring>& failures) {
-    if (hr == S_OK) {
-        ClearProviderError();
-        return hr;
-    }
-    PostProviderError(hr, iid, std::wstring(what) + L": " + JoinFailures(failures));
-    return hr;
-}
-
 }  // namespace
 
 HRESULT DataSource::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
@@ -80,10 +35,6 @@ HRESULT DataSource::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
         return CLASS_E_NOAGGREGATION;
     ComPtr<DataSource> object(new DataSource);
     return object->QueryInterface(riid, ppv);
-}
-
-bool DataSource::ReadOnlyMode() const {
-    return (init_.mode & DB_MODE_READWRITE) == DB_MODE_READ;
 }
 
 bool DataSource::ExclusiveMode() const {
@@ -98,40 +49,8 @@ std::shared_ptr<Database> DataSource::GetDatabase() {
 // ---- properties ---------------------------------------------------------------------------
 
 DBPROPSTATUS DataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* value) const {
-    if (set == DBPROPSET_DBINIT) {
-        switch (id) {
-            case DBPROP_INIT_DATASOURCE:
-                if (!init_.dataSource.empty())
-                    SetText(value, init_.dataSource);
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_MODE:
-                value->vt = VT_I4;
-                value->lVal = init_.mode;
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_PROMPT:
-                value->vt = VT_I2;
-                value->iVal = init_.prompt;
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_PROVIDERSTRING:
-                if (!init_.providerString.empty())
-                    SetText(value, init_.providerString);
-                return DBPROPSTATUS_OK;
-            case DBPROP_AUTH_USERID:
-                if (!init_.userId.empty())
-                    SetText(value, init_.userId);
-                return DBPROPSTATUS_OK;
-            case DBPROP_AUTH_PASSWORD:
-                if (!init_.password.empty())
-                    SetText(value, init_.password);
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_LOCATION:
-                if (!init_.location.empty())
-                    SetText(value, init_.location);
-                return DBPROPSTATUS_OK;
-            default:
-                return DBPROPSTATUS_NOTSUPPORTED;
-        }
-    }
+    if (set == DBPROPSET_DBINIT)
+        return ReadInitProperty(init_, CatalogProperty::Refused, id, value);
     if (set == DBPROPSET_DATASOURCEINFO) {
         switch (id) {
             case DBPROP_CONNECTIONSTATUS:
@@ -139,10 +58,10 @@ DBPROPSTATUS DataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* val
                 value->lVal = db_ ? DBPROPVAL_CS_INITIALIZED : DBPROPVAL_CS_UNINITIALIZED;
                 return DBPROPSTATUS_OK;
             case DBPROP_PROVIDERNAME:
-                SetText(value, kEmbeddedProviderName);
+                SetPropertyText(value, kEmbeddedProviderName);
                 return DBPROPSTATUS_OK;
             case DBPROP_PROVIDERVER:
-                SetText(value, kProviderVersion);
+                SetPropertyText(value, kProviderVersion);
                 return DBPROPSTATUS_OK;
             default:
                 break;
@@ -152,135 +71,54 @@ DBPROPSTATUS DataSource::ReadProperty(const GUID& set, DBPROPID id, VARIANT* val
             return DBPROPSTATUS_NOTSUPPORTED;
         switch (id) {
             case DBPROP_DATASOURCENAME:
-                SetText(value, db_->Path());
+                SetPropertyText(value, db_->Path());
                 return DBPROPSTATUS_OK;
             case DBPROP_DATASOURCEREADONLY:
                 value->vt = VT_BOOL;
                 value->boolVal = db_->ReadOnly() ? VARIANT_TRUE : VARIANT_FALSE;
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSNAME:
-                SetText(value, db_->DbmsName());
+                SetPropertyText(value, db_->DbmsName());
                 return DBPROPSTATUS_OK;
             case DBPROP_DBMSVER:
-                SetText(value, db_->DbmsVersion());
+                SetPropertyText(value, db_->DbmsVersion());
                 return DBPROPSTATUS_OK;
             default:
                 return DBPROPSTATUS_NOTSUPPORTED;
         }
     }
     if (set == DBPROPSET_DATASOURCE && id == DBPROP_CURRENTCATALOG && db_) {
-        SetText(value, db_->CurrentCatalog());
+        SetPropertyText(value, db_->CurrentCatalog());
         return DBPROPSTATUS_OK;
     }
     return DBPROPSTATUS_NOTSUPPORTED;
 }
 
 DBPROPSTATUS DataSource::WriteProperty(const GUID& set, const DBPROP& prop) {
-    const VARIANT& v = prop.vValue;
-    if (set == DBPROPSET_DBINIT) {
-        switch (prop.dwPropertyID) {
-            case DBPROP_INIT_DATASOURCE:
-            case DBPROP_INIT_MODE:
-            case DBPROP_INIT_PROMPT:
-            case DBPROP_INIT_PROVIDERSTRING:
-            case DBPROP_AUTH_USERID:
-            case DBPROP_AUTH_PASSWORD:
-            case DBPROP_INIT_LOCATION:
-            case DBPROP_INIT_HWND:
-                // Initialisation properties are fixed once the data source is open.
-                if (db_)
-                    return DBPROPSTATUS_NOTSETTABLE;
-                break;
-            default:
-                return DBPROPSTATUS_NOTSUPPORTED;
-        }
-        switch (prop.dwPropertyID) {
-            case DBPROP_INIT_DATASOURCE:
-                return WriteText(v, &init_.dataSource);
-            case DBPROP_INIT_PROVIDERSTRING:
-                return WriteText(v, &init_.providerString);
-            case DBPROP_AUTH_USERID:
-                return WriteText(v, &init_.userId);
-            case DBPROP_AUTH_PASSWORD:
-                return WriteText(v, &init_.password);
-            case DBPROP_INIT_LOCATION:
-                return WriteText(v, &init_.location);
-            case DBPROP_INIT_MODE: {
-                constexpr LONG kKnown =
-                    DB_MODE_READWRITE | DB_MODE_SHARE_EXCLUSIVE | DB_MODE_SHARE_DENY_NONE;
-                if (v.vt == VT_EMPTY) {
-                    init_.mode = DB_MODE_READWRITE | DB_MODE_SHARE_DENY_NONE;
-                    return DBPROPSTATUS_OK;
-                }
-                LONG mode = 0;
-                if (v.vt == VT_I4)
-                    mode = v.lVal;
-                else if (v.vt == VT_I2)
-                    mode = v.iVal;
-                else
-                    return DBPROPSTATUS_BADVALUE;
-                if (mode & ~kKnown)
-                    return DBPROPSTATUS_BADVALUE;
-                init_.mode = mode;
-                return DBPROPSTATUS_OK;
-            }
-            case DBPROP_INIT_PROMPT:
-                if (v.vt == VT_EMPTY) {
-                    init_.prompt = DBPROMPT_NOPROMPT;
-                    return DBPROPSTATUS_OK;
-                }
-                if (v.vt != VT_I2 || v.iVal < DBPROMPT_PROMPT || v.iVal > DBPROMPT_NOPROMPT)
-                    return DBPROPSTATUS_BADVALUE;
-                init_.prompt = v.iVal;
-                return DBPROPSTATUS_OK;
-            case DBPROP_INIT_HWND:
-                // A library has no window to prompt in; the handle is accepted and unused.
-                return v.vt == VT_EMPTY || v.vt == VT_I4 || v.vt == VT_I8 ? DBPROPSTATUS_OK
-                                                                          : DBPROPSTATUS_BADVALUE;
-            default:
-                return DBPROPSTATUS_NOTSUPPORTED;
-        }
-    }
-    DBPROPSTATUS readable = DBPROPSTATUS_NOTSUPPORTED;
-    {
-        VARIANT probe;
-        VariantInit(&probe);
-        readable = ReadProperty(set, prop.dwPropertyID, &probe);
-        VariantClear(&probe);
-    }
-    return readable == DBPROPSTATUS_OK ? DBPROPSTATUS_NOTSETTABLE : DBPROPSTATUS_NOTSUPPORTED;
+    if (set == DBPROPSET_DBINIT)
+        return WriteInitProperty(&init_, CatalogProperty::Refused, db_ != nullptr, prop);
+    return RefuseDataSourceProperty(
+        [this](const GUID& s, DBPROPID id, VARIANT* v) { return ReadProperty(s, id, v); }, set,
+        prop.dwPropertyID);
 }
 
 HRESULT DataSource::GetProperties(ULONG cPropertyIDSets, const DBPROPIDSET rgPropertyIDSets[],
                                   ULONG* pcPropertySets, DBPROPSET** prgPropertySets) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::wstring> failures;
-    const HRESULT hr = AnswerGetProperties(
-        cPropertyIDSets, rgPropertyIDSets, Catalog(db_ != nullptr),
+    return GetDataSourceProperties(
+        cPropertyIDSets, rgPropertyIDSets,
+        DataSourceCatalog(db_ != nullptr, CatalogProperty::Refused),
         [this](const GUID& set, DBPROPID id, VARIANT* value) {
             return ReadProperty(set, id, value);
         },
-        pcPropertySets, prgPropertySets, &failures);
-    if (hr == E_INVALIDARG)
-        return PostProviderError(hr, IID_IDBProperties,
-                                 L"GetProperties was called with a missing array or count");
-    if (hr == E_OUTOFMEMORY)
-        return PostProviderError(hr, IID_IDBProperties, L"out of memory returning properties");
-    return PostPropertyFailures(hr, IID_IDBProperties,
-                                L"some data source properties could not be returned", failures);
+        pcPropertySets, prgPropertySets);
 }
 
 HRESULT DataSource::SetPropertiesLocked(ULONG cPropertySets, DBPROPSET rgPropertySets[],
                                         REFIID iid) {
-    std::vector<std::wstring> failures;
-    const HRESULT hr = ApplySetProperties(
+    return SetDataSourceProperties(
         cPropertySets, rgPropertySets,
-        [this](const GUID& set, const DBPROP& prop) { return WriteProperty(set, prop); },
-        &failures);
-    if (hr == E_INVALIDARG)
-        return PostProviderError(hr, iid,
-                                 L"SetProperties was given a count without its property array");
-    return PostPropertyFailures(hr, iid, L"some data source properties could not be set", failures);
+        [this](const GUID& set, const DBPROP& prop) { return WriteProperty(set, prop); }, iid);
 }
 
 HRESULT DataSource::SetProperties(ULONG cPropertySets, DBPROPSET rgPropertySets[]) {
@@ -307,7 +145,7 @@ HRESULT DataSource::OpenStore(const void* entry, REFIID iid) {
     store::StoreOpenRequest request;
     request.database = init_.dataSource;
     request.options = ParseConnectionString(init_.providerString, BareItems::Allow);
-    request.readOnly = ReadOnlyMode();
+    request.readOnly = init_.ReadOnlyMode();
     store::StoreError error;
     std::shared_ptr<store::Store> opened = kind->open(request, &error);
     if (!opened)
@@ -373,20 +211,16 @@ HRESULT DataSource::InitializeLocked(REFIID iid) {
     }
     switch (kind.kind) {
         case StoreKind::SQLite:
-            hr = SqliteDatabase::OpenHeld(init_.dataSource, std::move(hold), ReadOnlyMode(), iid,
-                                          &db);
+            hr = SqliteDatabase::OpenHeld(init_.dataSource, std::move(hold), init_.ReadOnlyMode(),
+                                          iid, &db);
             if (FAILED(hr))
                 return hr;
             db_ = std::move(db);
             ClearProviderError();
             return S_OK;
-        case StoreKind::Access:
-            return PostProviderError(DB_E_NOTSUPPORTED, iid,
-                                     L"the file " + file + L" is " + DescribeFileKind(kind) +
-                                         L"; Access files are not supported by this data "
-                                         L"source yet");
         case StoreKind::Zip:
         case StoreKind::Ole2:
+        case StoreKind::Access:  // opened by its store above
         case StoreKind::Empty:
         case StoreKind::Text:
         case StoreKind::Unknown:
@@ -416,18 +250,11 @@ HRESULT DataSource::Uninitialize() {
 // ---- sessions ------------------------------------------------------------------------------
 
 HRESULT DataSource::CreateSessionLocked(REFIID riid, IUnknown** ppDBSession) {
-    if (!db_)
-        return PostProviderError(E_UNEXPECTED, IID_IDBCreateSession,
-                                 L"a session needs an initialized data source; call "
-                                 L"Initialize first");
-    ComPtr<Session> session =
-        Session::Create(static_cast<IDBInitialize*>(this), &liveSessions_, db_);
-    const HRESULT hr = session->QueryInterface(riid, reinterpret_cast<void**>(ppDBSession));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateSession,
-                                 L"the session does not offer the interface asked for");
-    ClearProviderError();
-    return S_OK;
+    ComPtr<Session> session;
+    if (db_)
+        session = Session::Create(static_cast<IDBInitialize*>(this), &liveSessions_, db_);
+    return HandOutSession(session ? static_cast<IOpenRowset*>(session.Get()) : nullptr, riid,
+                          ppDBSession);
 }
 
 HRESULT DataSource::CreateSession(IUnknown* pUnkOuter, REFIID riid, IUnknown** ppDBSession) {

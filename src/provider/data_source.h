@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "database_access.h"
+#include "init_properties.h"
 #include "sqlite_database.h"
 #include "vornoledb/platform/oledb.h"
 
@@ -52,16 +53,6 @@ class DataSource final : public ComObject<IDBInitialize, IDBProperties, IDBCreat
     DataSource() = default;
     ~DataSource() override = default;
 
-    struct InitProperties {
-        std::wstring dataSource;
-        LONG mode = DB_MODE_READWRITE | DB_MODE_SHARE_DENY_NONE;
-        SHORT prompt = DBPROMPT_NOPROMPT;
-        std::wstring providerString;
-        std::wstring userId;
-        std::wstring password;
-        std::wstring location;
-    };
-
     HRESULT InitializeLocked(REFIID iid);
     HRESULT SetPropertiesLocked(ULONG cPropertySets, DBPROPSET rgPropertySets[], REFIID iid);
     HRESULT CreateSessionLocked(REFIID riid, IUnknown** ppDBSession);
@@ -69,7 +60,6 @@ class DataSource final : public ComObject<IDBInitialize, IDBProperties, IDBCreat
     HRESULT CheckProviderString(REFIID iid) const;
     DBPROPSTATUS ReadProperty(const GUID& set, DBPROPID id, VARIANT* value) const;
     DBPROPSTATUS WriteProperty(const GUID& set, const DBPROP& prop);
-    bool ReadOnlyMode() const;
     bool ExclusiveMode() const;
 
     std::mutex mutex_;

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
+
+#include "rowset/open_results.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -16,18 +16,8 @@ namespace sql {
 class JetStatementCache;
 }
 
-// A rowset that reads its result lazily. Before a statement that writes runs on the same
-// database, every open rowset reads the rest of its rows into its own store, so that a
-// result is a snapshot that never shows the connection's later writes.
-class LazyResult {
-  public:
-    virtual void ReadToEnd() = 0;
-
-  protected:
-    ~LazyResult() = default;
-};
-
-class Database {
+// Lazily read results register with the database (see rowset/open_results.h).
+class Database : public OpenResults {
   public:
     virtual ~Database() = default;
 
@@ -59,31 +49,6 @@ class Database {
     // that only reads leaves every byte of its file as it was.
     virtual void BeforeWrite() {}
     virtual void AfterCommit() {}
-
-    // Snapshot bookkeeping of lazily read results (see LazyResult).
-    void RegisterResult(LazyResult* r) {
-        std::lock_guard<std::mutex> lock(resultsMutex_);
-        results_.insert(r);
-    }
-    void UnregisterResult(LazyResult* r) {
-        std::lock_guard<std::mutex> lock(resultsMutex_);
-        results_.erase(r);
-    }
-    // Called before a statement that writes: every open result reads to its end.
-    void DrainResults(LazyResult* except = nullptr) {
-        std::set<LazyResult*> copy;
-        {
-            std::lock_guard<std::mutex> lock(resultsMutex_);
-            copy = results_;
-        }
-        for (LazyResult* r : copy)
-            if (r != except)
-                r->ReadToEnd();
-    }
-
-  private:
-    std::mutex resultsMutex_;
-    std::set<LazyResult*> results_;
 };
 
 }  // namespace vorn::provider

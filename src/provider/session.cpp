@@ -5,6 +5,7 @@
 
 #include "execution/command_factory.h"
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "schema/schema_rowsets.h"
 #include "schema/table_definition.h"
 #include "sqlite_errors.h"
@@ -74,22 +75,11 @@ void* Session::QueryExtra(REFIID riid) {
 
 HRESULT Session::OpenRowset(IUnknown* pUnkOuter, DBID* pTableID, DBID* pIndexID, REFIID riid,
                             ULONG cPropertySets, DBPROPSET rgPropertySets[], IUnknown** ppRowset) {
-    if (ppRowset)
-        *ppRowset = nullptr;
-    if (!pTableID && !pIndexID)
-        return PostProviderError(E_INVALIDARG, IID_IOpenRowset,
-                                 L"OpenRowset needs the id of the table to open");
-    if (cPropertySets && !rgPropertySets)
-        return PostProviderError(E_INVALIDARG, IID_IOpenRowset,
-                                 L"OpenRowset was given property sets without their array");
-    if (pIndexID)
-        return PostProviderError(DB_E_NOINDEX, IID_IOpenRowset,
-                                 L"opening an index as a rowset is not supported; open the "
-                                 L"table or run a SELECT with ORDER BY");
-    if (pTableID->eKind != DBKIND_NAME || !pTableID->uName.pwszName || !*pTableID->uName.pwszName)
-        return PostProviderError(DB_E_NOTABLE, IID_IOpenRowset,
-                                 L"the table id given to OpenRowset holds no table name");
-    const std::wstring name = pTableID->uName.pwszName;
+    std::wstring name;
+    const HRESULT checked =
+        ReadOpenRowsetArgs(pTableID, pIndexID, cPropertySets, rgPropertySets, ppRowset, &name);
+    if (FAILED(checked))
+        return checked;
     bool exists = false;
     const int rc = TableExists(db_->Handle(), name, &exists);
     if (rc != SQLITE_OK)

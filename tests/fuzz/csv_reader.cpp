@@ -2,12 +2,13 @@
 // picks the delimiter and whether the file is fixed-length; the rest is the file. Every
 // record is split into fields and every field is checked as the cursor checks it (UTF-8,
 // numbers, dates), so a fault anywhere in reading shows as a crash or a sanitizer report.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "memory_file.h"
 
 #include "stores/text/text_charset.h"
 #include "stores/text/text_reader.h"
@@ -25,16 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         widths = {1 + data[0] % 3, 2, 5};
     ++data;
     --size;
-    const int fd = ::memfd_create("fuzz.csv", 0);
+    size_t done = 0;
+    const int fd = MemoryFile("fuzz.csv", data, size, &done);
     if (fd < 0)
         return 0;
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
     TextReader reader(fd, done, delimiter, L"fuzz.csv", widths);
     std::wstring error;
     TextFormat format;

@@ -135,10 +135,6 @@ TEST(DataSourceTest, FilesThatAreNoSqliteDatabaseAreRefusedByKind) {
         std::string path;
         std::wstring expected;
     } cases[] = {
-        {kTestData + "/access/jackcess/testV1997.mdb", L"an Access database (Jet 3)"},
-        {kTestData + "/access/jackcess/delTestV2003.mdb",
-         L"an Access database (Jet 4); Access files are not supported"},
-        {kTestData + "/access/jackcess/testV2007.accdb", L"an Access database (ACE 12)"},
         {folder.File("notes.db"), L"is a text file, not a database"},
         {folder.File("empty.db"), L"is an empty file (0 bytes), not a database"},
         {folder.File("book.db"), L"zip archive"},
@@ -152,6 +148,18 @@ TEST(DataSourceTest, FilesThatAreNoSqliteDatabaseAreRefusedByKind) {
         const PostedError e = TakeError();
         EXPECT_TRUE(Contains(e.description, Utf8ToWide(c.path))) << e.description;
         EXPECT_TRUE(Contains(e.description, c.expected)) << e.description;
+    }
+}
+
+TEST(DataSourceTest, AccessFilesOpenReadOnlyByTheirContent) {
+    for (const char* name : {"testV1997.mdb", "delTestV2003.mdb", "testV2007.accdb"}) {
+        const std::string path = kTestData + "/access/jackcess/" + name;
+        ComPtr<IDBInitialize> ds;
+        ASSERT_EQ(OpenDataSource(ConnectionTo(path), &ds), S_OK) << TakeError().description;
+        VARIANT readOnly =
+            ReadProperty(ds.Get(), DBPROPSET_DATASOURCEINFO, DBPROP_DATASOURCEREADONLY);
+        EXPECT_EQ(readOnly.vt, VT_BOOL) << name;
+        EXPECT_EQ(readOnly.boolVal, VARIANT_TRUE) << name;
     }
 }
 

@@ -368,7 +368,7 @@ TEST_F(SchemaRowsets, IndexRestrictionsTakeTheirOwnPlaces) {
     EXPECT_TRUE(x.rows.empty());
 }
 
-TEST_F(SchemaRowsets, GetSchemasListsTheThreeWithTheirRestrictions) {
+TEST_F(SchemaRowsets, GetSchemasListsTheFourWithTheirRestrictions) {
     ComPtr<IDBSchemaRowset> schemas;
     ASSERT_EQ(S_OK, db_->session->QueryInterface(IID_IDBSchemaRowset,
                                                  schemas.ReleaseAndGetVoidAddress()));
@@ -376,13 +376,15 @@ TEST_F(SchemaRowsets, GetSchemasListsTheThreeWithTheirRestrictions) {
     GUID* guids = nullptr;
     ULONG* masks = nullptr;
     ASSERT_EQ(S_OK, schemas->GetSchemas(&count, &guids, &masks));
-    ASSERT_EQ(3u, count);
+    ASSERT_EQ(4u, count);
     EXPECT_EQ(DBSCHEMA_TABLES, guids[0]);
     EXPECT_EQ(0xFu, masks[0]);
     EXPECT_EQ(DBSCHEMA_COLUMNS, guids[1]);
     EXPECT_EQ(0xFu, masks[1]);
     EXPECT_EQ(DBSCHEMA_INDEXES, guids[2]);
     EXPECT_EQ(0x1Fu, masks[2]);
+    EXPECT_EQ(DBSCHEMA_PROCEDURES, guids[3]);
+    EXPECT_EQ(0xFu, masks[3]);
     CoTaskMemFree(guids);
     CoTaskMemFree(masks);
     EXPECT_EQ(E_INVALIDARG, schemas->GetSchemas(&count, nullptr, &masks));

@@ -230,6 +230,7 @@ TEST(SqlDdl, ASecondPrimaryKeyIsRefused) {
     EXPECT_TRUE(d.Run("ALTER TABLE Added ADD CONSTRAINT Third PRIMARY KEY (B)").empty());
 }
 
+// Computed columns take their Jet type: Currency times a number is Currency.
 TEST(SqlDdl, SelectIntoKeepsTheSourceTypes) {
     JetDatabase d;
     d.Run(
@@ -248,10 +249,10 @@ TEST(SqlDdl, SelectIntoKeepsTheSourceTypes) {
     const auto declared = DeclaredTypes(d.Db(), "Dst");
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"ID", "LONG"},        {"Name", "TEXT(30)"}, {"Made", "DATETIME"},
-        {"Price", "CURRENCY"}, {"Flag", "YESNO"},    {"Twice", ""}};
+        {"Price", "CURRENCY"}, {"Flag", "YESNO"},    {"Twice", "CURRENCY"}};
     EXPECT_EQ(declared, expected);
     EXPECT_EQ(d.Run("SELECT ID, Name, Made, Twice FROM Dst"),
-              (std::vector<std::string>{"2|b|2021-01-03 00:00:00|5.0"}));
+              (std::vector<std::string>{"2|b|2021-01-03 00:00:00|5"}));
     // The copy is a table of its own: no numbering, no identity.
     long long seed, step;
     EXPECT_FALSE(GetIdentityInfo(d.Db(), L"Dst", L"ID", &seed, &step));
@@ -270,6 +271,136 @@ TEST(SqlDdl, DefaultsOfTheJetTypesAreStoredInTheirForm) {
     const std::vector<std::string> bad = d.Run("CREATE TABLE Bad (D DATETIME DEFAULT 'soon')");
     ASSERT_EQ(bad.size(), 1u);
     EXPECT_NE(bad[0].find("is not a date"), std::string::npos) << bad[0];
+}
+
+// The schema's statements (indexes, triggers, the table) and every row with its rowid, as
+// one text: what ALTER COLUMN must keep, or leave as it was when it fails.
+std::vector<std::string> Snapshot(JetDatabase& d, const std::string& table) {
+    std::vector<std::string> out =
+        d.Run("SELECT type || ' ' || name || ': ' || sql FROM sqlite_schema WHERE tbl_name = '" +
+              table + "' ORDER BY type, name");
+    for (const std::string& row : d.Run("SELECT rowid, * FROM " + table + " ORDER BY rowid"))
+        out.push_back(row);
+    return out;
+}
+
+TEST(SqlAlterColumn, TheTableIsMadeAgainWithItsRowsIndexesAndCounter) {
+    JetDatabase d;
+    d.Run(
+        "CREATE TABLE Acct (ID COUNTER(100, 10) CONSTRAINT PK PRIMARY KEY, Name TEXT(50) NOT "
+        "NULL, Bal CURRENCY DEFAULT 0, Opened DATETIME, Code TEXT(5) UNIQUE, CHECK (Bal >= 0))");
+    d.Run("CREATE INDEX ByName ON Acct (Name DESC) WITH IGNORE NULL");
+    d.Run("CREATE INDEX ByBal ON Acct (Bal) WITH DISALLOW NULL");
+    for (const char* row : {"('Ann', 10.25, #2024-01-15#, 'a1')", "('Bob', 3, Null, 'b2')",
+                            "('Cy', 7.5, #2024-02-01 10:30#, Null)"})
+        d.Run(std::string("INSERT INTO Acct (Name, Bal, Opened, Code) VALUES ") + row);
+    d.Run("DELETE FROM Acct WHERE Name = 'Bob'");  // a gap in the numbers and the rowids
+    const auto before = Snapshot(d, "Acct");
+
+    ASSERT_EQ(d.Run("ALTER TABLE Acct ALTER COLUMN Name TEXT(80)"), std::vector<std::string>());
+    const auto after = Snapshot(d, "Acct");
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        std::string expected = before[i];
+        const size_t at = expected.find("`Name` TEXT(50)");
+        if (at != std::string::npos)
+            expected.replace(at, 15, "`Name` TEXT(80)");
+        EXPECT_EQ(after[i], expected);
+    }
+    EXPECT_EQ(DeclaredTypes(d.Db(), "Acct"),
+              (std::vector<std::pair<std::string, std::string>>{{"ID", "COUNTER"},
+                                                                {"Name", "TEXT(80)"},
+                                                                {"Bal", "CURRENCY"},
+                                                                {"Opened", "DATETIME"},
+                                                                {"Code", "TEXT(5)"}}));
+    // The counter numbers on from where it was; the indexes and constraints still work.
+    d.Run("INSERT INTO Acct (Name, Bal) VALUES ('Dee', 1)");
+    EXPECT_EQ(d.Value("SELECT @@IDENTITY"), "130");
+    long long seed = 0, step = 0;
+    ASSERT_TRUE(GetIdentityInfo(d.Db(), L"Acct", L"ID", &seed, &step));
+    EXPECT_EQ(seed, 100);
+    EXPECT_EQ(step, 10);
+    EXPECT_NE(d.Value("INSERT INTO Acct (Name, Code) VALUES ('Eve', 'A1')").find("UNIQUE"),
+              std::string::npos);
+    EXPECT_NE(d.Value("INSERT INTO Acct (Name, Bal) VALUES ('Fay', -1)").find("CHECK"),
+              std::string::npos);
+    EXPECT_NE(d.Value("UPDATE Acct SET ID = 1 WHERE Name = 'Dee'").find("not updatable"),
+              std::string::npos);
+
+    // A COUNTER column changed to LONG keeps its values and stops numbering rows.
+    EXPECT_EQ(d.Run("ALTER TABLE Acct ALTER COLUMN ID LONG"), std::vector<std::string>());
+    EXPECT_FALSE(GetIdentityInfo(d.Db(), L"Acct", L"ID", &seed, &step));
+    d.Run("INSERT INTO Acct (ID, Name) VALUES (5, 'Gus')");
+    EXPECT_EQ(d.Run("SELECT ID FROM Acct ORDER BY ID"),
+              (std::vector<std::string>{"5", "100", "120", "130"}));
+}
+
+TEST(SqlAlterColumn, AValueThatDoesNotFitLeavesTheTableAsItWas) {
+    JetDatabase d;
+    d.Run("CREATE TABLE T (ID COUNTER, Code TEXT(20), Qty DOUBLE)");
+    d.Run("CREATE UNIQUE INDEX ByCode ON T (Code)");
+    for (const char* row : {"('12', 1.5)", "('7', 70000)", "('abc', 2)", "('x', 3)"})
+        d.Run(std::string("INSERT INTO T (Code, Qty) VALUES ") + row);
+    const auto before = Snapshot(d, "T");
+    // The third row's code is no number: the rows before it were copied already.
+    EXPECT_EQ(d.Run("ALTER TABLE T ALTER COLUMN Code LONG"),
+              (std::vector<std::string>{
+                  "error: data type mismatch: cannot store 'abc' in the LONG column T.Code"}));
+    EXPECT_EQ(Snapshot(d, "T"), before);
+    EXPECT_EQ(d.Run("ALTER TABLE T ALTER COLUMN Qty SHORT"),
+              (std::vector<std::string>{
+                  "error: overflow: the value 70000 does not fit the SHORT column T.Qty"}));
+    EXPECT_EQ(Snapshot(d, "T"), before);
+    EXPECT_EQ(d.Run("ALTER TABLE T ALTER COLUMN Code TEXT(2)"),
+              (std::vector<std::string>{"error: the value 'abc' has 3 characters, more than the "
+                                        "2 of the TEXT(2) column T.Code"}));
+    EXPECT_EQ(Snapshot(d, "T"), before);
+    // Values made equal by the new type break a unique index: refused too.
+    d.Run("CREATE TABLE U (Code TEXT(5))");
+    d.Run("CREATE UNIQUE INDEX ByCode2 ON U (Code)");
+    d.Run("INSERT INTO U VALUES ('1.0')");
+    d.Run("INSERT INTO U VALUES ('1')");
+    const auto codes = Snapshot(d, "U");
+    EXPECT_NE(d.Value("ALTER TABLE U ALTER COLUMN Code LONG").find("UNIQUE"), std::string::npos);
+    EXPECT_EQ(Snapshot(d, "U"), codes);
+    // Without the rows that do not fit, the change is made.
+    d.Run("DELETE FROM T WHERE Code IN ('abc', 'x')");
+    EXPECT_EQ(d.Run("ALTER TABLE T ALTER COLUMN Code LONG"), std::vector<std::string>());
+    EXPECT_EQ(d.Run("SELECT Code, typeof(Code), Qty FROM T ORDER BY ID"),
+              (std::vector<std::string>{"12|integer|1.5", "7|integer|70000.0"}));
+}
+
+TEST(SqlAlterColumn, RelatedTablesKeepTheirRows) {
+    JetDatabase d;
+    d.Run("CREATE TABLE P (ID LONG CONSTRAINT PK PRIMARY KEY, Name TEXT(10))");
+    d.Run(
+        "CREATE TABLE C (ID COUNTER, PID LONG REFERENCES P (ID) ON DELETE CASCADE, Note "
+        "TEXT(10))");
+    d.Run("INSERT INTO P VALUES (1, 'one')");
+    d.Run("INSERT INTO P VALUES (2, 'two')");
+    d.Run("INSERT INTO C (PID, Note) VALUES (1, 'a')");
+    d.Run("INSERT INTO C (PID, Note) VALUES (2, 'b')");
+    // Dropping P for the rebuild must not run the cascade on C's rows.
+    EXPECT_EQ(d.Run("ALTER TABLE P ALTER COLUMN Name TEXT(40)"), std::vector<std::string>());
+    EXPECT_EQ(d.Run("SELECT PID, Note FROM C ORDER BY ID"),
+              (std::vector<std::string>{"1|a", "2|b"}));
+    EXPECT_EQ(RawValue(d.Db(), "PRAGMA foreign_keys"), "1");
+    EXPECT_NE(d.Value("INSERT INTO C (PID) VALUES (9)").find("FOREIGN KEY"), std::string::npos);
+    // Inside the host's transaction foreign keys cannot be turned off: a table others refer
+    // to is not rebuilt there; the child table itself is.
+    d.Run("BEGIN");
+    EXPECT_NE(d.Value("ALTER TABLE P ALTER COLUMN Name TEXT(30)").find("inside a transaction"),
+              std::string::npos);
+    EXPECT_EQ(d.Run("ALTER TABLE C ALTER COLUMN Note TEXT(30)"), std::vector<std::string>());
+    d.Run("COMMIT");
+    EXPECT_EQ(d.Run("SELECT PID, Note FROM C ORDER BY ID"),
+              (std::vector<std::string>{"1|a", "2|b"}));
+    // A new type that leaves a child's row without its parent is refused: the key 1 as a
+    // date is 1899-12-31, which C's 1 does not refer to.
+    EXPECT_NE(d.Value("ALTER TABLE P ALTER COLUMN ID DATETIME").find("without their related"),
+              std::string::npos);
+    EXPECT_EQ(d.Run("SELECT P.Name, C.Note FROM P INNER JOIN C ON C.PID = P.ID ORDER BY C.ID"),
+              (std::vector<std::string>{"one|a", "two|b"}));
 }
 
 }  // namespace

@@ -188,6 +188,12 @@ TEST(SqlTranslator, NestingTooDeepIsAnErrorNotACrash) {
     t = TranslateJetSql(nullptr, negations);
     EXPECT_FALSE(t.ok);
 
+    std::wstring joins = L"SELECT * FROM ";
+    for (int i = 0; i < 100000; ++i)
+        joins += L"(";
+    t = TranslateJetSql(nullptr, joins + L"T");
+    EXPECT_FALSE(t.ok);
+
     std::wstring subqueries = L"SELECT 1 FROM T WHERE X IN ";
     for (int i = 0; i < 5000; ++i)
         subqueries += L"(SELECT X FROM T WHERE X IN ";
@@ -204,6 +210,84 @@ TEST(SqlTranslator, LongStatementsTranslateWhole) {
     ASSERT_TRUE(t.ok) << WideToUtf8(t.message);
     EXPECT_NE(t.sql.find(", 19998, 19999)) AND ("), std::string::npos)
         << t.sql.substr(t.sql.size() - 60);
+}
+
+// Chains of operators: translated in time linear in their length, written so that SQLite
+// takes them (OR, AND and * flat, & + - as calls of jet_chain), and refused as soon as they
+// pass what the engine takes, with an error naming the limit: the expression depth for
+// OR, the parser's nesting of calls for & + and -.
+TEST(SqlTranslator, LongOperatorChainsRunOrAreRefusedNamingTheLimit) {
+    JetDatabase d;
+    d.Run("CREATE TABLE T (X LONG, S TEXT(10))");
+    const struct {
+        const wchar_t* op;
+        const wchar_t* words;
+    } chains[] = {
+        {L" + ", L"more than 2500 &, + and - operations in a row"},
+        {L" & ", L"more than 2500 &, + and - operations in a row"},
+        {L" OR X = ", L"too deep for the engine: more than 1000 operations"},
+        {L" AND X <> ", L"too deep for the engine: more than 1000 operations"},
+    };
+    for (const auto& c : chains) {
+        std::wstring text = L"SELECT 1 FROM T WHERE X = 1";
+        text.reserve(text.size() + 200000 * 12);
+        for (int i = 0; i < 200000; ++i)
+            text += c.op + std::wstring(L"1");
+        const TranslationResult t = TranslateJetSql(d.Db(), text);
+        ASSERT_FALSE(t.ok) << WideToUtf8(c.op);
+        EXPECT_NE(t.message.find(c.words), std::wstring::npos) << WideToUtf8(t.message);
+        // Refused where the limit was passed, not after reading the whole chain.
+        EXPECT_GT(t.position, 1000);
+        EXPECT_LT(t.position, 20000);
+        EXPECT_EQ(t.sqlState, L"42000");
+    }
+    // Within the limits they run.
+    std::string sum = "SELECT 1";
+    std::string either = "SELECT Count(*) FROM T WHERE X = 0";
+    std::string joined = "SELECT 'x'";
+    std::string product = "SELECT 1";
+    for (int i = 1; i < 2400; ++i) {
+        sum += i % 2 ? " + 2" : " - 1";
+        joined += " & 'x'";
+        if (i < 900) {
+            either += " OR X = " + std::to_string(i);
+            product += " * 1";
+        }
+    }
+    d.Run("INSERT INTO T (X) VALUES (899)");
+    EXPECT_EQ(d.Value(sum), "1202");
+    EXPECT_EQ(d.Value(either), "1");
+    EXPECT_EQ(d.Value(joined).size(), 2400u);
+    EXPECT_EQ(d.Value(product), "1");
+    // A chain of columns has a type as long as the chain: worked out without recursion.
+    std::string columns = "SELECT X";
+    for (int i = 1; i < 2400; ++i)
+        columns += " + X";
+    EXPECT_EQ(d.Value(columns + " FROM T"), std::to_string(2400 * 899));
+    // A run of + - takes Jet's meaning from the left: text joined, a date moved, Null through.
+    EXPECT_EQ(d.Value("SELECT 'a' + 'b' + 'c', #2024-01-30# + 1 + 1 - 3, 1 + Null + 2, 'x' & "
+                      "Null & 'y' & 1 + 1"),
+              "abc|2024-01-29 00:00:00|NULL|xy2");
+    EXPECT_EQ(d.Value("SELECT 1 + 2 + 'z'"), "error: +: data type mismatch in argument 2");
+
+    // The handle's own limits count: depth, and length in bytes of UTF-8.
+    sqlite3_limit(d.Db(), SQLITE_LIMIT_EXPR_DEPTH, 50);
+    EXPECT_NE(d.Value(either + " OR X = -1").find("more than 50 operations"), std::string::npos);
+    sqlite3_limit(d.Db(), SQLITE_LIMIT_SQL_LENGTH, 1000);
+    const TranslationResult longer =
+        TranslateJetSql(d.Db(), Utf8ToWide("SELECT '" + std::string(995, 'x') + "'"));
+    ASSERT_FALSE(longer.ok);
+    EXPECT_EQ(WideToUtf8(longer.message),
+              "the statement is 1004 bytes long; the engine takes statements of at most 1000 "
+              "bytes (its length limit)");
+    // A statement within the limit whose translation is longer than the engine takes.
+    std::string grows = "SELECT x";
+    for (int i = 0; i < 240; ++i)
+        grows += " & x";
+    const TranslationResult t = TranslateJetSql(d.Db(), Utf8ToWide(grows));
+    ASSERT_FALSE(t.ok);
+    EXPECT_NE(t.message.find(L"bytes of SQL for the engine"), std::wstring::npos)
+        << WideToUtf8(t.message);
 }
 
 // Random soups of Jet tokens: every one translates or fails with a position inside the

@@ -91,6 +91,22 @@ TEST_F(FileRecordsetTest, DatabaseFileWithEngineTypeAndFurtherProperties) {
     EXPECT_EQ(5, rs.FieldAsLong(1));
 }
 
+TEST_F(FileRecordsetTest, AccessFileAsMdb) {
+    const std::wstring mdb =
+        Utf8ToWide(std::string(VORN_TESTDATA_DIR) + "/access/jackcess/indexTestV2003.mdb");
+    VornOleDbFileRecordset rs(VornOleDbRecordset::ctPrivate, VornOleDbFileRecordset::ftMdb);
+    ASSERT_TRUE(rs.Open(mdb.c_str(), nullptr, nullptr, nullptr, false))
+        << Narrow(rs.GetErrorText());
+    EXPECT_TRUE(rs.GetConnection()->IsReadOnly());
+    ASSERT_TRUE(rs.GetRecords(L"Table2", L"id, data", L"id > 0", L"id DESC"))
+        << Narrow(rs.GetErrorText());
+    ASSERT_EQ(VornOleDbCommand::dbOK, rs.FetchNext());
+    EXPECT_EQ(2, rs.FieldAsLong(1));
+    EXPECT_EQ(L"foo2", rs.FieldAsString(2));
+    ASSERT_EQ(VornOleDbCommand::dbOK, rs.FetchNext());
+    EXPECT_EQ(VornOleDbCommand::dbFalse, rs.FetchNext());
+}
+
 TEST_F(FileRecordsetTest, WorkbooksReadAndWriteOrReadOnly) {
     const std::string book = dir.File("book.xlsx");
     {

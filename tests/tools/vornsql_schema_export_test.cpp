@@ -103,6 +103,22 @@ TEST_F(VornsqlSchemaTest, ColumnsShowTheSeedAndStepOfCounterColumns) {
     EXPECT_EQ("Orders,PK_Orders,OrderID,yes\r\n", indexes.out);
 }
 
+TEST_F(VornsqlSchemaTest, TablesListsSavedProceduresUnderTheirType) {
+    const std::string db = dir.File("saved.db");
+    RunJetSql(db, L"CREATE TABLE Acct (ID COUNTER, Name TEXT(50), Bal CURRENCY)");
+    ProcessResult made = RunVornsql(
+        {db, "CREATE VIEW Everyone AS SELECT Name FROM Acct",
+         "CREATE PROCEDURE Rich (Least CURRENCY) AS SELECT Name FROM Acct WHERE Bal >= Least",
+         "CREATE PROCEDURE Clear AS DELETE FROM Acct"});
+    ASSERT_EQ(0, made.status) << made.err;
+    ProcessResult tables = RunVornsql({"-f", "csv", "--no-header", db, "tables"});
+    ASSERT_EQ(0, tables.status) << tables.err;
+    EXPECT_EQ("Acct,TABLE,\r\nEveryone,VIEW,\r\nClear,PROCEDURE,\r\nRich,PROCEDURE,\r\n",
+              tables.out);
+    ProcessResult run = RunVornsql({"-f", "csv", "--no-header", db, "EXECUTE Rich 0"});
+    EXPECT_EQ(0, run.status) << run.err;
+}
+
 TEST_F(VornsqlSchemaTest, IndexesJoinTheColumnsOfEachIndexAndMarkPrimaryKeys) {
     ProcessResult all = RunVornsql({"-f", "csv", Sample(), "indexes"});
     ASSERT_EQ(0, all.status) << all.err;

@@ -24,5 +24,8 @@ int ExportRows(Session& session);
 
 int CreateDatabase(const Options& options);
 int CompactDatabase(const Options& options);
+// copy SOURCE TARGET: every table of the source into a PostgreSQL database or a new
+// database file.
+int CopyDatabase(const Options& options);
 
 }  // namespace vornsql

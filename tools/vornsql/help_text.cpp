@@ -13,22 +13,35 @@ std::string VersionText() {
 std::string HelpText() {
     return R"help(Usage:
   vornsql [OPTIONS] SOURCE [SQL ...]          run SQL statements
-  vornsql [OPTIONS] SOURCE tables             list the tables and views
+  vornsql [OPTIONS] SOURCE tables             list the tables, views and procedures
   vornsql [OPTIONS] SOURCE columns TABLE      list the columns of a table
   vornsql [OPTIONS] SOURCE indexes [TABLE]    list the indexes (of one table)
   vornsql [OPTIONS] SOURCE export TABLE       write every row of a table
   vornsql [OPTIONS] SOURCE export --query SQL write every row of a query
   vornsql create FILE                         create an empty database file
   vornsql compact FILE                        compact a database file in place
+  vornsql [OPTIONS] copy SOURCE TARGET        copy every table into another database
 
 SOURCE is what to open:
-  a database file (SQLite 3; Access .mdb/.accdb files are not read yet),
+  a database file (SQLite 3, read and written; Access .mdb/.accdb, read-only),
   a workbook (.xlsx, .xlsm read and written, .xls read; the first row holds the
   column names; each sheet is a table [Name$]),
   a delimited text file (.csv, .txt; .tsv, .tab for tab-separated) or a folder of
   them: each file is a table, named as the file ([parts.csv]).
   Instead of SOURCE, --connect takes a whole OLE DB connection string, e.g.
   --connect "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/plant.db;"
+  or a PostgreSQL server's (there SQL is PostgreSQL's own dialect):
+  --connect "Provider=PostgreSQL;Data Source=host:5432;Initial Catalog=db;User ID=u;Password=p;"
+
+copy SOURCE TARGET copies every table of SOURCE (a file or folder as above, or a
+connection string; with --connect, give only TARGET) into TARGET: a connection
+string (a PostgreSQL server's, say) or a new database file, which it creates. Each
+table is created with its columns' types mapped, its primary key and indexes
+(named TABLE_INDEX), COUNTER columns as identity columns that go on after the
+highest value copied, and filled in one transaction; on a server, names are
+lower-cased. A progress bar shows on a terminal; at the end the row counts of both
+sides are compared, and a difference fails the copy. A table that exists in the
+target already stops the copy with an error.
 
 SQL is Access (Jet) SQL. Each SQL argument runs in turn, and may hold several
 statements separated by ';'. Without SQL arguments the statements are read from

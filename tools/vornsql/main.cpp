@@ -47,6 +47,8 @@ int Run(const std::vector<std::string>& args) {
             return CreateDatabase(options);
         case Action::Compact:
             return CompactDatabase(options);
+        case Action::Copy:
+            return CopyDatabase(options);
         default:
             break;
     }

@@ -191,6 +191,23 @@ bool ParseArguments(const std::vector<std::string>& args, Options* options, std:
         }
     }
 
+    if (!words.empty() && words[0] == "copy") {
+        // copy SOURCE TARGET, or --connect SOURCE copy TARGET.
+        o.action = Action::Copy;
+        const size_t wanted = connectGiven ? 2 : 3;
+        if (words.size() != wanted)
+            return Fail(error, connectGiven ? "'copy' with --connect takes one TARGET"
+                                            : "'copy' takes a SOURCE and a TARGET");
+        if (!o.query.empty())
+            return Fail(error, "--query belongs to the export sub-command");
+        if (!connectGiven)
+            o.source = words[1];
+        o.target = words[wanted - 1];
+        if ((!connectGiven && o.source.empty()) || o.target.empty())
+            return Fail(error, "the source or the target of 'copy' is empty");
+        *options = o;
+        return true;
+    }
     if (connectGiven) {
         if (!words.empty() && (words[0] == "create" || words[0] == "compact"))
             return Fail(error, "'" + words[0] + "' takes a FILE, not --connect");

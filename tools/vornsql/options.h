@@ -18,6 +18,7 @@ enum class Action {
     Export,
     Create,   // create FILE
     Compact,  // compact FILE
+    Copy,     // copy SOURCE TARGET
 };
 
 struct Options {
@@ -36,6 +37,7 @@ struct Options {
     std::string table;             // columns, indexes, export
     std::string query;             // export --query
     std::string file;              // create, compact
+    std::string target;            // copy: a connection string or a new database file
 };
 
 // Reads the arguments after the program name. False with *error (one line, no program

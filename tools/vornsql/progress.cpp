@@ -18,8 +18,12 @@ bool ProgressWanted() {
     return ::isatty(STDERR_FILENO) != 0;
 }
 
-RowProgress::RowProgress(bool enabled, std::string label)
-    : enabled_(enabled), label_(std::move(label)), start_(Clock::now()), last_(start_) {}
+RowProgress::RowProgress(bool enabled, std::string label, unsigned long long total)
+    : enabled_(enabled),
+      label_(std::move(label)),
+      total_(total),
+      start_(Clock::now()),
+      last_(start_) {}
 
 RowProgress::~RowProgress() {
     if (shown_)
@@ -32,7 +36,16 @@ void RowProgress::Check(unsigned long long rows) {
         return;
     last_ = now;
     shown_ = true;
-    std::fprintf(stderr, "\r%s %llu rows...", label_.c_str(), rows);
+    if (total_ > 0 && rows <= total_) {
+        constexpr int kWidth = 20;
+        const int filled = static_cast<int>(rows * kWidth / total_);
+        std::string bar(static_cast<size_t>(filled), '#');
+        bar.append(static_cast<size_t>(kWidth - filled), '.');
+        std::fprintf(stderr, "\r%s [%s] %3llu%% %llu of %llu rows", label_.c_str(), bar.c_str(),
+                     rows * 100 / total_, rows, total_);
+    } else {
+        std::fprintf(stderr, "\r%s %llu rows...", label_.c_str(), rows);
+    }
     std::fflush(stderr);
 }
 
@@ -40,7 +53,8 @@ void RowProgress::Done(unsigned long long rows) {
     if (!shown_)
         return;
     const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-    std::fprintf(stderr, "\r%s %llu rows in %.1f s   \n", label_.c_str(), rows, seconds);
+    // Blanks cover what a longer bar line left.
+    std::fprintf(stderr, "\r%s %llu rows in %.1f s%30s\n", label_.c_str(), rows, seconds, "");
     shown_ = false;
 }
 

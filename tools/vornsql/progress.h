@@ -1,4 +1,4 @@
-// A progress line on standard error for long exports and compactions: shown only when
+// A progress line on standard error for long exports, copies and compactions: shown only when
 // standard error is a terminal, from the first second on, rewritten in place.
 #pragma once
 
@@ -16,8 +16,9 @@ bool ProgressWanted();
 // Counts rows; call Tick after each row.
 class RowProgress {
   public:
-    // label: "exported" -> "exported 120000 rows".
-    RowProgress(bool enabled, std::string label);
+    // label: "exported" -> "exported 120000 rows". With a total, a bar shows the share
+    // done: "copying parts [#######.............] 35% 120000 of 342000 rows".
+    RowProgress(bool enabled, std::string label, unsigned long long total = 0);
     ~RowProgress();
     void Tick(unsigned long long rows) {
         if (enabled_ && (rows & 255) == 0)
@@ -32,6 +33,7 @@ class RowProgress {
     bool enabled_;
     bool shown_ = false;
     std::string label_;
+    unsigned long long total_;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point last_;
 };

@@ -8,6 +8,7 @@
 #include <vornoledb/command.h>
 #include <vornoledb/indexes.h>
 #include <vornoledb/platform/text.h>
+#include <vornoledb/schema_reader.h>
 #include <vornoledb/tables.h>
 #include <vornoledb/windows_names.h>
 
@@ -189,6 +190,24 @@ int ReaderFailed(const std::string& what, VornOleDbErrorInfo& reader) {
     return 1;
 }
 
+// The names of the saved procedures, read from OLE DB's PROCEDURES schema rowset.
+class ProcedureNames : public VornOleDbSchemaReader {
+  public:
+    ~ProcedureNames() { CloseSchema(); }
+    bool Open(VornOleDbConnection* connection) {
+        static const GUID kProcedures = {
+            0xc8b52224, 0x5cf3, 0x11ce, {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
+        static const ColumnBinding kName[] = {{3, DBTYPE_WSTR}};  // PROCEDURE_NAME
+        return connection && connection->IsConnected() &&
+               OpenSchema(connection, kProcedures, nullptr, 0, kName, 1);
+    }
+    bool FetchNext() {
+        HRESULT status = S_OK;
+        return MoveNext(&status) && status == S_OK;
+    }
+    bool GetName(std::wstring& name) const { return TextField(0, name); }
+};
+
 }  // namespace
 
 int ListTables(Session& session) {
@@ -206,6 +225,14 @@ int ListTables(Session& session) {
         rows.push_back({TextCell(Text(name)), TextCell(Text(type)),
                         description.empty() ? NullCell() : TextCell(Text(description))});
     }
+    // Saved procedures, where the source keeps them (a source without any lists none).
+    ProcedureNames procedures;
+    if (procedures.Open(session.connection))
+        while (procedures.FetchNext()) {
+            std::wstring name;
+            if (procedures.GetName(name))
+                rows.push_back({TextCell(Text(name)), TextCell("PROCEDURE"), NullCell()});
+        }
     return WriteRows(session, {TextColumn("Name"), TextColumn("Type"), TextColumn("Description")},
                      rows)
                ? 0

@@ -8,14 +8,17 @@
 
 #include <cstring>
 
+#include "execution/command_text.h"
 #include "execution/prepare_sql_text.h"
 #include "execution/result_codes.h"
-#include "rowset/rowset.h"
+#include "rowset/sqlite_rowset.h"
 #include "rowset/rowset_properties.h"
 #include "execution/statement_text.h"
 #include "execution/command_factory.h"
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "sql/jet_statement_cache.h"
+#include "store/store_database.h"
 #include "sqlite_errors.h"
 #include "error_records.h"
 #include "vornoledb/platform/text.h"
@@ -39,13 +42,7 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
     HRESULT Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams, DBROWCOUNT* pcRowsAffected,
                     IUnknown** ppRowset) override;
     HRESULT GetDBSession(REFIID riid, IUnknown** ppSession) override {
-        if (!ppSession)
-            return PostProviderError(E_INVALIDARG, IID_ICommand,
-                                     L"No place for the command's session was given");
-        *ppSession = nullptr;
-        if (!session_)
-            return S_FALSE;
-        return session_->QueryInterface(riid, reinterpret_cast<void**>(ppSession));
+        return AnswerCommandSession(session_.Get(), riid, ppSession);
     }
 
     // ICommandText
@@ -73,6 +70,8 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
     // Execute for a database whose SQL is the Jet dialect: translated and prepared through
     // the handle's statement cache, one statement per command text.
     HRESULT ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset);
+    // Why this command's data source refuses changes (empty when it takes them).
+    std::wstring ChangesRefused() const;
 
     // Runs stmt to its end; SQLITE_DONE or the failing result code.
     static int RunToEnd(sqlite3_stmt* stmt) {
@@ -91,36 +90,17 @@ class Command final : public ComObject<ICommandText, ICommandProperties> {
 };
 
 HRESULT Command::SetCommandText(REFGUID rguidDialect, LPCOLESTR pwszCommand) {
-    if (rguidDialect != DBGUID_DEFAULT && rguidDialect != DBGUID_SQL)
-        return PostProviderError(DB_E_DIALECTNOTSUPPORTED, IID_ICommandText,
-                                 L"Setting the command text: the only dialect understood is SQL "
-                                 L"(DBGUID_DEFAULT or DBGUID_SQL)");
-    hasText_ = pwszCommand != nullptr;
-    text_ = pwszCommand ? pwszCommand : L"";
-    dialect_ = rguidDialect;
-    return S_OK;
+    CommandTextState state{hasText_, text_, dialect_};
+    const HRESULT hr = vorn::provider::SetCommandText(&state, rguidDialect, pwszCommand);
+    hasText_ = state.hasText;
+    text_ = std::move(state.text);
+    dialect_ = state.dialect;
+    return hr;
 }
 
 HRESULT Command::GetCommandText(GUID* pguidDialect, LPOLESTR* ppwszCommand) {
-    if (!ppwszCommand)
-        return PostProviderError(E_INVALIDARG, IID_ICommandText,
-                                 L"No place for the command text was given");
-    *ppwszCommand = nullptr;
-    if (!hasText_) {
-        if (pguidDialect)
-            *pguidDialect = GUID_NULL;
-        return PostProviderError(DB_E_NOCOMMAND, IID_ICommandText,
-                                 L"No command text has been set on the command");
-    }
-    const size_t bytes = (text_.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (!copy)
-        return PostProviderError(E_OUTOFMEMORY, IID_ICommandText, L"Out of memory");
-    std::memcpy(copy, text_.c_str(), bytes);
-    *ppwszCommand = copy;
-    if (pguidDialect)
-        *pguidDialect = dialect_;
-    return S_OK;
+    return vorn::provider::GetCommandText(CommandTextState{hasText_, text_, dialect_}, pguidDialect,
+                                          ppwszCommand);
 }
 
 HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
@@ -224,6 +204,15 @@ HRESULT Command::Execute(IUnknown* pUnkOuter, REFIID riid, DBPARAMS* pParams,
     }
 }
 
+bool ChangesData(sql::JetStatementKind kind) {
+    return kind != sql::JetStatementKind::Select && kind != sql::JetStatementKind::Transaction;
+}
+
+std::wstring Command::ChangesRefused() const {
+    const auto* store = dynamic_cast<const store::StoreDatabase*>(db_.get());
+    return store ? store->ChangesRefused() : std::wstring();
+}
+
 HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** ppRowset) {
     sqlite3* h = db_->Handle();
     sql::JetStatementCache& cache = *db_->Statements();
@@ -231,9 +220,18 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     sql::JetStatementCache::Kept kept;
     sqlite3_stmt* stmt = cache.Acquire(text_, &error, &kept);
     if (!stmt) {
-        if (error.sqliteCode != 0)
-            return PostSqliteError(h, error.sqliteCode, IID_ICommand,
-                                   L"Preparing " + QuotedStatement(text_));
+        if (error.sqliteCode != 0) {
+            // SQLite's account of the failure, taken before anything else runs on the handle.
+            const ErrorRecord failure = MakeSqliteErrorRecord(
+                h, error.sqliteCode, IID_ICommand, L"Preparing " + QuotedStatement(text_));
+            // A change the data source refuses is refused as such, also where SQLite finds
+            // no way to make it (an index on a table of a foreign store).
+            if (!ChangesRefused().empty() && ChangesData(sql::TranslateJetSql(h, text_).kind))
+                return PostProviderError(
+                    DB_E_ERRORSINCOMMAND, IID_ICommand,
+                    ChangesRefused() + L" (in " + QuotedStatement(text_) + L")");
+            return PostError(failure);
+        }
         if (error.message.empty())
             return PostProviderError(
                 DB_E_NOCOMMAND, IID_ICommand,
@@ -258,6 +256,12 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const sql::TranslationResult* translation = kept.translation;
     const sql::JetStatementKind kind =
         translation ? translation->kind : sql::JetStatementKind::Select;
+    // A data source that takes no changes refuses them before anything runs.
+    if (ChangesData(kind) && !ChangesRefused().empty()) {
+        cache.Release(stmt);
+        return PostProviderError(DB_E_ERRORSINCOMMAND, IID_ICommand,
+                                 ChangesRefused() + L" (in " + QuotedStatement(text_) + L")");
+    }
     const bool isQuery = kind == sql::JetStatementKind::Select && sqlite3_column_count(stmt) > 0;
     // Open results read to their end before anything changes under them (a rollback would
     // otherwise abort them).
@@ -269,7 +273,7 @@ HRESULT Command::ExecuteJet(REFIID riid, DBROWCOUNT* pcRowsAffected, IUnknown** 
     const bool wantRowset = ppRowset && riid != GUID_NULL;
     if (isQuery && wantRowset)
         return CreateRowset(db_, stmt, text_, properties_, static_cast<ICommandText*>(this),
-                            nullptr, riid, ppRowset, kept.description);
+                            nullptr, riid, ppRowset, kept.description, translation);
     if (isQuery && sqlite3_stmt_readonly(stmt)) {
         cache.Release(stmt);  // a query whose rows nobody wants
         return S_OK;
@@ -303,15 +307,8 @@ HRESULT CreateCommandObject(const std::shared_ptr<Database>& db, IUnknown* sessi
         return PostProviderError(E_UNEXPECTED, IID_IDBCreateCommand,
                                  L"Creating a command: the session has no open database");
     ComPtr<Command> command(new (std::nothrow) Command(db, session));
-    if (!command)
-        return PostProviderError(E_OUTOFMEMORY, IID_IDBCreateCommand,
-                                 L"Out of memory creating a command");
-    const HRESULT hr = command->QueryInterface(riid, reinterpret_cast<void**>(ppCommand));
-    if (FAILED(hr))
-        return PostProviderError(hr, IID_IDBCreateCommand,
-                                 L"Creating a command: the command does not offer the interface "
-                                 L"asked for");
-    return S_OK;
+    return HandOutCommand(command ? static_cast<ICommandText*>(command.Get()) : nullptr, riid,
+                          ppCommand);
 }
 
 }  // namespace vorn::provider

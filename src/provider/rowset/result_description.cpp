@@ -6,10 +6,25 @@
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider {
+namespace {
+
+// The translation's type for column i of count, or null.
+const sql::ResultColumnType* TypeHint(const sql::TranslationResult* t, size_t i, size_t count) {
+    if (!t)
+        return nullptr;
+    if (i < t->columnTypes.size())
+        return &t->columnTypes[i];
+    if (count - i <= t->lastColumnTypes.size())
+        return &t->lastColumnTypes[t->lastColumnTypes.size() - (count - i)];
+    return t->otherColumnType.declared.empty() ? nullptr : &t->otherColumnType;
+}
+
+}  // namespace
 
 std::shared_ptr<ResultDescription> DescribeResult(sqlite3* db, sqlite3_stmt* stmt,
                                                   const std::wstring& statementText,
-                                                  const std::vector<ColumnType>* columnTypes) {
+                                                  const std::vector<ColumnType>* columnTypes,
+                                                  const sql::TranslationResult* translation) {
     auto description = std::make_shared<ResultDescription>();
     description->statement = statementText;
     description->preparation = PreparationOf(stmt);
@@ -19,10 +34,15 @@ std::shared_ptr<ResultDescription> DescribeResult(sqlite3* db, sqlite3_stmt* stm
         ResultColumn& c = description->columns[static_cast<size_t>(i)];
         const char* name = sqlite3_column_name(stmt, i);
         c.name = name ? Utf8ToWide(name) : std::wstring();
+        const char* declared = sqlite3_column_decltype(stmt, i);
+        const sql::ResultColumnType* hint =
+            TypeHint(translation, static_cast<size_t>(i), static_cast<size_t>(count));
         if (columnTypes && static_cast<size_t>(i) < columnTypes->size())
             c.type = (*columnTypes)[static_cast<size_t>(i)];
+        else if (hint && !hint->declared.empty() && (!hint->fallback || !declared || !*declared))
+            c.type = TypeFromDeclaration(hint->declared.c_str());
         else
-            c.type = TypeFromDeclaration(sqlite3_column_decltype(stmt, i));
+            c.type = TypeFromDeclaration(declared);
         // Any column may come back NULL (outer joins); a table's column can be set to NULL
         // unless it is declared NOT NULL.
         c.flags = DBCOLUMNFLAGS_MAYBENULL;

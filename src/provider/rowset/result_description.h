@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "rowset/rowset_columns.h"
+#include "sql/jet_sql.h"
 #include "types/column_types.h"
 
 struct sqlite3;
@@ -17,18 +19,8 @@ struct sqlite3_stmt;
 
 namespace vorn::provider {
 
-struct ResultColumn {
-    std::wstring name;
-    ColumnType type;
-    // DBCOLUMNFLAGS_MAYBENULL, ISNULLABLE and WRITEUNKNOWN as the table says, and the
-    // type's own flags unless the type is still to be taken from the first value.
-    DBCOLUMNFLAGS flags = 0;
-};
-
-struct ResultDescription {
-    // The statement as the host wrote it (named in messages about the result).
-    std::wstring statement;
-    std::vector<ResultColumn> columns;
+// A statement's result columns as SQLite describes them.
+struct ResultDescription : RowsetDescription {
     // Some column has no usable declared type: each result takes it from its first value.
     bool typedByValue = false;
     // SQLite's count of re-preparations of the statement when it was described: a
@@ -37,10 +29,13 @@ struct ResultDescription {
 };
 
 // Describes the result columns of stmt (prepared on db). columnTypes, when given, replaces
-// the declared types (one per column).
-std::shared_ptr<ResultDescription> DescribeResult(sqlite3* db, sqlite3_stmt* stmt,
-                                                  const std::wstring& statementText,
-                                                  const std::vector<ColumnType>* columnTypes);
+// the declared types (one per column). translation, when given, is the Jet statement stmt
+// was translated from: its result column types (the Jet types of expressions) stand in
+// for SQLite's declared types where it has them.
+std::shared_ptr<ResultDescription> DescribeResult(
+    sqlite3* db, sqlite3_stmt* stmt, const std::wstring& statementText,
+    const std::vector<ColumnType>* columnTypes,
+    const sql::TranslationResult* translation = nullptr);
 
 // SQLite's count of re-preparations of stmt (see ResultDescription::preparation).
 int PreparationOf(sqlite3_stmt* stmt);

@@ -6,13 +6,8 @@
 namespace vorn::provider::schema {
 namespace {
 
-enum class TokenKind { Word, QuotedName, String, Number, Symbol };
-
-struct Token {
-    TokenKind kind;
-    std::string text;   // a name unquoted; a symbol's character; a string as written
-    size_t begin, end;  // byte offsets in the statement
-};
+using TokenKind = DefinitionTokenKind;
+using Token = DefinitionToken;
 
 bool WordStart(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
@@ -21,9 +16,9 @@ bool WordPart(unsigned char c) {
     return WordStart(c) || (c >= '0' && c <= '9') || c == '$';
 }
 
-// Splits SQL text into tokens, leaving out white space and comments. An unterminated
-// quote or comment runs to the end of the text.
-std::vector<Token> Tokenize(const std::string& sql) {
+}  // namespace
+
+std::vector<Token> TokenizeDefinition(const std::string& sql) {
     std::vector<Token> tokens;
     const size_t n = sql.size();
     size_t i = 0;
@@ -84,6 +79,8 @@ std::vector<Token> Tokenize(const std::string& sql) {
     }
     return tokens;
 }
+
+namespace {
 
 bool IsKeyword(const Token& t, const char* keyword) {
     if (t.kind != TokenKind::Word || t.text.size() != std::strlen(keyword))
@@ -258,7 +255,7 @@ void ReadItem(const std::string& sql, const std::vector<Token>& t, size_t first,
 
 std::vector<DeclaredConstraint> ReadDeclaredConstraints(const std::string& createTable) {
     std::vector<DeclaredConstraint> constraints;
-    const std::vector<Token> t = Tokenize(createTable);
+    const std::vector<Token> t = TokenizeDefinition(createTable);
     if (t.size() < 4 || !IsKeyword(t[0], "CREATE"))
         return constraints;
     // The column list: the first parenthesis, unless AS SELECT comes before it.
@@ -293,7 +290,7 @@ std::vector<DeclaredConstraint> ReadDeclaredConstraints(const std::string& creat
 }
 
 std::string ReadIndexCondition(const std::string& createIndex) {
-    const std::vector<Token> t = Tokenize(createIndex);
+    const std::vector<Token> t = TokenizeDefinition(createIndex);
     // CREATE [UNIQUE] INDEX ... ON table ( columns ) WHERE condition
     size_t i = 0;
     while (i < t.size() && !IsKeyword(t[i], "ON"))

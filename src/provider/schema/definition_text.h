@@ -12,6 +12,19 @@
 
 namespace vorn::provider::schema {
 
+// A token of SQL as SQLite keeps it in its schema; white space and comments are left out.
+enum class DefinitionTokenKind { Word, QuotedName, String, Number, Symbol };
+
+struct DefinitionToken {
+    DefinitionTokenKind kind;
+    std::string text;   // a name unquoted; a symbol's character; a string as written
+    size_t begin, end;  // byte offsets in the statement
+};
+
+// Splits SQL text into tokens. An unterminated quote or comment runs to the end of the
+// text.
+std::vector<DefinitionToken> TokenizeDefinition(const std::string& sql);
+
 enum class ConstraintKind { PrimaryKey, Unique, Check };
 
 struct DeclaredConstraint {

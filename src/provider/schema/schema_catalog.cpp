@@ -258,6 +258,24 @@ int ReadColumns(sqlite3* db, const CatalogTable& table, std::vector<CatalogColum
         if (c.rowid || table.withoutRowid)
             c.nullable = false;
     }
+    // A foreign store's columns carry their defaults and AutoNumber columns themselves.
+    if (auto storeTable =
+            table.isView ? nullptr : store::FindStoreTable(db, table.database, table.name)) {
+        for (const store::StoreColumn& sc : storeTable->Columns()) {
+            for (CatalogColumn& c : *columns) {
+                if (c.name != sc.name)
+                    continue;
+                c.hasDefault = sc.hasDefault;
+                c.defaultText = sc.defaultText;
+                c.identity = sc.type.type == sql::JetType::Counter;
+                c.seed = sc.type.seed;
+                c.step = sc.type.step;
+                if (c.identity)
+                    c.nullable = false;
+            }
+        }
+        return SQLITE_OK;  // every store column has a declared type
+    }
     for (CatalogColumn& c : *columns) {
         long long seed = 0, step = 1;
         if (!table.isView && sql::GetIdentityInfo(db, table.name, c.name, &seed, &step)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "provider_errors.h"
+#include "session_requests.h"
 #include "schema/schema_catalog.h"
 #include "sqlite_errors.h"
 #include "vornoledb/platform/text.h"
@@ -354,34 +355,12 @@ HRESULT GetTableDefinition(const std::shared_ptr<Database>& db, DBID* pTableID,
                            ULONG* pcPropertySets, DBPROPSET* prgPropertySets[],
                            ULONG* pcConstraintDescs, DBCONSTRAINTDESC* prgConstraintDescs[],
                            OLECHAR** ppwszStringBuffer) {
-    if (pcColumnDescs)
-        *pcColumnDescs = 0;
-    if (prgColumnDescs)
-        *prgColumnDescs = nullptr;
-    if (pcPropertySets)
-        *pcPropertySets = 0;
-    if (prgPropertySets)
-        *prgPropertySets = nullptr;
-    if (pcConstraintDescs)
-        *pcConstraintDescs = 0;
-    if (prgConstraintDescs)
-        *prgConstraintDescs = nullptr;
-    if (ppwszStringBuffer)
-        *ppwszStringBuffer = nullptr;
-    if (!pTableID)
-        return PostProviderError(E_INVALIDARG, IID_ITableCreation,
-                                 L"GetTableDefinition needs the id of the table");
-    if (!pcColumnDescs != !prgColumnDescs || !pcPropertySets != !prgPropertySets ||
-        !pcConstraintDescs != !prgConstraintDescs)
-        return PostProviderError(E_INVALIDARG, IID_ITableCreation,
-                                 L"GetTableDefinition was given a count without its array or "
-                                 L"an array without its count");
-    const bool named = pTableID->eKind == DBKIND_NAME || pTableID->eKind == DBKIND_GUID_NAME ||
-                       pTableID->eKind == DBKIND_PGUID_NAME;
-    if (!named || !pTableID->uName.pwszName || !*pTableID->uName.pwszName)
-        return PostProviderError(DB_E_NOTABLE, IID_ITableCreation,
-                                 L"the table id given to GetTableDefinition holds no table name");
-    const std::wstring name = pTableID->uName.pwszName;
+    std::wstring name;
+    const HRESULT checked = ReadTableDefinitionArgs(
+        pTableID, pcColumnDescs, prgColumnDescs, pcPropertySets, prgPropertySets, pcConstraintDescs,
+        prgConstraintDescs, ppwszStringBuffer, &name);
+    if (FAILED(checked))
+        return checked;
     sqlite3* h = db->Handle();
     const bool ownTransaction = sqlite3_get_autocommit(h) == 0;
     const CatalogSnapshot snapshot(h);

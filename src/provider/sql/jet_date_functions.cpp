@@ -379,6 +379,15 @@ void WeekdayNameFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 }  // namespace
 
+// A date converted to text (CStr of a date, a date joined with &): the date alone at
+// midnight, the time alone on day 0. A value that is not a date stays as it is.
+void DateText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    JetStamp s;
+    if (IsNull(argv[0]) || !ValueStamp(argv[0], &s))
+        return sqlite3_result_value(ctx, argv[0]);
+    ResultText(ctx, DateDisplayText(s));
+}
+
 std::vector<FunctionDef> DateFunctions() {
     return {
         {"jet_now", 0, 0, false, Now},
@@ -401,6 +410,7 @@ std::vector<FunctionDef> DateFunctions() {
         {"jet_cdate", 1, 1, true, CDate},
         {"jet_monthname", 1, 2, true, MonthNameFn},
         {"jet_weekdayname", 1, 3, true, WeekdayNameFn},
+        {"jet_date_text", 1, 1, true, DateText},
     };
 }
 

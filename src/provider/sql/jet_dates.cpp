@@ -164,6 +164,15 @@ std::string StampText(JetStamp stamp) {
     return std::string(text, FormatDateText(SplitStamp(stamp), true, true, text));
 }
 
+std::string DateDisplayText(JetStamp stamp) {
+    const std::string full = StampText(stamp);
+    if (full.compare(11, 8, "00:00:00") == 0)
+        return full.substr(0, 10);
+    if (full.compare(0, 10, "1899-12-30") == 0)
+        return full.substr(11);
+    return full;
+}
+
 bool ParseJetDateText(std::string_view text, ParsedDate* out, int currentYear) {
     std::vector<Piece> pieces;
     if (text.size() > 200 || !Scan(text, &pieces))

@@ -30,6 +30,9 @@ double SerialFromStamp(JetStamp stamp);
 
 // 'YYYY-MM-DD HH:MM:SS'.
 std::string StampText(JetStamp stamp);
+// A date as text the way a value of a date column reads: 'YYYY-MM-DD' when the time is 0,
+// 'HH:MM:SS' on day 0 (a time alone), else 'YYYY-MM-DD HH:MM:SS'.
+std::string DateDisplayText(JetStamp stamp);
 
 // Date text in the forms the engine accepts with US settings: ISO (2021-01-05,
 // 2021-01-05 10:30:00, 2021-01-05T10:30), month/day/year (1/5/2021, 1-5-21, with the day

@@ -89,6 +89,94 @@ const Name kScalars[] = {
     {"WeekdayName", "jet_weekdayname"},
 };
 
+// The result types of the functions (by SQLite name); functions not listed give a value
+// whose type only its first value tells.
+struct Result {
+    const char* sqlite;
+    TypeRule rule;
+    ValueKind kind;
+};
+
+const Result kResults[] = {
+    {"jet_left", TypeRule::Fixed, ValueKind::Text},
+    {"jet_right", TypeRule::Fixed, ValueKind::Text},
+    {"jet_mid", TypeRule::Fixed, ValueKind::Text},
+    {"jet_ucase", TypeRule::Fixed, ValueKind::Text},
+    {"jet_lcase", TypeRule::Fixed, ValueKind::Text},
+    {"jet_trim", TypeRule::Fixed, ValueKind::Text},
+    {"jet_ltrim", TypeRule::Fixed, ValueKind::Text},
+    {"jet_rtrim", TypeRule::Fixed, ValueKind::Text},
+    {"jet_space", TypeRule::Fixed, ValueKind::Text},
+    {"jet_string", TypeRule::Fixed, ValueKind::Text},
+    {"jet_replace", TypeRule::Fixed, ValueKind::Text},
+    {"jet_strreverse", TypeRule::Fixed, ValueKind::Text},
+    {"jet_chr", TypeRule::Fixed, ValueKind::Text},
+    {"jet_format", TypeRule::Fixed, ValueKind::Text},
+    {"jet_cstr", TypeRule::Fixed, ValueKind::Text},
+    {"jet_str", TypeRule::Fixed, ValueKind::Text},
+    {"jet_hex", TypeRule::Fixed, ValueKind::Text},
+    {"jet_oct", TypeRule::Fixed, ValueKind::Text},
+    {"jet_monthname", TypeRule::Fixed, ValueKind::Text},
+    {"jet_weekdayname", TypeRule::Fixed, ValueKind::Text},
+    {"jet_len", TypeRule::Fixed, ValueKind::Long},
+    {"jet_instr", TypeRule::Fixed, ValueKind::Long},
+    {"jet_instrrev", TypeRule::Fixed, ValueKind::Long},
+    {"jet_clng", TypeRule::Fixed, ValueKind::Long},
+    {"jet_datediff", TypeRule::Fixed, ValueKind::Long},
+    {"jet_strcomp", TypeRule::Fixed, ValueKind::Short},
+    {"jet_asc", TypeRule::Fixed, ValueKind::Short},
+    {"jet_cint", TypeRule::Fixed, ValueKind::Short},
+    {"jet_sgn", TypeRule::Fixed, ValueKind::Short},
+    {"jet_year", TypeRule::Fixed, ValueKind::Short},
+    {"jet_month", TypeRule::Fixed, ValueKind::Short},
+    {"jet_day", TypeRule::Fixed, ValueKind::Short},
+    {"jet_hour", TypeRule::Fixed, ValueKind::Short},
+    {"jet_minute", TypeRule::Fixed, ValueKind::Short},
+    {"jet_second", TypeRule::Fixed, ValueKind::Short},
+    {"jet_weekday", TypeRule::Fixed, ValueKind::Short},
+    {"jet_datepart", TypeRule::Fixed, ValueKind::Short},
+    {"jet_cbyte", TypeRule::Fixed, ValueKind::Byte},
+    {"jet_cdbl", TypeRule::Fixed, ValueKind::Double},
+    {"jet_val", TypeRule::Fixed, ValueKind::Double},
+    {"jet_sqr", TypeRule::Fixed, ValueKind::Double},
+    {"jet_exp", TypeRule::Fixed, ValueKind::Double},
+    {"jet_log", TypeRule::Fixed, ValueKind::Double},
+    {"jet_atn", TypeRule::Fixed, ValueKind::Double},
+    {"jet_sin", TypeRule::Fixed, ValueKind::Double},
+    {"jet_cos", TypeRule::Fixed, ValueKind::Double},
+    {"jet_tan", TypeRule::Fixed, ValueKind::Double},
+    {"jet_csng", TypeRule::Fixed, ValueKind::Single},
+    {"jet_ccur", TypeRule::Fixed, ValueKind::Currency},
+    {"jet_cbool", TypeRule::Fixed, ValueKind::Bool},
+    {"jet_isnull", TypeRule::Fixed, ValueKind::Bool},
+    {"jet_isnumeric", TypeRule::Fixed, ValueKind::Bool},
+    {"jet_isdate", TypeRule::Fixed, ValueKind::Bool},
+    {"jet_cdate", TypeRule::Fixed, ValueKind::Date},
+    {"jet_now", TypeRule::Fixed, ValueKind::Date},
+    {"jet_date", TypeRule::Fixed, ValueKind::Date},
+    {"jet_time", TypeRule::Fixed, ValueKind::Date},
+    {"jet_dateadd", TypeRule::Fixed, ValueKind::Date},
+    {"jet_dateserial", TypeRule::Fixed, ValueKind::Date},
+    {"jet_timeserial", TypeRule::Fixed, ValueKind::Date},
+    {"jet_datevalue", TypeRule::Fixed, ValueKind::Date},
+    {"jet_timevalue", TypeRule::Fixed, ValueKind::Date},
+    {"jet_int", TypeRule::SameNumber, ValueKind::Unknown},
+    {"jet_fix", TypeRule::SameNumber, ValueKind::Unknown},
+    {"jet_abs", TypeRule::SameNumber, ValueKind::Unknown},
+    {"jet_round", TypeRule::SameNumber, ValueKind::Unknown},
+    {"jet_first", TypeRule::Same, ValueKind::Unknown},
+    {"jet_last", TypeRule::Same, ValueKind::Unknown},
+    {"jet_stdev", TypeRule::Fixed, ValueKind::Double},
+    {"jet_stdevp", TypeRule::Fixed, ValueKind::Double},
+    {"jet_var", TypeRule::Fixed, ValueKind::Double},
+    {"jet_varp", TypeRule::Fixed, ValueKind::Double},
+    {"count", TypeRule::Fixed, ValueKind::Long},
+    {"sum", TypeRule::Sum, ValueKind::Unknown},
+    {"avg", TypeRule::Fixed, ValueKind::Double},
+    {"min", TypeRule::Same, ValueKind::Unknown},
+    {"max", TypeRule::Same, ValueKind::Unknown},
+};
+
 const Name kAggregates[] = {
     {"First", "jet_first"},   {"Last", "jet_last"}, {"StDev", "jet_stdev"},
     {"StDevP", "jet_stdevp"}, {"Var", "jet_var"},   {"VarP", "jet_varp"},
@@ -119,12 +207,35 @@ struct Catalog {
         Add("Switch", "", FunctionKind::Switch, 2, -1);
         Add("Choose", "", FunctionKind::Choose, 2, -1);
         Add("Nz", "coalesce", FunctionKind::Nz, 1, 2);
+        Add("CVar", "", FunctionKind::PassThrough, 1, 1);
+        for (auto& entry : byName) {
+            JetFunction& f = entry.second;
+            switch (f.kind) {
+                case FunctionKind::IIf:
+                case FunctionKind::Switch:
+                case FunctionKind::Choose:
+                case FunctionKind::Nz:
+                    f.rule = TypeRule::Common;
+                    continue;
+                case FunctionKind::PassThrough:
+                    f.rule = TypeRule::Same;
+                    continue;
+                default:
+                    break;
+            }
+            for (const Result& r : kResults)
+                if (f.sqliteName == r.sqlite) {
+                    f.rule = r.rule;
+                    f.result = r.kind;
+                }
+        }
         for (auto list : {OperatorFunctions(), StoreFunctions()})
             for (const FunctionDef& d : list)
                 jetNames.emplace(d.name, d.name);
         jetNames["jet_concat"] = "&";
         jetNames["jet_add"] = "+";
         jetNames["jet_sub"] = "-";
+        jetNames["jet_chain"] = "+";
         jetNames["jet_div"] = "/";
         jetNames["jet_intdiv"] = "\\";
         jetNames["jet_mod"] = "Mod";
@@ -133,10 +244,12 @@ struct Catalog {
         jetNames["jet_eqv"] = "Eqv";
         jetNames["jet_imp"] = "Imp";
         jetNames["jet_like"] = "Like";
+        jetNames["jet_date_text"] = "CStr";
     }
 
     void Add(const std::string& jet, const std::string& sqlite, FunctionKind kind, int lo, int hi) {
-        byName.emplace(Utf8ToWide(AsciiLower(jet)), JetFunction{jet, sqlite, kind, lo, hi});
+        byName.emplace(Utf8ToWide(AsciiLower(jet)),
+                       JetFunction{jet, sqlite, kind, lo, hi, TypeRule::Fixed, ValueKind::Unknown});
         if (!sqlite.empty())
             jetNames.emplace(sqlite, jet);
     }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "sql/jet_value_types.h"
+
 namespace vorn::provider::sql {
 
 enum class FunctionKind {
@@ -15,6 +17,7 @@ enum class FunctionKind {
     Switch,           // CASE WHEN c1 THEN v1 ... END
     Choose,           // CASE jet_round(i) WHEN 1 THEN a ... END
     Nz,               // coalesce(v, fallback or '')
+    PassThrough,      // CVar: the value itself
 };
 
 struct JetFunction {
@@ -23,6 +26,9 @@ struct JetFunction {
     FunctionKind kind;
     int minArgs;
     int maxArgs;  // -1: any number
+    // The result's Jet type: rule over the arguments' types, or result when rule is Fixed.
+    TypeRule rule = TypeRule::Fixed;
+    ValueKind result = ValueKind::Unknown;
 };
 
 // The function named name (any case, a trailing $ ignored), or null.

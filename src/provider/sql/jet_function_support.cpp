@@ -76,24 +76,42 @@ bool ValueNumber(sqlite3_value* v, JetNumber* out) {
             out->integral = false;
             out->d = sqlite3_value_double(v);
             return true;
-        case SQLITE_TEXT: {
-            const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            const int n = sqlite3_value_bytes(v);
-            if (ParseJetNumber(std::string_view(t, n), out))
-                return true;
-            JetStamp s;
-            if (ParseStoredDate(t, n, &s)) {
-                const double serial = SerialFromStamp(s);
-                out->integral = serial == std::trunc(serial);
-                out->d = serial;
-                out->i = int64_t(serial);
-                return true;
-            }
-            return false;
-        }
+        case SQLITE_TEXT:
+            return TextNumber(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                              sqlite3_value_bytes(v), out);
         default:
             return false;
     }
+}
+
+bool YesNoWord(const std::string& text, JetNumber* out) {
+    std::string lower;
+    for (char c : text)
+        if (c != ' ')
+            lower.push_back((c >= 'A' && c <= 'Z') ? char(c + 32) : c);
+    if (lower == "true" || lower == "yes" || lower == "on") {
+        *out = JetNumber{true, -1, -1};
+        return true;
+    }
+    if (lower == "false" || lower == "no" || lower == "off") {
+        *out = JetNumber{true, 0, 0};
+        return true;
+    }
+    return false;
+}
+
+bool TextNumber(const char* t, int n, JetNumber* out) {
+    if (ParseJetNumber(std::string_view(t, size_t(n)), out))
+        return true;
+    JetStamp s;
+    if (ParseStoredDate(t, n, &s)) {
+        const double serial = SerialFromStamp(s);
+        out->integral = serial == std::trunc(serial);
+        out->d = serial;
+        out->i = int64_t(serial);
+        return true;
+    }
+    return false;
 }
 
 bool ValueStamp(sqlite3_value* v, JetStamp* out) {

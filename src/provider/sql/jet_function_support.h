@@ -60,6 +60,12 @@ bool ParseStoredDate(const char* text, int n, JetStamp* out);
 
 // A number from an integer, a real, numeric text or date text (its serial number).
 bool ValueNumber(sqlite3_value* v, JetNumber* out);
+// A number from text: numeric text, or stored date text (its serial number).
+bool TextNumber(const char* text, int bytes, JetNumber* out);
+// The engine's words for Yes and No (True, Yes, On / False, No, Off; any case, blanks
+// ignored) as -1 and 0; false for other text.
+bool YesNoWord(const std::string& text, JetNumber* out);
+
 // A date from a number (a serial number) or date text.
 bool ValueStamp(sqlite3_value* v, JetStamp* out);
 // The text form: integers in decimal, reals as the engine shows them, text as is.

@@ -18,25 +18,11 @@ bool ConvertArg(sqlite3_context* ctx, sqlite3_value** argv, JetNumber* n) {
         InvalidNull(ctx, 1);
         return false;
     }
-    if (!ValueNumber(argv[0], n)) {
-        // Yes/No words convert as the engine converts them.
-        const std::string t = ValueText(argv[0]);
-        std::string lower;
-        for (char c : t)
-            if (c != ' ')
-                lower.push_back((c >= 'A' && c <= 'Z') ? char(c + 32) : c);
-        if (lower == "true" || lower == "yes" || lower == "on") {
-            *n = JetNumber{true, -1, -1};
-            return true;
-        }
-        if (lower == "false" || lower == "no" || lower == "off") {
-            *n = JetNumber{true, 0, 0};
-            return true;
-        }
-        TypeMismatch(ctx, 1);
-        return false;
-    }
-    return true;
+    // Yes/No words convert as the engine converts them.
+    if (ValueNumber(argv[0], n) || YesNoWord(ValueText(argv[0]), n))
+        return true;
+    TypeMismatch(ctx, 1);
+    return false;
 }
 
 // A whole-number conversion to [lo, hi].

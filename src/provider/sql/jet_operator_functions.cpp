@@ -12,75 +12,234 @@
 namespace vorn::provider::sql {
 namespace {
 
+// An operand of & + and -: a value of the statement, or what a chain of them gave so far.
+struct Operand {
+    int type = SQLITE_NULL;  // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT or SQLITE_TEXT
+    int64_t i = 0;
+    double d = 0;
+    std::string text;  // also a date, as it is stored
+};
+
+Operand OperandOf(sqlite3_value* v) {
+    Operand o;
+    o.type = sqlite3_value_type(v);
+    switch (o.type) {
+        case SQLITE_INTEGER:
+            o.i = sqlite3_value_int64(v);
+            break;
+        case SQLITE_FLOAT:
+            o.d = sqlite3_value_double(v);
+            break;
+        case SQLITE_NULL:
+            break;
+        default:  // a blob takes part as its text
+            o.type = SQLITE_TEXT;
+            o.text = ValueText(v);
+            break;
+    }
+    return o;
+}
+
+std::string TextOf(const Operand& o) {
+    switch (o.type) {
+        case SQLITE_INTEGER:
+            return std::to_string(o.i);
+        case SQLITE_FLOAT:
+            return FormatJetDouble(o.d);
+        case SQLITE_TEXT:
+            return o.text;
+        default:
+            return std::string();
+    }
+}
+
+bool NumberOf(const Operand& o, JetNumber* n) {
+    switch (o.type) {
+        case SQLITE_INTEGER:
+            *n = JetNumber{true, o.i, double(o.i)};
+            return true;
+        case SQLITE_FLOAT:
+            *n = JetNumber{false, 0, o.d};
+            return true;
+        case SQLITE_TEXT:
+            return TextNumber(o.text.data(), int(o.text.size()), n);
+        default:
+            return false;
+    }
+}
+
+bool StoredDate(const Operand& o, JetStamp* s) {
+    return o.type == SQLITE_TEXT && ParseStoredDate(o.text.data(), int(o.text.size()), s);
+}
+
+Operand Real(double d) {
+    Operand o;
+    o.type = SQLITE_FLOAT;
+    o.d = d;
+    return o;
+}
+
+Operand TextOperand(std::string text) {
+    Operand o;
+    o.type = SQLITE_TEXT;
+    o.text = std::move(text);
+    return o;
+}
+
+// Why an operation failed: the argument at fault (1 or 2) of a type mismatch, else what.
+struct Failure {
+    int mismatchedArgument = 0;
+    const char* what = "overflow";
+};
+
 // & : Null & Null is Null; otherwise a Null side counts as empty text.
-void Concat(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (IsNull(argv[0]) && IsNull(argv[1]))
-        return sqlite3_result_null(ctx);
-    ResultText(ctx, ValueText(argv[0]) + ValueText(argv[1]));
+Operand Concat(const Operand& a, const Operand& b) {
+    if (a.type == SQLITE_NULL && b.type == SQLITE_NULL)
+        return Operand();
+    return TextOperand(TextOf(a) + TextOf(b));
 }
 
-bool StoredDate(sqlite3_value* v, JetStamp* s) {
-    if (sqlite3_value_type(v) != SQLITE_TEXT)
+// + and -: text joins text, dates move by days, date minus date is days.
+bool AddSubtract(const Operand& a, const Operand& b, bool subtract, Operand* out, Failure* f) {
+    if (a.type == SQLITE_NULL || b.type == SQLITE_NULL) {
+        *out = Operand();
+        return true;
+    }
+    JetStamp da, db;
+    const bool aDate = StoredDate(a, &da), bDate = StoredDate(b, &db);
+    if (aDate && bDate && subtract) {
+        *out = Real(double(da - db) / kSecondsPerDay);
+        return true;
+    }
+    if (aDate != bDate) {
+        JetNumber days;
+        if (!NumberOf(aDate ? b : a, &days)) {
+            f->mismatchedArgument = aDate ? 2 : 1;
+            return false;
+        }
+        if (aDate || !subtract) {
+            const double delta = days.AsDouble() * kSecondsPerDay;
+            if (std::fabs(delta) > 1e12)
+                return false;
+            const JetStamp base = aDate ? da : db;
+            const JetStamp moved = base + (subtract ? -1 : 1) * std::llround(delta);
+            if (!StampInRange(moved)) {
+                f->what = "the date is outside the range 100-01-01 to 9999-12-31";
+                return false;
+            }
+            *out = TextOperand(StampText(moved));
+            return true;
+        }
+        *out = Real(days.AsDouble() - SerialFromStamp(db));
+        return true;
+    }
+    if (!subtract && a.type == SQLITE_TEXT && b.type == SQLITE_TEXT) {
+        *out = TextOperand(a.text + b.text);
+        return true;
+    }
+    JetNumber x, y;
+    if (!NumberOf(a, &x)) {
+        f->mismatchedArgument = 1;
         return false;
-    return ParseStoredDate(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                           sqlite3_value_bytes(v), s);
+    }
+    if (!NumberOf(b, &y)) {
+        f->mismatchedArgument = 2;
+        return false;
+    }
+    if (x.integral && y.integral) {
+        int64_t r;
+        const bool overflow =
+            subtract ? __builtin_sub_overflow(x.i, y.i, &r) : __builtin_add_overflow(x.i, y.i, &r);
+        if (!overflow) {
+            out->type = SQLITE_INTEGER;
+            out->i = r;
+            return true;
+        }
+    }
+    *out = Real(subtract ? x.AsDouble() - y.AsDouble() : x.AsDouble() + y.AsDouble());
+    return true;
 }
 
-bool Operand(sqlite3_context* ctx, sqlite3_value** argv, int index, JetNumber* n) {
+// One operation of a chain: op is '&', '+' or '-'. On failure the error is raised on ctx,
+// named after the operator.
+bool Apply(sqlite3_context* ctx, char op, const Operand& a, const Operand& b, Operand* out) {
+    if (op == '&') {
+        *out = Concat(a, b);
+        return true;
+    }
+    Failure f;
+    if (AddSubtract(a, b, op == '-', out, &f))
+        return true;
+    const std::string what = f.mismatchedArgument ? "data type mismatch in argument " +
+                                                        std::to_string(f.mismatchedArgument)
+                                                  : std::string(f.what);
+    const std::string message = std::string(1, op) + ": " + what;
+    sqlite3_result_error(ctx, message.c_str(), int(message.size()));
+    if (f.mismatchedArgument)
+        sqlite3_result_error_code(ctx, SQLITE_MISMATCH);
+    return false;
+}
+
+void Result(sqlite3_context* ctx, const Operand& o) {
+    switch (o.type) {
+        case SQLITE_INTEGER:
+            return sqlite3_result_int64(ctx, o.i);
+        case SQLITE_FLOAT:
+            return ResultDouble(ctx, o.d);
+        case SQLITE_TEXT:
+            return ResultText(ctx, o.text);
+        default:
+            return sqlite3_result_null(ctx);
+    }
+}
+
+void Binary(sqlite3_context* ctx, char op, sqlite3_value** argv) {
+    Operand out;
+    if (Apply(ctx, op, OperandOf(argv[0]), OperandOf(argv[1]), &out))
+        Result(ctx, out);
+}
+
+void Concat(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Binary(ctx, '&', argv);
+}
+void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Binary(ctx, '+', argv);
+}
+void Subtract(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    Binary(ctx, '-', argv);
+}
+
+// jet_chain(a, b, c ..., operators): a chain of & + and - (one operator character per
+// operation, in order) worked out from the left, as a nest of the two-argument functions
+// would be, without the nesting: SQLite's parser takes only a few dozen calls nested in one
+// another.
+void Chain(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    const std::string ops = ValueText(argv[argc - 1]);
+    if (ops.size() != size_t(argc - 2))
+        return RaiseError(ctx, "the chain's operators do not match its operands", SQLITE_MISUSE);
+    Operand acc = OperandOf(argv[0]);
+    for (int i = 1; i < argc - 1; ++i) {
+        Operand next;
+        if (!Apply(ctx, ops[size_t(i - 1)], acc, OperandOf(argv[i]), &next))
+            return;
+        acc = std::move(next);
+    }
+    Result(ctx, acc);
+}
+
+// A numeric argument of / and ^; a type mismatch is raised for anything else.
+bool NumberArg(sqlite3_context* ctx, sqlite3_value** argv, int index, JetNumber* n) {
     if (ValueNumber(argv[index], n))
         return true;
     TypeMismatch(ctx, index + 1);
     return false;
 }
 
-void AddSubtract(sqlite3_context* ctx, sqlite3_value** argv, bool subtract) {
-    if (IsNull(argv[0]) || IsNull(argv[1]))
-        return sqlite3_result_null(ctx);
-    JetStamp da, db;
-    const bool aDate = StoredDate(argv[0], &da), bDate = StoredDate(argv[1], &db);
-    if (aDate && bDate && subtract)
-        return ResultDouble(ctx, double(da - db) / kSecondsPerDay);
-    if (aDate != bDate) {
-        JetNumber days;
-        if (!Operand(ctx, argv, aDate ? 1 : 0, &days))
-            return;
-        if (aDate || !subtract) {
-            const double delta = days.AsDouble() * kSecondsPerDay;
-            if (std::fabs(delta) > 1e12)
-                return Overflow(ctx);
-            const JetStamp base = aDate ? da : db;
-            return ResultStamp(ctx, base + (subtract ? -1 : 1) * std::llround(delta));
-        }
-        return ResultDouble(ctx, days.AsDouble() - SerialFromStamp(db));
-    }
-    if (!subtract && sqlite3_value_type(argv[0]) == SQLITE_TEXT &&
-        sqlite3_value_type(argv[1]) == SQLITE_TEXT)
-        return ResultText(ctx, ValueText(argv[0]) + ValueText(argv[1]));
-    JetNumber a, b;
-    if (!Operand(ctx, argv, 0, &a) || !Operand(ctx, argv, 1, &b))
-        return;
-    if (a.integral && b.integral) {
-        int64_t r;
-        const bool overflow =
-            subtract ? __builtin_sub_overflow(a.i, b.i, &r) : __builtin_add_overflow(a.i, b.i, &r);
-        if (!overflow)
-            return sqlite3_result_int64(ctx, r);
-    }
-    ResultDouble(ctx, subtract ? a.AsDouble() - b.AsDouble() : a.AsDouble() + b.AsDouble());
-}
-
-void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    AddSubtract(ctx, argv, false);
-}
-void Subtract(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    AddSubtract(ctx, argv, true);
-}
-
 void Divide(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0]) || IsNull(argv[1]))
         return sqlite3_result_null(ctx);
     JetNumber a, b;
-    if (!Operand(ctx, argv, 0, &a) || !Operand(ctx, argv, 1, &b))
+    if (!NumberArg(ctx, argv, 0, &a) || !NumberArg(ctx, argv, 1, &b))
         return;
     if (b.AsDouble() == 0)
         return RaiseError(ctx, "division by zero");
@@ -122,7 +281,7 @@ void Power(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0]) || IsNull(argv[1]))
         return sqlite3_result_null(ctx);
     JetNumber a, b;
-    if (!Operand(ctx, argv, 0, &a) || !Operand(ctx, argv, 1, &b))
+    if (!NumberArg(ctx, argv, 0, &a) || !NumberArg(ctx, argv, 1, &b))
         return;
     const double x = a.AsDouble(), y = b.AsDouble();
     if (x < 0 && y != std::trunc(y))
@@ -298,6 +457,7 @@ std::vector<FunctionDef> OperatorFunctions() {
         {"jet_concat", 2, 2, true, Concat},
         {"jet_add", 2, 2, true, Add},
         {"jet_sub", 2, 2, true, Subtract},
+        {"jet_chain", 3, -1, true, Chain},
         {"jet_div", 2, 2, true, Divide},
         {"jet_intdiv", 2, 2, true, IntegerDivide},
         {"jet_mod", 2, 2, true, Modulo},

@@ -2,6 +2,8 @@
 // statement ran (@@IDENTITY, schema changes).
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include "sql/jet_connection.h"
 #include "sql/jet_sql.h"
 #include "sql/jet_translator.h"
@@ -27,6 +29,8 @@ bool TableExists(sqlite3* db, const std::string& table) {
     return found;
 }
 
+}  // namespace
+
 // Leaves db's error code and message describing the failure (after the rollback that
 // would otherwise have replaced them), by having SQLite raise the same error.
 void Reraise(sqlite3* db, int code, const std::string& message) {
@@ -38,6 +42,16 @@ void Reraise(sqlite3* db, int code, const std::string& message) {
     }
     sqlite3_finalize(stmt);
 }
+
+void ExplainPrepareFailure(sqlite3* db, int code) {
+    if (std::strcmp(sqlite3_errmsg(db), "parser stack overflow") == 0)
+        Reraise(db, code,
+                "the statement nests parentheses, function calls or subqueries more deeply "
+                "than the engine's parser takes (parser stack overflow): write it with fewer "
+                "levels of nesting, or split it");
+}
+
+namespace {
 
 // Runs one step; returns SQLITE_DONE or the failure with *message set.
 int RunStep(sqlite3* db, const ScriptStep& step, sqlite3_stmt* params, std::string* message) {
@@ -72,13 +86,56 @@ int RunStep(sqlite3* db, const ScriptStep& step, sqlite3_stmt* params, std::stri
 
 int RunScriptLocked(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params);
 
+// One integer a query gives (fallback when it gives none).
+int64_t QueryInteger(sqlite3* db, const char* sql, const std::string& param, int64_t fallback) {
+    sqlite3_stmt* stmt = nullptr;
+    int64_t v = fallback;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        if (sqlite3_bind_parameter_count(stmt) > 0)
+            sqlite3_bind_text(stmt, 1, param.data(), int(param.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            v = sqlite3_column_int64(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    return v;
+}
+
 }  // namespace
 
-int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params) {
+int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params,
+                 const std::string& rebuiltTable) {
     // No other thread's statement may run on the handle inside the script's savepoint.
     sqlite3_mutex* mutex = sqlite3_db_mutex(db);
     sqlite3_mutex_enter(mutex);
+    // Dropping a table that others refer to would run their ON DELETE actions on its rows:
+    // a rebuild runs with foreign keys off, which SQLite allows only outside a transaction.
+    bool turnedOff = false;
+    if (!rebuiltTable.empty() && QueryInteger(db, "PRAGMA foreign_keys", "", 0) != 0) {
+        if (sqlite3_get_autocommit(db)) {
+            turnedOff = Exec(db, "PRAGMA foreign_keys = OFF") == SQLITE_OK;
+        } else if (QueryInteger(db,
+                                "SELECT count(*) FROM sqlite_schema AS s, "
+                                "pragma_foreign_key_list(s.name) AS f WHERE s.type = 'table' "
+                                "AND f.\"table\" = ?1 COLLATE NOCASE AND s.name <> ?1 COLLATE "
+                                "NOCASE",
+                                rebuiltTable, 1) != 0) {
+            const std::string message =
+                "cannot change a column of table '" + rebuiltTable +
+                "' inside a transaction while other tables refer to it (their relationships "
+                "would act on its rows); commit or roll back the transaction first";
+            Reraise(db, SQLITE_CONSTRAINT, message);
+            sqlite3_mutex_leave(mutex);
+            return SQLITE_CONSTRAINT;
+        }
+    }
     const int rc = RunScriptLocked(db, script, params);
+    if (turnedOff) {
+        // Turning enforcement back on must not replace the script's error message.
+        const std::string message = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db);
+        Exec(db, "PRAGMA foreign_keys = ON");
+        if (rc != SQLITE_DONE)
+            Reraise(db, rc, message);
+    }
     sqlite3_mutex_leave(mutex);
     return rc;
 }

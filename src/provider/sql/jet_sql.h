@@ -29,6 +29,7 @@
 // the last number this connection generated (0 before any), kept across rollbacks.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ namespace vorn::provider::sql {
 
 // The provider's own table of COUNTER columns (a system table to the schema rowsets).
 inline constexpr char kIdentityTableName[] = "__vorn_identity";
+// The provider's own table of saved procedures: name, definition (Jet SQL), created and
+// modified ('YYYY-MM-DD HH:MM:SS').
+inline constexpr char kProceduresTableName[] = "__vorn_procedures";
 
 enum class JetStatementKind {
     Select,
@@ -57,6 +61,26 @@ struct ScriptStep {
     std::string sql;
     std::string failIfRows;
     std::string onlyIfTable;
+};
+
+// The type a result column reports where the dialect knows it (the Jet type of an
+// expression: Currency for Sum of a Currency column, Yes/No for a comparison ...).
+struct ResultColumnType {
+    std::string declared;   // a declared type ("CURRENCY"); empty: SQLite's own rules
+    bool fallback = false;  // only where SQLite knows no declared type for the column
+};
+
+// A crosstab (TRANSFORM ... PIVOT) whose columns come from the data: at each run the
+// distinct pivot values are read (valuesSql), and the statement is made with one column
+// per value: head, then for each value the cell (cellParts joined by the value's
+// condition on pivotSql) named after the value, then tail. See BuildPivotStatement.
+struct PivotPlan {
+    std::string valuesSql;
+    std::string head;
+    std::vector<std::string> cellParts;
+    std::string pivotSql;
+    std::string tail;
+    bool dateNames = false;  // the pivot values are dates: columns named by their date text
 };
 
 struct TranslationResult {
@@ -82,6 +106,16 @@ struct TranslationResult {
     // column's value in the last row inserted.
     std::string identityTable;
     std::string identityColumn;
+    // The Jet types of the result's columns: columnTypes for the first columns,
+    // lastColumnTypes for the last ones (those after a *), otherColumnType for the rest.
+    std::vector<ResultColumnType> columnTypes;
+    std::vector<ResultColumnType> lastColumnTypes;
+    ResultColumnType otherColumnType;
+    // A crosstab whose statement is made at each run (sql is then a stand-in that fails).
+    std::shared_ptr<const PivotPlan> pivot;
+    // ALTER COLUMN: the table the script rebuilds, with foreign key enforcement off
+    // meanwhile (RunJetScript).
+    std::string rebuiltTable;
 };
 
 // Registers the Jet functions (jet_left ... jet_varp, jet_identity) on db and turns on
@@ -97,8 +131,26 @@ TranslationResult TranslateJetSql(sqlite3* db, const std::wstring& hostSql);
 // code with db's error message describing the failure (everything the script did undone).
 // params, when not null, is a prepared statement whose bound parameters the script's
 // statements with the same parameter count take over (the stand-in statement).
-int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script,
-                 sqlite3_stmt* params = nullptr);
+// rebuiltTable, when not empty, names a table the script drops and makes again: foreign
+// key enforcement is off while the script runs (the rebuilt rows are checked at its end),
+// and inside the host's own transaction, where it cannot be turned off, the script is
+// refused when another table refers to that one.
+int RunJetScript(sqlite3* db, const std::vector<ScriptStep>& script, sqlite3_stmt* params = nullptr,
+                 const std::string& rebuiltTable = std::string());
+
+// The statement of a crosstab for the pivot values the data holds now (read with
+// plan.valuesSql on db). Returns SQLITE_OK with *sql set, or the failing SQLite code with
+// db's error message describing the failure. Run it inside the read transaction in which
+// the statement will run, so that the columns and the rows come from one state of the
+// data (JetStatementCache does).
+int BuildPivotStatement(sqlite3* db, const PivotPlan& plan, std::string* sql);
+
+// After SQLite refused to prepare a translated statement: a refusal whose message names
+// no limit in words (SQLite's "parser stack overflow") is given one that does, on db.
+void ExplainPrepareFailure(sqlite3* db, int code);
+
+// Leaves code and message as db's error (sqlite3_errcode, sqlite3_errmsg).
+void Reraise(sqlite3* db, int code, const std::string& message);
 
 // After a translated statement ran to its end: records @@IDENTITY after an INSERT into a
 // table with a COUNTER column, and lets schema-dependent translations expire after DDL.

@@ -38,7 +38,52 @@ JetStatementCache::JetStatementCache(sqlite3* db, size_t capacity)
 void JetStatementCache::Finalize(Entry* e) {
     sqlite3_finalize(e->identityReader);
     e->identityReader = nullptr;
+    sqlite3_finalize(e->snapshot);
+    e->snapshot = nullptr;
     sqlite3_finalize(e->stmt);
+}
+
+namespace {
+
+// The failure of a SQLite call as a translation error.
+void SqliteError(sqlite3* db, int rc, TranslationResult* error) {
+    if (!error)
+        return;
+    const char* message = sqlite3_errmsg(db);
+    *error = TranslationResult();
+    error->ok = false;
+    error->sqliteCode = rc == SQLITE_OK ? SQLITE_ERROR : rc;
+    error->message = Utf8ToWide(message);
+    error->sqlState = ClassifySqliteError(error->sqliteCode, message).sqlState;
+}
+
+}  // namespace
+
+bool JetStatementCache::PivotText(const TranslationResult& t, sqlite3_stmt** snapshot,
+                                  std::string* sql, TranslationResult* error) {
+    // A statement stepped to its first row and left there holds the read transaction: the
+    // values read now and the rows read later come from one state of the data.
+    if (!*snapshot &&
+        sqlite3_prepare_v3(db_, "SELECT 1 FROM main.sqlite_schema UNION ALL SELECT 1", -1,
+                           SQLITE_PREPARE_PERSISTENT, snapshot, nullptr) != SQLITE_OK) {
+        SqliteError(db_, sqlite3_errcode(db_), error);
+        sqlite3_finalize(*snapshot);
+        *snapshot = nullptr;
+        return false;
+    }
+    const int stepped = sqlite3_step(*snapshot);
+    if (stepped != SQLITE_ROW) {
+        SqliteError(db_, stepped, error);
+        sqlite3_reset(*snapshot);
+        return false;
+    }
+    const int rc = BuildPivotStatement(db_, *t.pivot, sql);
+    if (rc != SQLITE_OK) {
+        SqliteError(db_, rc, error);
+        sqlite3_reset(*snapshot);
+        return false;
+    }
+    return true;
 }
 
 JetStatementCache::~JetStatementCache() {
@@ -104,17 +149,34 @@ sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, Translatio
     // With no capacity nothing is kept: every statement is translated and prepared anew.
     if (capacity_ == 0)
         shared = true;
+    sqlite3_stmt* snapshot = nullptr;
+    std::string pivotSql;
+    std::unique_ptr<TranslationResult> translated;  // a crosstab's, kept for new columns
     const auto found = byKey_.find(hostSql);
     if (found != byKey_.end()) {
         Entry* e = found->second;
         if (e->inUse) {
             shared = true;
         } else if (Current(*e)) {
-            e->inUse = true;
-            lru_.splice(lru_.begin(), lru_, e->lru);
-            if (kept)
-                *kept = Kept{&e->translation, &e->description};
-            return e->stmt;
+            if (e->translation.pivot) {
+                // The same columns as last time keep the prepared statement.
+                if (!PivotText(e->translation, &e->snapshot, &pivotSql, error))
+                    return nullptr;
+                if (pivotSql != e->pivotSql) {
+                    snapshot = e->snapshot;
+                    e->snapshot = nullptr;
+                    translated = std::make_unique<TranslationResult>(e->translation);
+                    Drop(e);
+                    e = nullptr;
+                }
+            }
+            if (e) {
+                e->inUse = true;
+                lru_.splice(lru_.begin(), lru_, e->lru);
+                if (kept)
+                    *kept = Kept{&e->translation, &e->description};
+                return e->stmt;
+            }
         } else {
             Drop(e);
         }
@@ -122,28 +184,39 @@ sqlite3_stmt* JetStatementCache::Acquire(const std::wstring& hostSql, Translatio
     auto entry = std::make_unique<Entry>();
     entry->key = hostSql;
     entry->generation = conn_ ? conn_->Generation() : 0;
-    entry->translation = TranslateJetSql(db_, hostSql);
+    entry->translation = translated ? std::move(*translated) : TranslateJetSql(db_, hostSql);
     if (!entry->translation.ok) {
         if (error)
             *error = std::move(entry->translation);
+        sqlite3_finalize(snapshot);
         return nullptr;
     }
     if (entry->translation.dependsOnSchema)
         entry->schemaVersion = ReadSchemaVersion(db_);
-    const std::string& sql = entry->translation.sql;
+    entry->snapshot = snapshot;
+    if (entry->translation.pivot && pivotSql.empty() &&
+        !PivotText(entry->translation, &entry->snapshot, &pivotSql, error)) {
+        Finalize(entry.get());
+        return nullptr;
+    }
+    entry->pivotSql = pivotSql;
+    const std::string& sql = entry->translation.pivot ? pivotSql : entry->translation.sql;
     sqlite3_stmt* stmt = nullptr;
     const int rc = sqlite3_prepare_v3(db_, sql.c_str(), int(sql.size()),
                                       shared ? 0 : SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK || !stmt) {
-        const char* message = sqlite3_errmsg(db_);
-        if (error) {
+        if (rc == SQLITE_OK && error) {
             *error = TranslationResult();
             error->ok = false;
-            error->sqliteCode = rc == SQLITE_OK ? SQLITE_ERROR : rc;
-            error->message = Utf8ToWide(rc == SQLITE_OK ? "the statement is empty" : message);
-            error->sqlState = ClassifySqliteError(error->sqliteCode, message).sqlState;
+            error->sqliteCode = SQLITE_ERROR;
+            error->message = L"the statement is empty";
+            error->sqlState = L"42000";
+        } else {
+            ExplainPrepareFailure(db_, rc);
+            SqliteError(db_, rc, error);
         }
         sqlite3_finalize(stmt);
+        Finalize(entry.get());
         return nullptr;
     }
     entry->stmt = stmt;
@@ -198,7 +271,7 @@ int JetStatementCache::Step(sqlite3_stmt* stmt) {
         return sqlite3_step(stmt);
     int rc;
     if (!e->translation.script.empty())
-        rc = RunJetScript(db_, e->translation.script, stmt);
+        rc = RunJetScript(db_, e->translation.script, stmt, e->translation.rebuiltTable);
     else
         rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
@@ -215,6 +288,8 @@ bool JetStatementCache::Release(sqlite3_stmt* stmt) {
         return false;
     Entry* e = it->second.get();
     sqlite3_reset(stmt);
+    if (e->snapshot)
+        sqlite3_reset(e->snapshot);  // the crosstab's read transaction ends with it
     if (sqlite3_bind_parameter_count(stmt) > 0)
         sqlite3_clear_bindings(stmt);
     e->inUse = false;

@@ -1,5 +1,7 @@
 // Translated, prepared statements of one SQLite handle, kept by the host's text: a
-// statement run again skips translation and preparation. Least recently used statements
+// statement run again skips translation and preparation. A crosstab whose columns come from
+// its data reads its pivot values at each Acquire (in the read transaction its rows are
+// then read in) and is prepared again only when they changed. Least recently used statements
 // go first past the capacity. SQLite re-prepares a statement itself when the schema
 // changes; a translation that read column types (INSERT, UPDATE, SELECT ... INTO, some
 // DDL) is made again when this connection ran DDL or the database's schema version moved.
@@ -96,9 +98,17 @@ class JetStatementCache {
         sqlite3_stmt* identityReader = nullptr;                // reads @@IDENTITY after an INSERT
         std::shared_ptr<const ResultDescription> description;  // see Kept
         std::list<Entry*>::iterator lru;
+        // A crosstab whose columns come from its data: the statement made for the values
+        // found, and a statement held open from before they were read until the release,
+        // which keeps the read transaction (one snapshot of the data) for both.
+        std::string pivotSql;
+        sqlite3_stmt* snapshot = nullptr;
     };
 
     bool Current(const Entry& e);
+    // Starts the snapshot of a crosstab and makes its statement's text; false with *error.
+    bool PivotText(const TranslationResult& t, sqlite3_stmt** snapshot, std::string* sql,
+                   TranslationResult* error);
     void Drop(Entry* e);  // out of the LRU; finalized now or on release
     void Evict();
     void Finished(Entry* e);

@@ -8,10 +8,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "sql/jet_function_support.h"
 #include "text_helpers.h"
+#include "types/column_types.h"
 
 namespace vorn::provider::sql {
 namespace {
@@ -39,16 +41,8 @@ void StoreBool(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0]))
         return sqlite3_result_int(ctx, 0);
     JetNumber n;
-    if (ValueNumber(argv[0], &n))
+    if (ValueNumber(argv[0], &n) || YesNoWord(ValueText(argv[0]), &n))
         return ResultBool(ctx, n.AsDouble() != 0);
-    std::string lower;
-    for (char c : ValueText(argv[0]))
-        if (c != ' ')
-            lower.push_back((c >= 'A' && c <= 'Z') ? char(c + 32) : c);
-    if (lower == "yes" || lower == "true" || lower == "on")
-        return ResultBool(ctx, true);
-    if (lower == "no" || lower == "false" || lower == "off")
-        return ResultBool(ctx, false);
     CannotStore(ctx, argv, "YESNO");
 }
 
@@ -137,6 +131,134 @@ void StoreBinary(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
 }
 
+void Refuse(sqlite3_context* ctx, const std::string& message) {
+    sqlite3_result_error(ctx, message.c_str(), int(message.size()));
+    sqlite3_result_error_code(ctx, SQLITE_MISMATCH);
+}
+
+// A value in messages: its text, cut after 60 characters.
+std::string Shown(sqlite3_value* v) {
+    std::string shown = ValueText(v);
+    return shown.size() > 60 ? shown.substr(0, 60) + "..." : shown;
+}
+
+// ALTER COLUMN's conversion of a stored value to the column's new type:
+// jet_alter_value(value, new declared type, old declared type, 'table.column'). The value
+// as a column of the new type stores it, or an error naming the value, the type and the
+// column when it does not fit, so that the change stops and the table stays as it was.
+void AlterValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const std::string declared = ValueText(argv[1]);
+    const std::string oldDeclared = ValueText(argv[2]);
+    const std::string column = ValueText(argv[3]);
+    sqlite3_value* store[2] = {argv[0], argv[3]};
+    const ColumnType to = TypeFromDeclaration(declared.c_str());
+    const ColumnType from = TypeFromDeclaration(oldDeclared.c_str());
+    if (IsNull(argv[0]))
+        return to.type == DBTYPE_BOOL ? sqlite3_result_int(ctx, 0) : sqlite3_result_null(ctx);
+    const bool blob = sqlite3_value_type(argv[0]) == SQLITE_BLOB;
+    auto mismatch = [&]() {
+        Refuse(ctx, "data type mismatch: cannot store '" + Shown(argv[0]) + "' in the " + declared +
+                        " column " + column);
+    };
+    auto overflow = [&]() {
+        Refuse(ctx, "overflow: the value " + Shown(argv[0]) + " does not fit the " + declared +
+                        " column " + column);
+    };
+    // A number, with the engine's words for Yes and No.
+    auto number = [&](JetNumber* n) {
+        return !blob && (ValueNumber(argv[0], n) || YesNoWord(ValueText(argv[0]), n));
+    };
+    switch (to.type) {
+        case DBTYPE_WSTR: {
+            if (blob)
+                return mismatch();
+            std::string text = ValueText(argv[0]);
+            JetStamp stamp;
+            if (from.type == DBTYPE_DATE && ParseStoredDate(text.data(), int(text.size()), &stamp))
+                text = DateDisplayText(stamp);
+            const size_t chars = DecodeUtf8(text).size();
+            if (!to.IsLong() && chars > to.size)
+                return Refuse(ctx, "the value '" + Shown(argv[0]) + "' has " +
+                                       std::to_string(chars) + " characters, more than the " +
+                                       std::to_string(to.size) + " of the " + declared +
+                                       " column " + column);
+            return ResultText(ctx, text);
+        }
+        case DBTYPE_UI1:
+        case DBTYPE_I2:
+        case DBTYPE_I4:
+        case DBTYPE_I8: {
+            JetNumber n;
+            if (!number(&n))
+                return mismatch();
+            const double r = n.integral ? double(n.i) : RoundHalfEven(n.d, 0);
+            const double lo = to.type == DBTYPE_UI1  ? 0
+                              : to.type == DBTYPE_I2 ? -32768
+                              : to.type == DBTYPE_I4 ? -2147483648.0
+                                                     : -9223372036854775808.0;
+            const double hi = to.type == DBTYPE_UI1  ? 255
+                              : to.type == DBTYPE_I2 ? 32767
+                              : to.type == DBTYPE_I4 ? 2147483647.0
+                                                     : 9223372036854775807.0;
+            if (r < lo || r > hi)
+                return overflow();
+            return sqlite3_result_int64(ctx, n.integral ? n.i : int64_t(r));
+        }
+        case DBTYPE_R4:
+        case DBTYPE_R8: {
+            JetNumber n;
+            if (!number(&n))
+                return mismatch();
+            double d = n.AsDouble();
+            if (to.type == DBTYPE_R4) {
+                if (std::fabs(d) > 3.402823466e38)
+                    return overflow();
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "%.7g", double(float(d)));
+                d = std::strtod(buf, nullptr);
+            }
+            return ResultDouble(ctx, d);
+        }
+        case DBTYPE_NUMERIC: {
+            JetNumber n;
+            if (!number(&n))
+                return mismatch();
+            const int scale = to.scale == kNoPrecision ? 0 : to.scale;
+            const int precision = to.precision == kNoPrecision ? 18 : to.precision;
+            const double d = RoundHalfEven(n.AsDouble(), scale);
+            if (std::fabs(d) >= std::pow(10.0, precision - scale))
+                return overflow();
+            if (scale == 0 && std::fabs(d) < 9.0e15)
+                return sqlite3_result_int64(ctx, int64_t(d));
+            return ResultDouble(ctx, d);
+        }
+        case DBTYPE_CY: {
+            JetNumber n;
+            if (!number(&n))
+                return mismatch();
+            return StoreCurrency(ctx, 2, store);
+        }
+        case DBTYPE_DATE:
+            return StoreDate(ctx, 2, store);
+        case DBTYPE_BOOL:
+            return StoreBool(ctx, 2, store);
+        case DBTYPE_GUID:
+            return StoreGuid(ctx, 2, store);
+        case DBTYPE_BYTES: {
+            const size_t bytes =
+                blob ? size_t(sqlite3_value_bytes(argv[0])) : ValueChars(argv[0]).size() * 2;
+            if (!to.IsLong() && bytes > to.size)
+                return Refuse(ctx, "the value '" + Shown(argv[0]) + "' takes " +
+                                       std::to_string(bytes) + " bytes, more than the " +
+                                       std::to_string(to.size) + " of the " + declared +
+                                       " column " + column);
+            return StoreBinary(ctx, 2, store);
+        }
+        default:
+            return sqlite3_result_value(ctx, argv[0]);
+    }
+}
+
 }  // namespace
 
 std::vector<FunctionDef> StoreFunctions() {
@@ -146,6 +268,7 @@ std::vector<FunctionDef> StoreFunctions() {
         {"jet_store_currency", 2, 2, true, StoreCurrency},
         {"jet_store_guid", 2, 2, true, StoreGuid},
         {"jet_store_binary", 2, 2, true, StoreBinary},
+        {"jet_alter_value", 4, 4, true, AlterValue},
     };
 }
 

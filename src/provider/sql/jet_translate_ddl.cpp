@@ -23,19 +23,6 @@ const char kPrimaryKeyMark[] = " /* PRIMARY KEY */";
 
 }  // namespace
 
-struct JetTranslator::ColumnDef {
-    std::wstring name;
-    size_t at = 0;
-    JetTypeSpec type;
-    bool notNull = false;
-    bool primaryKey = false;
-    bool unique = false;
-    std::wstring keyName;  // CONSTRAINT name of the primary key or unique constraint
-    bool hasDefault = false;
-    std::string defaultSql;
-    std::vector<std::string> extra;  // REFERENCES and CHECK clauses
-};
-
 std::string JetTranslator::ParseReferences() {
     const std::wstring table = ParseName(L"the referenced table");
     std::string out = "REFERENCES " + QuoteName(table);
@@ -266,8 +253,10 @@ void JetTranslator::TranslateCreate(TranslationResult* r) {
         TranslateCreateIndex(r, false);
     } else if (PeekKeyword(L"VIEW")) {
         TranslateCreateView(r);
+    } else if (PeekKeyword(L"PROCEDURE") || PeekKeyword(L"PROC")) {
+        TranslateCreateProcedure(r);
     } else {
-        Fail(Peek(), L"expected TABLE, INDEX, UNIQUE INDEX or VIEW after CREATE");
+        Fail(Peek(), L"expected TABLE, INDEX, UNIQUE INDEX, VIEW or PROCEDURE after CREATE");
     }
 }
 
@@ -425,7 +414,12 @@ void JetTranslator::TranslateCreateView(TranslationResult* r) {
         Fail(Peek(), L"expected SELECT");
     const std::string select = SelectText();
     ExpectEnd();
-    r->sql = "CREATE VIEW " + QuoteName(view) + columns + " AS " + select;
+    // Views and procedures are saved queries: one name space.
+    const std::string n = WideToUtf8(view);
+    r->script.push_back({"SELECT 1 FROM `" + std::string(kProceduresTableName) +
+                             "` WHERE name = " + QuoteText(n) + " COLLATE NOCASE",
+                         "a procedure named '" + n + "' already exists", kProceduresTableName});
+    r->script.push_back({"CREATE VIEW " + QuoteName(view) + columns + " AS " + select, "", ""});
 }
 
 void JetTranslator::TranslateAlter(TranslationResult* r) {
@@ -550,9 +544,11 @@ void JetTranslator::TranslateAlter(TranslationResult* r) {
         }
         return;
     }
-    if (PeekKeyword(L"ALTER"))
-        Fail(Peek(), L"changing the type of a column (ALTER COLUMN) is not supported");
-    Fail(Peek(), L"expected ADD or DROP");
+    if (AcceptKeyword(L"ALTER")) {
+        TranslateAlterColumn(r, table);
+        return;
+    }
+    Fail(Peek(), L"expected ADD, DROP or ALTER");
 }
 
 void JetTranslator::TranslateDrop(TranslationResult* r) {
@@ -592,7 +588,11 @@ void JetTranslator::TranslateDrop(TranslationResult* r) {
         r->sql = "DROP VIEW " + QuoteName(view);
         return;
     }
-    Fail(Peek(), L"expected TABLE, INDEX or VIEW after DROP");
+    if (PeekKeyword(L"PROCEDURE") || PeekKeyword(L"PROC")) {
+        TranslateDropProcedure(r);
+        return;
+    }
+    Fail(Peek(), L"expected TABLE, INDEX, VIEW or PROCEDURE after DROP");
 }
 
 }  // namespace vorn::provider::sql

@@ -118,6 +118,8 @@ void JetTranslator::TranslateUpdate(TranslationResult* r) {
     ExpectKeyword(L"UPDATE");
     r->kind = JetStatementKind::Update;
     AcceptKeyword(L"DISTINCTROW");
+    PushScope();
+    ScanSources(pos_, tokens_.size(), &scopes_[size_t(scope_)]);
     std::unique_ptr<FromNode> from = ParseJoinChain();
     ExpectKeyword(L"SET");
     struct Assignment {
@@ -245,6 +247,8 @@ void JetTranslator::TranslateDelete(TranslationResult* r) {
         } while (AcceptOp(L","));
     }
     ExpectKeyword(L"FROM");
+    PushScope();
+    ScanSources(pos_, tokens_.size(), &scopes_[size_t(scope_)]);
     std::unique_ptr<FromNode> from = ParseJoinChain();
     std::string where;
     if (AcceptKeyword(L"WHERE"))

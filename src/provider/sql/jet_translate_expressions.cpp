@@ -1,4 +1,6 @@
-// Expressions: Jet's operators, literals, names and function calls.
+// Expressions: Jet's operators, literals, names and function calls, each with its Jet type
+// and the height of the tree SQLite builds from its text.
+#include <algorithm>
 #include <cwctype>
 
 #include "sql/jet_dates.h"
@@ -20,7 +22,90 @@ bool IsPlainIdentifier(const std::wstring& s) {
     return !(s[0] >= L'0' && s[0] <= L'9');
 }
 
+// The Jet type of a number as written: whole numbers within Long's range are Long, the
+// others Double.
+ValueKind NumberKind(const std::wstring& literal) {
+    if (literal.find_first_of(L".eE") != std::wstring::npos || literal.size() > 10)
+        return ValueKind::Double;
+    const long long v = std::wcstoll(literal.c_str(), nullptr, 10);
+    return v <= 2147483647LL ? ValueKind::Long : ValueKind::Double;
+}
+
 }  // namespace
+
+// ---- chains ----
+
+JetTranslator::Chain::Chain(Expr first) : held_(std::move(first)) {
+    base_ = std::move(held_.sql);
+    held_.sql.clear();
+}
+
+void JetTranslator::Chain::Wrap(const std::string& open, const std::string& close) {
+    openBytes_ += open.size();
+    opens_.push_back(open);
+    closes_ += close;
+}
+
+void JetTranslator::Chain::Extend(const std::string& more) {
+    closes_.insert(closes_.size() - 1, more);
+}
+
+void JetTranslator::Chain::Fold(char op, const std::string& operand, int operandDepth,
+                                size_t perCall) {
+    perCall_ = perCall < 3 ? 3 : perCall;
+    // Each call of jet_chain takes the chain so far and up to perCall - 1 more operands.
+    const bool newCall = foldOps_.size() % (perCall_ - 2) == 0;
+    held_.depth =
+        newCall ? std::max(held_.depth, operandDepth) + 1 : std::max(held_.depth, operandDepth + 1);
+    foldOps_.push_back(op);
+    foldOperands_.push_back(operand);
+}
+
+size_t JetTranslator::Chain::FoldCalls() const {
+    return foldOps_.empty() ? 0 : (foldOps_.size() + perCall_ - 3) / (perCall_ - 2);
+}
+
+JetTranslator::Expr JetTranslator::Chain::Finish() {
+    if (!foldOps_.empty()) {
+        if (foldOps_.size() == 1) {
+            const char* fn = foldOps_[0] == '&'   ? "jet_concat("
+                             : foldOps_[0] == '+' ? "jet_add("
+                                                  : "jet_sub(";
+            held_.sql = fn + base_ + ", " + foldOperands_[0] + ")";
+            return std::move(held_);
+        }
+        // Calls of at most perCall operands, each the first operand of the next.
+        const size_t each = perCall_ - 2;
+        const size_t calls = (foldOps_.size() + each - 1) / each;
+        // The operators come last: SQLite's parser takes more calls nested in a call's
+        // first argument than in the others.
+        std::string out;
+        for (size_t c = 0; c < calls; ++c)
+            out += "jet_chain(";
+        out += base_;
+        for (size_t c = 0; c < calls; ++c) {
+            const size_t from = c * each, to = std::min(foldOps_.size(), from + each);
+            for (size_t i = from; i < to; ++i)
+                out += ", " + foldOperands_[i];
+            out += ", '" + foldOps_.substr(from, to - from) + "')";
+        }
+        held_.sql = std::move(out);
+        return std::move(held_);
+    }
+    if (opens_.empty() && closes_.empty()) {
+        held_.sql = std::move(base_);
+        return std::move(held_);
+    }
+    std::string out;
+    out.reserve(openBytes_ + base_.size() + closes_.size());
+    for (auto it = opens_.rbegin(); it != opens_.rend(); ++it)
+        out += *it;
+    out += base_;
+    out += closes_;
+    Expr e = std::move(held_);
+    e.sql = std::move(out);
+    return e;
+}
 
 std::string JetTranslator::Value(const Expr& e) {
     // SQLite's truth value 1 becomes the engine's True, -1.
@@ -37,11 +122,80 @@ std::string JetTranslator::Cond(const Expr& e) {
     return e.sql;
 }
 
-JetTranslator::Expr JetTranslator::Call(const char* fn, const Expr& a, const Expr& b) {
-    Expr e;
-    e.sql = std::string(fn) + "(" + Value(a) + ", " + Value(b) + ")";
-    return e;
+void JetTranslator::CheckDepth(const Expr& e, const Token& at) const {
+    if (e.depth <= maxExprDepth_)
+        return;
+    SyntaxFailure f{at.begin, at.end,
+                    L"the expression reaching position " + std::to_wstring(at.begin + 1) +
+                        L" is too deep for the engine: more than " +
+                        std::to_wstring(maxExprDepth_) +
+                        L" operations nested in one another, the engine's limit of expression "
+                        L"depth (split it into parts, or write a long list of alternatives as "
+                        L"IN (...))"};
+    f.limit = true;
+    throw f;
 }
+
+// SQLite's parser takes about 30 function calls nested in one another's first argument,
+// fewer inside other calls and subqueries; the calls of one chain keep well below that.
+constexpr size_t kMostChainCalls = 20;
+
+void JetTranslator::CheckChainLength(const Chain& chain, const Token& at) const {
+    if (chain.FoldCalls() <= kMostChainCalls)
+        return;
+    SyntaxFailure f{at.begin, at.end,
+                    L"the chain of operators reaching position " + std::to_wstring(at.begin + 1) +
+                        L" is too long for the engine: more than " +
+                        std::to_wstring(kMostChainCalls * (maxFunctionArgs_ - 2)) +
+                        L" &, + and - operations in a row, and the engine's parser takes no "
+                        L"more (split it into parts)"};
+    f.limit = true;
+    throw f;
+}
+
+std::string JetTranslator::AsText(const Expr& e) {
+    if (TypeOf(e).kind == ValueKind::Date)
+        return "jet_date_text(" + Value(e) + ")";
+    return Value(e);
+}
+
+void JetTranslator::ChainCall(Chain* chain, const char* fn, const Expr& r, TypeRule rule,
+                              const Token& at) {
+    Expr& h = chain->Held();
+    int depth = h.depth;
+    if (h.isBool) {
+        chain->Wrap("(-", ")");
+        ++depth;
+    }
+    chain->Wrap(std::string(fn) + "(", ", " + Value(r) + ")");
+    h.depth = std::max(depth, r.depth + (r.isBool ? 1 : 0)) + 1;
+    h.isBool = h.isColumn = h.isString = false;
+    h.text.clear();
+    h.type = RuleTerm(rule, {h.type, r.type});
+    CheckDepth(h, at);
+}
+
+void JetTranslator::ChainInfix(Chain* chain, const char* op, const std::string& right,
+                               int rightDepth, bool asText, const Token& at) {
+    Expr& h = chain->Held();
+    int depth = h.depth;
+    if (asText && h.isString) {
+        chain->Wrap("", " COLLATE NOCASE");
+        ++depth;
+    } else if (asText && h.isBool) {
+        chain->Wrap("(-", ")");
+        ++depth;
+    }
+    chain->Wrap("(", std::string(" ") + op + " " + right + ")");
+    h.depth = std::max(depth, rightDepth) + 1;
+    h.isBool = true;
+    h.isColumn = h.isString = false;
+    h.text.clear();
+    h.type = FixedType(ValueKind::Bool);
+    CheckDepth(h, at);
+}
+
+// ---- operators, loosest first ----
 
 JetTranslator::Expr JetTranslator::ParseExpr() {
     Enter();
@@ -51,65 +205,97 @@ JetTranslator::Expr JetTranslator::ParseExpr() {
 }
 
 JetTranslator::Expr JetTranslator::ParseImp() {
-    Expr l = ParseEqv();
-    while (AcceptKeyword(L"IMP"))
-        l = Call("jet_imp", l, ParseEqv());
-    return l;
+    Chain chain(ParseEqv());
+    while (PeekKeyword(L"IMP")) {
+        const Token& at = Next();
+        ChainCall(&chain, "jet_imp", ParseEqv(), TypeRule::Logical, at);
+    }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseEqv() {
-    Expr l = ParseXor();
-    while (AcceptKeyword(L"EQV"))
-        l = Call("jet_eqv", l, ParseXor());
-    return l;
+    Chain chain(ParseXor());
+    while (PeekKeyword(L"EQV")) {
+        const Token& at = Next();
+        ChainCall(&chain, "jet_eqv", ParseXor(), TypeRule::Logical, at);
+    }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseXor() {
-    Expr l = ParseOr();
-    while (AcceptKeyword(L"XOR"))
-        l = Call("jet_xor", l, ParseOr());
-    return l;
+    Chain chain(ParseOr());
+    while (PeekKeyword(L"XOR")) {
+        const Token& at = Next();
+        ChainCall(&chain, "jet_xor", ParseOr(), TypeRule::Logical, at);
+    }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseOr() {
-    Expr l = ParseAnd();
-    while (AcceptKeyword(L"OR")) {
-        const Expr r = ParseAnd();
-        Expr e;
-        e.sql = "(" + Cond(l) + " OR " + Cond(r) + ")";
-        e.isBool = true;
-        l = e;
-    }
-    return l;
+    return ParseLogicalRun(L"OR", "OR", &JetTranslator::ParseAnd);
 }
 
 JetTranslator::Expr JetTranslator::ParseAnd() {
-    Expr l = ParseNot();
-    while (AcceptKeyword(L"AND")) {
-        const Expr r = ParseNot();
-        Expr e;
-        e.sql = "(" + Cond(l) + " AND " + Cond(r) + ")";
-        e.isBool = true;
-        l = e;
+    return ParseLogicalRun(L"AND", "AND", &JetTranslator::ParseNot);
+}
+
+JetTranslator::Expr JetTranslator::ParseLogicalRun(const wchar_t* keyword, const char* op,
+                                                   Expr (JetTranslator::*operand)()) {
+    Chain chain((this->*operand)());
+    bool first = true;
+    while (PeekKeyword(keyword)) {
+        const Token& at = Next();
+        const Expr r = (this->*operand)();
+        if (first) {
+            ChainInfix(&chain, op, Cond(r), r.depth, false, at);
+        } else {  // (a OR b OR c): one level of parentheses for the whole run
+            chain.Extend(std::string(" ") + op + " " + Cond(r));
+            Expr& h = chain.Held();
+            h.depth = std::max(h.depth, r.depth) + 1;
+            CheckDepth(h, at);
+        }
+        first = false;
     }
-    return l;
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseNot() {
-    if (AcceptKeyword(L"NOT")) {
+    if (PeekKeyword(L"NOT")) {
+        const Token& at = Next();
         Enter();
         const Expr inner = ParseNot();
         Leave();
         Expr e;
         e.sql = "(NOT " + Cond(inner) + ")";
         e.isBool = true;
+        e.depth = inner.depth + 1;
+        e.type = FixedType(ValueKind::Bool);
+        CheckDepth(e, at);
         return e;
     }
     return ParseComparison();
 }
 
 JetTranslator::Expr JetTranslator::ParseComparison() {
-    Expr l = ParseConcat();
+    Chain chain(ParseConcat());
+    // The held value as Value() gives it, for the operators that take it so.
+    auto holdValue = [&](int* depth) {
+        Expr& h = chain.Held();
+        *depth = h.depth;
+        if (h.isBool) {
+            chain.Wrap("(-", ")");
+            ++*depth;
+        }
+    };
+    auto settle = [&](int depth, const Token& at) {
+        Expr& h = chain.Held();
+        h.depth = depth;
+        h.isBool = true;
+        h.isColumn = h.isString = false;
+        h.text.clear();
+        h.type = FixedType(ValueKind::Bool);
+        CheckDepth(h, at);
+    };
     while (true) {
         static const wchar_t* const kOps[] = {L"=", L"<>", L"<=", L">=", L"<", L">"};
         const wchar_t* op = nullptr;
@@ -118,17 +304,19 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
                 op = o;
                 break;
             }
+        const Token& at = Peek();
         if (op) {
             Next();
-            if (PeekKeyword(L"ANY") || PeekKeyword(L"SOME") || PeekKeyword(L"ALL"))
-                Fail(Peek(),
-                     L"comparisons with ANY, SOME and ALL are not supported; use IN or "
-                     L"EXISTS");
+            if (PeekKeyword(L"ANY") || PeekKeyword(L"SOME") || PeekKeyword(L"ALL")) {
+                const Expr left = chain.Finish();
+                chain = Chain(ParseQuantified(left, WideToUtf8(op)));
+                CheckDepth(chain.Held(), at);
+                continue;
+            }
             const Expr r = ParseConcat();
-            Expr e;
-            e.sql = "(" + Text(l) + " " + WideToUtf8(op) + " " + Text(r) + ")";
-            e.isBool = true;
-            l = e;
+            const std::string opText = WideToUtf8(op);
+            ChainInfix(&chain, opText.c_str(), Text(r),
+                       r.depth + ((r.isString || r.isBool) ? 1 : 0), true, at);
             continue;
         }
         if (PeekKeyword(L"IS")) {
@@ -136,10 +324,10 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
             const bool negate = AcceptKeyword(L"NOT");
             if (!AcceptKeyword(L"NULL"))
                 Fail(Peek(), L"expected NULL after IS");
-            Expr e;
-            e.sql = "(" + Value(l) + (negate ? " IS NOT NULL)" : " IS NULL)");
-            e.isBool = true;
-            l = e;
+            int depth = 0;
+            holdValue(&depth);
+            chain.Wrap("(", negate ? " IS NOT NULL)" : " IS NULL)");
+            settle(depth + 1, at);
             continue;
         }
         size_t ahead = 0;
@@ -149,17 +337,16 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
         if (PeekKeyword(L"LIKE", ahead) || PeekKeyword(L"ALIKE", ahead)) {
             pos_ += ahead + 1;
             const Expr pattern = ParseConcat();
-            Expr e;
-            e.isBool = true;
+            int depth = 0;
+            holdValue(&depth);
             // SQLite's LIKE has Jet's % and _ and ignores case; a character list needs
             // jet_like. Patterns are never escaped: * and ? are plain characters.
             const bool plain = pattern.isString && pattern.text.find(L'[') == std::wstring::npos;
             if (plain)
-                e.sql = "(" + Value(l) + (negate ? " NOT LIKE " : " LIKE ") + Value(pattern) + ")";
+                chain.Wrap("(", (negate ? " NOT LIKE " : " LIKE ") + Value(pattern) + ")");
             else
-                e.sql = std::string(negate ? "(NOT " : "(") + "jet_like(" + Value(l) + ", " +
-                        Value(pattern) + "))";
-            l = e;
+                chain.Wrap(negate ? "(NOT jet_like(" : "(jet_like(", ", " + Value(pattern) + "))");
+            settle(std::max(depth, pattern.depth) + (plain ? 1 : 2), at);
             continue;
         }
         if (PeekKeyword(L"BETWEEN", ahead)) {
@@ -167,33 +354,85 @@ JetTranslator::Expr JetTranslator::ParseComparison() {
             const Expr lo = ParseConcat();
             ExpectKeyword(L"AND");
             const Expr hi = ParseConcat();
-            Expr e;
-            e.sql = "(" + Value(l) + (negate ? " NOT BETWEEN " : " BETWEEN ") + Text(lo) + " AND " +
-                    Text(hi) + ")";
-            e.isBool = true;
-            l = e;
+            int depth = 0;
+            holdValue(&depth);
+            chain.Wrap("(", (negate ? " NOT BETWEEN " : " BETWEEN ") + Text(lo) + " AND " +
+                                Text(hi) + ")");
+            settle(std::max({depth, lo.depth + 1, hi.depth + 1}) + 1, at);
             continue;
         }
         if (PeekKeyword(L"IN", ahead)) {
             pos_ += ahead + 1;
-            Expr e;
             bool text = false;
-            const std::string list = ParseInList(&text);
-            e.sql = "(" + Value(l) + (text ? " COLLATE NOCASE" : "") +
-                    (negate ? " NOT IN " : " IN ") + list + ")";
-            e.isBool = true;
-            l = e;
+            int listDepth = 0;
+            const std::string list = ParseInList(&text, &listDepth);
+            int depth = 0;
+            holdValue(&depth);
+            chain.Wrap("(", std::string(text ? " COLLATE NOCASE" : "") +
+                                (negate ? " NOT IN " : " IN ") + list + ")");
+            settle(std::max(depth + (text ? 1 : 0), listDepth) + 1, at);
             continue;
         }
-        return l;
+        return chain.Finish();
     }
 }
 
-std::string JetTranslator::ParseInList(bool* hasText) {
+// expr op ANY|SOME|ALL (SELECT ...), with SQL's rules for Null: ALL is true for no rows,
+// false when a comparison is false, else Null when one is Null; ANY is false for no rows,
+// true when a comparison is true, else Null when one is Null. One pass over the subquery's
+// rows, its one column named so that the comparison can refer to it.
+JetTranslator::Expr JetTranslator::ParseQuantified(const Expr& left, const std::string& op) {
+    const Token word = Next();
+    const bool all = IsKeyword(word, L"ALL");
+    const std::wstring which = all ? L"ALL" : IsKeyword(word, L"ANY") ? L"ANY" : L"SOME";
+    ExpectOp(L"(");
+    if (!PeekKeyword(L"SELECT"))
+        Fail(Peek(), L"expected a subquery (SELECT ...) after " + which);
+    Enter();
+    Select s = ParseNestedSelect();
+    Leave();
+    ExpectOp(L")");
+    SelectCore& first = s.cores[0];
+    Expr e;
+    e.isBool = true;
+    e.type = FixedType(ValueKind::Bool);
+    if (first.raw.empty() && first.items.size() > 1)
+        FailRange(word.begin, word.end,
+                  L"the subquery compared with " + which + L" must give one column, not " +
+                      std::to_wstring(first.items.size()));
+    if (!first.raw.empty() || first.items[0].star) {
+        // Its column has no name to compare with: = ANY is IN, <> ALL is NOT IN.
+        if (op == "=" && !all)
+            e.sql = "(" + Value(left) + " IN (" + EmitSelect(s) + "))";
+        else if (op == "<>" && all)
+            e.sql = "(" + Value(left) + " NOT IN (" + EmitSelect(s) + "))";
+        else
+            FailRange(word.begin, word.end,
+                      L"the subquery compared with " + which +
+                          L" must name its one column (not *) for this comparison");
+        e.depth = left.depth + 2;
+        return e;
+    }
+    first.items[0].alias = L"__vorn_quantified";
+    const std::string test = "(" + Text(left) + " " + op + " `__vorn_q`.`__vorn_quantified`)";
+    const std::string sub = EmitSelect(s);
+    if (all)
+        e.sql = "(SELECT CASE WHEN max(" + test + " IS 0) THEN 0 WHEN max(" + test +
+                " IS NULL) THEN NULL ELSE 1 END FROM (" + sub + ") AS `__vorn_q`)";
+    else
+        e.sql = "(SELECT CASE WHEN max(" + test + " IS 1) THEN 1 WHEN max(" + test +
+                " IS NULL) THEN NULL ELSE 0 END FROM (" + sub + ") AS `__vorn_q`)";
+    e.depth = left.depth + 5;
+    return e;
+}
+
+std::string JetTranslator::ParseInList(bool* hasText, int* depth) {
     ExpectOp(L"(");
     std::string out = "(";
+    *depth = 1;
     if (PeekKeyword(L"SELECT")) {
         out += SelectText();
+        *depth = 2;
     } else {
         bool first = true;
         do {
@@ -202,6 +441,7 @@ std::string JetTranslator::ParseInList(bool* hasText) {
             first = false;
             const Expr item = ParseExpr();
             *hasText = *hasText || item.isString;
+            *depth = std::max(*depth, item.depth + (item.isBool ? 1 : 0));
             out += Value(item);
         } while (AcceptOp(L","));
     }
@@ -210,57 +450,106 @@ std::string JetTranslator::ParseInList(bool* hasText) {
 }
 
 JetTranslator::Expr JetTranslator::ParseConcat() {
-    Expr l = ParseAdditive();
-    while (AcceptOp(L"&"))
-        l = Call("jet_concat", l, ParseAdditive());
-    return l;
+    Expr first = ParseAdditive();
+    if (!PeekOp(L"&"))
+        return first;
+    // The operands as text (dates as the engine writes them), joined from the left.
+    const int firstDepth = first.depth + (first.isBool ? 1 : 0);
+    first.sql = AsText(first);
+    first.isBool = first.isColumn = first.isString = false;
+    first.depth = firstDepth;
+    Chain chain(std::move(first));
+    while (PeekOp(L"&")) {
+        const Token& at = Next();
+        const Expr r = ParseAdditive();
+        chain.Fold('&', AsText(r), r.depth + 1, maxFunctionArgs_);
+        CheckDepth(chain.Held(), at);
+        CheckChainLength(chain, at);
+    }
+    Expr e = chain.Finish();
+    e.text.clear();
+    e.type = FixedType(ValueKind::Text);
+    return e;
 }
 
 JetTranslator::Expr JetTranslator::ParseAdditive() {
-    Expr l = ParseMod();
-    while (true) {
-        if (AcceptOp(L"+"))
-            l = Call("jet_add", l, ParseMod());
-        else if (AcceptOp(L"-"))
-            l = Call("jet_sub", l, ParseMod());
-        else
-            return l;
+    Expr first = ParseMod();
+    if (!PeekOp(L"+") && !PeekOp(L"-"))
+        return first;
+    first.sql = Value(first);
+    first.depth += first.isBool ? 1 : 0;
+    first.isBool = first.isColumn = first.isString = false;
+    first.text.clear();
+    Chain chain(std::move(first));
+    while (PeekOp(L"+") || PeekOp(L"-")) {
+        const Token& at = Next();
+        const bool minus = at.value == L"-";
+        const Expr r = ParseMod();
+        Expr& h = chain.Held();
+        h.type = RuleTerm(minus ? TypeRule::Subtract : TypeRule::Add, {h.type, r.type});
+        chain.Fold(minus ? '-' : '+', Value(r), r.depth + (r.isBool ? 1 : 0), maxFunctionArgs_);
+        CheckDepth(chain.Held(), at);
+        CheckChainLength(chain, at);
     }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseMod() {
-    Expr l = ParseIntDiv();
-    while (AcceptKeyword(L"MOD"))
-        l = Call("jet_mod", l, ParseIntDiv());
-    return l;
+    Chain chain(ParseIntDiv());
+    while (PeekKeyword(L"MOD")) {
+        const Token& at = Next();
+        ChainCall(&chain, "jet_mod", ParseIntDiv(), TypeRule::WholeDivision, at);
+    }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseIntDiv() {
-    Expr l = ParseMultiplicative();
-    while (AcceptOp(L"\\"))
-        l = Call("jet_intdiv", l, ParseMultiplicative());
-    return l;
+    Chain chain(ParseMultiplicative());
+    while (PeekOp(L"\\")) {
+        const Token& at = Next();
+        ChainCall(&chain, "jet_intdiv", ParseMultiplicative(), TypeRule::WholeDivision, at);
+    }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParseMultiplicative() {
-    Expr l = ParseUnary();
+    Chain chain(ParseUnary());
+    bool lastWasTimes = false;
     while (true) {
-        if (AcceptOp(L"*")) {
+        if (PeekOp(L"*")) {
+            const Token& at = Next();
             const Expr r = ParseUnary();
-            Expr e;
-            e.sql = "(" + Value(l) + " * " + Value(r) + ")";
-            l = e;
-        } else if (AcceptOp(L"/")) {
-            l = Call("jet_div", l, ParseUnary());
+            Expr& h = chain.Held();
+            int depth = h.depth;
+            if (h.isBool) {
+                chain.Wrap("(-", ")");
+                ++depth;
+            }
+            if (lastWasTimes)  // (a * b * c): one level of parentheses for the run
+                chain.Extend(" * " + Value(r));
+            else
+                chain.Wrap("(", " * " + Value(r) + ")");
+            lastWasTimes = true;
+            h.depth = std::max(depth, r.depth + (r.isBool ? 1 : 0)) + 1;
+            h.isBool = h.isColumn = h.isString = false;
+            h.text.clear();
+            h.type = RuleTerm(TypeRule::Multiply, {h.type, r.type});
+            CheckDepth(h, at);
+        } else if (PeekOp(L"/")) {
+            const Token& at = Next();
+            lastWasTimes = false;
+            ChainCall(&chain, "jet_div", ParseUnary(), TypeRule::Fixed, at);
+            chain.Held().type = FixedType(ValueKind::Double);
         } else {
-            return l;
+            return chain.Finish();
         }
     }
 }
 
 JetTranslator::Expr JetTranslator::ParseUnary() {
     if (PeekOp(L"-") || PeekOp(L"+")) {
-        const bool minus = Next().value == L"-";
+        const Token& at = Next();
+        const bool minus = at.value == L"-";
         Enter();
         const Expr inner = ParseUnary();
         Leave();
@@ -268,21 +557,28 @@ JetTranslator::Expr JetTranslator::ParseUnary() {
             return inner;
         Expr e;
         e.sql = "(-" + Value(inner) + ")";
+        e.depth = inner.depth + (inner.isBool ? 2 : 1);
+        e.type = RuleTerm(TypeRule::SameNumber, {inner.type});
+        CheckDepth(e, at);
         return e;
     }
     return ParsePower();
 }
 
 JetTranslator::Expr JetTranslator::ParsePower() {
-    Expr l = ParsePrimary();
-    while (AcceptOp(L"^"))
-        l = Call("jet_pow", l, ParsePowerOperand());
-    return l;
+    Chain chain(ParsePrimary());
+    while (PeekOp(L"^")) {
+        const Token& at = Next();
+        ChainCall(&chain, "jet_pow", ParsePowerOperand(), TypeRule::Fixed, at);
+        chain.Held().type = FixedType(ValueKind::Double);
+    }
+    return chain.Finish();
 }
 
 JetTranslator::Expr JetTranslator::ParsePowerOperand() {
     if (PeekOp(L"-") || PeekOp(L"+")) {
-        const bool minus = Next().value == L"-";
+        const Token& at = Next();
+        const bool minus = at.value == L"-";
         Enter();
         const Expr inner = ParsePowerOperand();
         Leave();
@@ -290,6 +586,9 @@ JetTranslator::Expr JetTranslator::ParsePowerOperand() {
             return inner;
         Expr e;
         e.sql = "(-" + Value(inner) + ")";
+        e.depth = inner.depth + (inner.isBool ? 2 : 1);
+        e.type = RuleTerm(TypeRule::SameNumber, {inner.type});
+        CheckDepth(e, at);
         return e;
     }
     return ParsePrimary();
@@ -301,6 +600,7 @@ JetTranslator::Expr JetTranslator::ParseDateLiteral(const Token& t) {
         Fail(t, L"'#" + t.value + L"#' is not a valid date or time");
     Expr e;
     e.sql = QuoteText(StampText(d.stamp));
+    e.type = FixedType(ValueKind::Date);
     return e;
 }
 
@@ -311,12 +611,14 @@ JetTranslator::Expr JetTranslator::ParsePrimary() {
         case TokenKind::Number:
             Next();
             e.sql = WideToUtf8(t.value);
+            e.type = FixedType(NumberKind(t.value));
             return e;
         case TokenKind::String:
             Next();
             e.sql = QuoteText(t.value);
             e.isString = true;
             e.text = t.value;
+            e.type = FixedType(ValueKind::Text);
             return e;
         case TokenKind::Date:
             Next();
@@ -337,11 +639,18 @@ JetTranslator::Expr JetTranslator::ParsePrimary() {
                 Next();
                 Enter();
                 if (PeekKeyword(L"SELECT")) {
-                    e.sql = "(" + SelectText() + ")";
+                    const Select s = ParseNestedSelect();
+                    e.sql = "(" + EmitSelect(s) + ")";
+                    const SelectCore& first = s.cores[0];
+                    if (first.raw.empty() && !first.items.empty())
+                        e.type = RuleTerm(TypeRule::Same, {first.items[0].type});
+                    e.depth = 2;
                 } else {
                     const Expr inner = ParseExpr();
                     e.sql = "(" + inner.sql + ")";
                     e.isBool = inner.isBool;
+                    e.depth = inner.depth;
+                    e.type = inner.type;
                 }
                 Leave();
                 ExpectOp(L")");
@@ -354,16 +663,19 @@ JetTranslator::Expr JetTranslator::ParsePrimary() {
     if (IsKeyword(t, L"NULL")) {
         Next();
         e.sql = "NULL";
+        e.type = FixedType(ValueKind::Null);
         return e;
     }
     if (IsKeyword(t, L"TRUE") || IsKeyword(t, L"YES") || IsKeyword(t, L"ON")) {
         Next();
         e.sql = "-1";
+        e.type = FixedType(ValueKind::Bool);
         return e;
     }
     if (IsKeyword(t, L"FALSE") || IsKeyword(t, L"NO") || IsKeyword(t, L"OFF")) {
         Next();
         e.sql = "0";
+        e.type = FixedType(ValueKind::Bool);
         return e;
     }
     if (IsKeyword(t, L"EXISTS")) {
@@ -376,6 +688,8 @@ JetTranslator::Expr JetTranslator::ParsePrimary() {
         Leave();
         ExpectOp(L")");
         e.isBool = true;
+        e.depth = 2;
+        e.type = FixedType(ValueKind::Bool);
         return e;
     }
     if (t.value.compare(0, 2, L"@@") == 0) {
@@ -383,6 +697,8 @@ JetTranslator::Expr JetTranslator::ParsePrimary() {
             Fail(t, L"the only system variable is @@IDENTITY");
         Next();
         e.sql = "jet_identity()";
+        e.depth = 2;
+        e.type = FixedType(ValueKind::Long);
         return e;
     }
     if (PeekOp(L"(", 1))
@@ -394,20 +710,18 @@ JetTranslator::Expr JetTranslator::ParsePrimary() {
 
 JetTranslator::Expr JetTranslator::ParseColumnRef() {
     bool star = false;
-    const size_t begin = Peek().begin;
-    const std::vector<std::wstring> parts = ParseDottedName(L"a name", false, &star);
+    std::vector<std::wstring> parts = ParseDottedName(L"a name", false, &star);
     Expr e;
     if (parts.size() == 1 && !declaredParameters_.empty()) {
-        std::wstring lower;
-        for (wchar_t c : parts[0])
-            lower.push_back(wchar_t(std::towlower(wint_t(c))));
-        const auto it = declaredParameters_.find(lower);
+        const auto it = declaredParameters_.find(WideLower(parts[0]));
         if (it != declaredParameters_.end()) {
-            e.sql = "?" + std::to_string(it->second);
+            const DeclaredParameter& p = it->second;
+            e.sql = p.hasValue ? "(" + p.value + ")" : "?" + std::to_string(p.number);
+            e.type = p.type;
+            e.depth = 2;
             return e;
         }
     }
-    (void)begin;
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i)
             e.sql += ".";
@@ -415,6 +729,7 @@ JetTranslator::Expr JetTranslator::ParseColumnRef() {
     }
     e.isColumn = true;
     e.text = parts.back();
+    e.type = ColumnTerm(std::move(parts), scope_);
     return e;
 }
 
@@ -438,6 +753,11 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
     ExpectOp(L")");
     Leave();
     Expr e;
+    int argDepth = 0;
+    for (const Expr& a : args)
+        argDepth = std::max(argDepth, a.depth + (a.isBool ? 1 : 0));
+    e.depth = argDepth + 1;
+    CheckDepth(e, nameToken);
     if (!fn) {
         std::wstring name = nameToken.value;
         if (!name.empty() && name.back() == L'$')
@@ -474,11 +794,39 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
     }
     if (distinct && fn->kind != FunctionKind::NativeAggregate)
         Fail(nameToken, L"DISTINCT is allowed only in Count, Sum, Avg, Min and Max");
+
+    // The result's type.
+    std::vector<TypeRef> typed;
+    switch (fn->kind) {
+        case FunctionKind::IIf:
+            typed = {args[1].type, args[2].type};
+            break;
+        case FunctionKind::Switch:
+            for (size_t i = 1; i < args.size(); i += 2)
+                typed.push_back(args[i].type);
+            break;
+        case FunctionKind::Choose:
+            for (size_t i = 1; i < args.size(); ++i)
+                typed.push_back(args[i].type);
+            break;
+        default:
+            for (const Expr& a : args)
+                typed.push_back(a.type);
+            break;
+    }
+    e.type = fn->rule == TypeRule::Fixed ? FixedType(fn->result) : RuleTerm(fn->rule, typed);
+
     switch (fn->kind) {
         case FunctionKind::Scalar:
         case FunctionKind::Aggregate:
         case FunctionKind::NativeAggregate:
         case FunctionKind::Nz: {
+            // CStr of a date is the date's text as the engine writes it.
+            if (fn->sqliteName == "jet_cstr" && TypeOf(args[0]).kind == ValueKind::Date) {
+                e.sql = "jet_cstr(jet_date_text(" + Value(args[0]) + "))";
+                ++e.depth;
+                return e;
+            }
             e.sql = fn->sqliteName + "(" + (distinct ? "DISTINCT " : "");
             if (star)
                 e.sql += "*";
@@ -487,8 +835,23 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
             if (fn->kind == FunctionKind::Nz && count == 1)
                 e.sql += ", ''";  // Nz(Null) in a query is the zero-length string
             e.sql += ")";
+            const bool aggregate =
+                fn->kind == FunctionKind::Aggregate || fn->kind == FunctionKind::NativeAggregate;
+            if (aggregate && !pivotMarker_.empty()) {
+                // A crosstab's cell aggregates the rows of its pivot value only; a cell
+                // without rows is empty, Count's too.
+                e.sql += " FILTER (WHERE " + pivotMarker_ + ")";
+                if (fn->sqliteName == "count")
+                    e.sql = "nullif(" + e.sql + ", 0)";
+                ++pivotAggregates_;
+                ++e.depth;
+            }
             return e;
         }
+        case FunctionKind::PassThrough:
+            e.sql = Value(args[0]);
+            e.depth = args[0].depth + (args[0].isBool ? 1 : 0);
+            return e;
         case FunctionKind::IIf:
             // Only the chosen branch runs: IIf(IsNumeric(x), CLng(x), 0) never converts
             // text that is not a number.
@@ -506,6 +869,7 @@ JetTranslator::Expr JetTranslator::ParseFunctionCall() {
             for (size_t i = 1; i < args.size(); ++i)
                 e.sql += " WHEN " + std::to_string(i) + " THEN " + Value(args[i]);
             e.sql += " END)";
+            ++e.depth;
             return e;
     }
     return e;

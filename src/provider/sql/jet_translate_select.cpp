@@ -1,8 +1,9 @@
 // SELECT: predicates (ALL, DISTINCT, DISTINCTROW, TOP n [PERCENT]), the select list with
 // the engine's names for unnamed expressions (Expr1000, Expr1001 ...), INTO, Jet's joins,
-// WHERE, GROUP BY, HAVING, UNION and ORDER BY.
+// WHERE, GROUP BY, HAVING, UNION and ORDER BY, and the Jet types of the result's columns.
 #include <cmath>
 
+#include "schema/schema_catalog.h"
 #include "sql/jet_translator.h"
 #include "sql/jet_types.h"
 #include "sqlite_errors.h"
@@ -10,13 +11,19 @@
 
 namespace vorn::provider::sql {
 
-std::string JetTranslator::SelectText() {
+using schema::SameName;
+
+JetTranslator::Select JetTranslator::ParseNestedSelect() {
     Enter();
-    const Select s = ParseSelect();
+    Select s = ParseSelect();
     Leave();
     if (!s.cores.empty() && s.cores[0].into)
         FailRange(s.cores[0].intoAt, s.cores[0].intoAt + 4, L"INTO is not allowed in a subquery");
-    return EmitSelect(s);
+    return s;
+}
+
+std::string JetTranslator::SelectText() {
+    return EmitSelect(ParseNestedSelect());
 }
 
 JetTranslator::Select JetTranslator::ParseSelect() {
@@ -38,13 +45,18 @@ JetTranslator::Select JetTranslator::ParseSelect() {
         Next();
         s.unions.push_back(AcceptKeyword(L"ALL") ? "UNION ALL" : "UNION");
         if (s.unions.size() > 400)
-            Fail(Peek(), L"too many UNION members");
+            Fail(Peek(), L"too many UNION members (the engine takes at most 400)");
         member();
     }
     if (PeekKeyword(L"ORDER")) {
         Next();
         ExpectKeyword(L"BY");
+        // ORDER BY names the columns of the first member's tables.
+        const int previous = scope_;
+        if (!s.cores.empty() && s.cores[0].scope >= 0)
+            scope_ = s.cores[0].scope;
         s.orderBy = ParseOrderBy();
+        scope_ = previous;
     }
     for (size_t i = 0; i < s.cores.size(); ++i)
         if (s.cores[i].into && (i > 0 || s.cores.size() > 1))
@@ -56,6 +68,9 @@ JetTranslator::Select JetTranslator::ParseSelect() {
 JetTranslator::SelectCore JetTranslator::ParseSelectCore() {
     ExpectKeyword(L"SELECT");
     SelectCore c;
+    const int previous = PushScope();
+    c.scope = scope_;
+    ScanQuerySources(pos_, &scopes_[size_t(scope_)]);
     while (true) {
         if (AcceptKeyword(L"ALL"))
             continue;
@@ -106,6 +121,7 @@ JetTranslator::SelectCore JetTranslator::ParseSelectCore() {
     }
     if (AcceptKeyword(L"HAVING"))
         c.having = Cond(ParseExpr());
+    PopScope(previous);
     return c;
 }
 
@@ -125,11 +141,18 @@ std::vector<JetTranslator::SelectItem> JetTranslator::ParseSelectList() {
             const Expr e = ParseExpr();
             item.sql = Value(e);
             item.column = e.isColumn;
+            item.type = e.type;
             if (AcceptKeyword(L"AS")) {
                 item.alias = ParseName(L"a column name after AS");
             } else if (PeekName() && !PeekKeyword(L"INTO")) {
                 item.alias = Next().value;
             }
+            if (!item.alias.empty())
+                item.name = item.alias;
+            else if (item.column)
+                item.name = e.text;
+            else
+                item.name = L"Expr" + std::to_wstring(1000 + items.size());
         }
         items.push_back(std::move(item));
     } while (AcceptOp(L","));
@@ -183,7 +206,10 @@ std::unique_ptr<JetTranslator::FromNode> JetTranslator::ParseTablePrimary() {
         Enter();
         if (PeekKeyword(L"SELECT")) {
             node->kind = FromNode::Subquery;
-            node->sql = "(" + SelectText() + ")";
+            const Select inner = ParseNestedSelect();
+            node->sql = "(" + EmitSelect(inner) + ")";
+            if (inner.cores[0].raw.empty())
+                NoteDerivedColumns(inner.cores[0]);
             ExpectOp(L")");
             Leave();
             if (AcceptKeyword(L"AS") || PeekName()) {
@@ -225,17 +251,29 @@ std::string JetTranslator::EmitFrom(const FromNode& n) {
     return n.parenthesized ? "(" + s + ")" : s;
 }
 
-std::string JetTranslator::ParseOrderBy() {
-    std::string out;
+std::vector<JetTranslator::OrderKey> JetTranslator::ParseOrderBy() {
+    std::vector<OrderKey> keys;
     do {
-        if (!out.empty())
-            out += ", ";
-        out += Value(ParseExpr());
+        OrderKey key;
+        const bool number = Peek().kind == TokenKind::Number;
+        const Expr e = ParseExpr();
+        key.sql = Value(e);
+        key.number = number && e.sql.find_first_not_of("0123456789") == std::string::npos;
+        if (e.isColumn && e.type && e.type->rule == TypeRule::Column)
+            key.column = e.type->parts;
         if (AcceptKeyword(L"DESC"))
-            out += " DESC";
+            key.descending = true;
         else
             AcceptKeyword(L"ASC");
+        keys.push_back(std::move(key));
     } while (AcceptOp(L","));
+    return keys;
+}
+
+std::string JetTranslator::EmitOrderBy(const std::vector<OrderKey>& keys) {
+    std::string out;
+    for (const OrderKey& k : keys)
+        out += (out.empty() ? "" : ", ") + k.sql + (k.descending ? " DESC" : "");
     return out;
 }
 
@@ -264,7 +302,7 @@ std::string JetTranslator::EmitItems(const SelectCore& c) {
     return out;
 }
 
-std::string JetTranslator::EmitFromTail(const SelectCore& c) {
+std::string JetTranslator::EmitFromTail(const SelectCore& c, bool grouped) {
     std::string out;
     if (!c.from.empty()) {
         out += " FROM ";
@@ -273,9 +311,9 @@ std::string JetTranslator::EmitFromTail(const SelectCore& c) {
     }
     if (!c.where.empty())
         out += " WHERE " + c.where;
-    if (!c.groupBy.empty())
+    if (grouped && !c.groupBy.empty())
         out += " GROUP BY " + c.groupBy;
-    if (!c.having.empty())
+    if (grouped && !c.having.empty())
         out += " HAVING " + c.having;
     return out;
 }
@@ -287,22 +325,68 @@ std::string JetTranslator::EmitCore(const SelectCore& c, bool withItems) {
            (withItems ? EmitItems(c) : std::string("1")) + EmitFromTail(c);
 }
 
+// TOP n: LIMIT n, and with ORDER BY as many rows as rank within the first n on the ORDER
+// BY keys, so that the rows tied with the last one come too, as the engine returns them.
+// PERCENT takes the share of the rows the same query gives, rounded up.
+std::string JetTranslator::EmitLimit(const SelectCore& c, const std::vector<OrderKey>& orderBy) {
+    if (!c.top)
+        return "";
+    const std::string plain = c.topPercent ? " LIMIT (SELECT jet_top_count(count(*), " +
+                                                 c.topValue + ") FROM (" + EmitCore(c) + "))"
+                                           : " LIMIT " + c.topValue;
+    if (orderBy.empty() || !c.raw.empty())
+        return plain;
+    // The keys as the window of rank() sees them: SQLite's ORDER BY takes a number or a
+    // name of the select list for that column, and over DISTINCT rows the keys are the
+    // columns of the result.
+    std::string keys;
+    for (const OrderKey& k : orderBy) {
+        const SelectItem* item = nullptr;
+        if (k.number) {
+            const size_t n = size_t(std::stoul(k.sql));
+            if (n >= 1 && n <= c.items.size())
+                item = &c.items[n - 1];
+        } else if (k.column.size() == 1) {
+            for (const SelectItem& i : c.items)
+                if (!i.alias.empty() && SameName(i.alias, k.column[0]))
+                    item = &i;
+        }
+        if (!item && c.distinct) {
+            for (const SelectItem& i : c.items)
+                if (!i.star && i.sql == k.sql)
+                    item = &i;
+        }
+        std::string sql;
+        if (item && item->star)
+            return plain;
+        if (c.distinct) {
+            if (item)
+                sql = QuoteName(item->name);
+            else if (!k.column.empty())
+                sql = QuoteName(k.column.back());
+            else
+                return plain;  // a key that is not a column of the DISTINCT rows
+        } else {
+            sql = item ? item->sql : k.sql;
+        }
+        keys += (keys.empty() ? "" : ", ") + sql + (k.descending ? " DESC" : "");
+    }
+    std::string ranked = "SELECT rank() OVER (ORDER BY " + keys + ") AS `__vorn_rank`";
+    if (c.topPercent)
+        ranked += ", count(*) OVER () AS `__vorn_total`";
+    ranked += c.distinct ? " FROM (" + EmitCore(c) + ")" : EmitFromTail(c);
+    const std::string bound =
+        c.topPercent ? "jet_top_count(`__vorn_total`, " + c.topValue + ")" : c.topValue;
+    return " LIMIT (SELECT count(*) FROM (" + ranked + ") WHERE `__vorn_rank` <= " + bound + ")";
+}
+
 std::string JetTranslator::EmitSelect(const Select& s) {
-    // TOP: LIMIT n, or for PERCENT the share of the rows the same query gives, rounded up.
-    auto limitOf = [&](const SelectCore& c) -> std::string {
-        if (!c.top)
-            return "";
-        if (!c.topPercent)
-            return " LIMIT " + c.topValue;
-        return " LIMIT (SELECT jet_top_count(count(*), " + c.topValue + ") FROM (" + EmitCore(c) +
-               "))";
-    };
     if (s.cores.size() == 1) {
         const SelectCore& c = s.cores[0];
         std::string out = EmitCore(c);
         if (!s.orderBy.empty())
-            out += " ORDER BY " + s.orderBy;
-        return out + limitOf(c);
+            out += " ORDER BY " + EmitOrderBy(s.orderBy);
+        return out + EmitLimit(c, s.orderBy);
     }
     std::string out;
     for (size_t i = 0; i < s.cores.size(); ++i) {
@@ -310,13 +394,62 @@ std::string JetTranslator::EmitSelect(const Select& s) {
         if (i)
             out += " " + s.unions[i - 1] + " ";
         if (c.top)
-            out += "SELECT * FROM (" + EmitCore(c) + limitOf(c) + ")";
+            out += "SELECT * FROM (" + EmitCore(c) + EmitLimit(c, {}) + ")";
         else
             out += EmitCore(c);
     }
     if (!s.orderBy.empty())
-        out += " ORDER BY " + s.orderBy;
+        out += " ORDER BY " + EmitOrderBy(s.orderBy);
     return out;
+}
+
+void JetTranslator::NoteResultTypes(const Select& s, TranslationResult* r) {
+    const SelectCore& first = s.cores[0];
+    if (!first.raw.empty())
+        return;
+    // The members of a UNION with the first one's shape give each column their common type.
+    bool sameShape = true;
+    for (const SelectCore& c : s.cores) {
+        bool star = false;
+        for (const SelectItem& i : c.items)
+            star = star || i.star;
+        sameShape = sameShape && c.raw.empty() && !star && c.items.size() == first.items.size();
+    }
+    auto typeAt = [&](size_t i) {
+        ResultColumnType t;
+        const SelectItem& item = first.items[i];
+        if (item.column && s.cores.size() == 1) {
+            // A plain column has SQLite's declared type; the dialect's type only stands in
+            // where SQLite has none (a subquery's computed column), so no table is read.
+            derivedColumnsOnly_ = true;
+            const ValueType v = TypeOf(item.type);
+            derivedColumnsOnly_ = false;
+            t.declared = DeclaredTypeFor(v);
+            t.fallback = true;
+            return t;
+        }
+        if (s.cores.size() > 1 && sameShape) {
+            std::vector<TypeRef> members;
+            for (const SelectCore& c : s.cores)
+                members.push_back(c.items[i].type);
+            t.declared = DeclaredTypeFor(TypeOf(RuleTerm(TypeRule::Common, members)));
+        } else {
+            t.declared = DeclaredTypeFor(TypeOf(item.type));
+        }
+        t.fallback = item.column;
+        return t;
+    };
+    size_t firstStar = first.items.size(), lastStar = 0;
+    for (size_t i = 0; i < first.items.size(); ++i)
+        if (first.items[i].star) {
+            firstStar = std::min(firstStar, i);
+            lastStar = i;
+        }
+    for (size_t i = 0; i < firstStar; ++i)
+        r->columnTypes.push_back(typeAt(i));
+    if (firstStar < first.items.size())
+        for (size_t i = lastStar + 1; i < first.items.size(); ++i)
+            r->lastColumnTypes.push_back(typeAt(i));
 }
 
 void JetTranslator::TranslateSelectStatement(TranslationResult* r) {
@@ -332,10 +465,11 @@ void JetTranslator::TranslateSelectStatement(TranslationResult* r) {
     }
     r->kind = JetStatementKind::Select;
     r->sql = EmitSelect(s);
+    NoteResultTypes(s, r);
 }
 
 // SELECT ... INTO t: a new table with the declared types of the result's columns (COUNTER
-// columns become LONG), then the rows.
+// columns become LONG; computed columns take their Jet type), then the rows.
 void JetTranslator::TranslateSelectInto(const Select& s, TranslationResult* r) {
     const SelectCore& core = s.cores[0];
     const std::string select = EmitSelect(s);
@@ -343,6 +477,8 @@ void JetTranslator::TranslateSelectInto(const Select& s, TranslationResult* r) {
     r->kind = JetStatementKind::SelectInto;
     r->changesSchema = true;
     r->dependsOnSchema = true;
+    TranslationResult types;
+    NoteResultTypes(s, &types);
     std::string create = "CREATE TABLE " + target + " (";
     if (db_) {
         sqlite3_stmt* stmt = nullptr;
@@ -357,6 +493,13 @@ void JetTranslator::TranslateSelectInto(const Select& s, TranslationResult* r) {
             const char* name = sqlite3_column_name(stmt, i);
             const char* decl = sqlite3_column_decltype(stmt, i);
             std::string declared = decl ? decl : "";
+            const ResultColumnType* hint = nullptr;
+            if (size_t(i) < types.columnTypes.size())
+                hint = &types.columnTypes[size_t(i)];
+            else if (n - i <= int(types.lastColumnTypes.size()))
+                hint = &types.lastColumnTypes[types.lastColumnTypes.size() - size_t(n - i)];
+            if (hint && !hint->declared.empty() && (declared.empty() || !hint->fallback))
+                declared = hint->declared;
             if (IsCounterDeclared(declared))
                 declared = "LONG";
             std::string upper;

@@ -35,6 +35,9 @@ struct StoreColumn {
     std::wstring name;
     sql::JetTypeSpec type;  // TEXT(n), MEMO, LONG, DOUBLE, DATETIME ...
     bool nullable = true;
+    // The default as the store's file writes it (COLUMNS' COLUMN_DEFAULT), if it has one.
+    bool hasDefault = false;
+    std::wstring defaultText{};
 };
 
 // An index for the INDEXES schema rowset (a store without indexes reports none).
@@ -109,6 +112,17 @@ struct StoreProperties {
     std::wstring dbmsName;     // DBPROP_DBMSNAME ("Text", "Excel", "MS Jet")
     std::wstring dbmsVersion;  // DBPROP_DBMSVER
     std::wstring catalog;      // DBPROP_CURRENTCATALOG: the folder or file opened
+    // When not empty, every statement that would change the data source (INSERT, UPDATE,
+    // DELETE, SELECT ... INTO, DDL) is refused with this text before it runs.
+    std::wstring changesRefused{};
+};
+
+// A saved query that the data source presents as a view: its SELECT in Jet SQL, or why it
+// cannot be read (the view is listed all the same, and reading it says why).
+struct StoreView {
+    std::wstring name;
+    std::wstring jetSql;
+    std::wstring unreadable;
 };
 
 class Store {
@@ -121,6 +135,9 @@ class Store {
     // Opens a table by name (letter case ignored; each store may accept other spellings of
     // a name, as the text store takes "parts.csv" for "parts#csv"). Null on failure.
     virtual std::shared_ptr<StoreTable> OpenTable(const std::wstring& name, StoreError* error) = 0;
+    // The views of a data source opened on the store (none by default); each SELECT runs
+    // through the Jet translator as the host's own statements do.
+    virtual std::vector<StoreView> Views(StoreError*) { return {}; }
     // CREATE TABLE: makes a new table with these columns and opens it; the new table takes
     // part in the running transaction (its Commit or Rollback follows). Refused by default.
     virtual std::shared_ptr<StoreTable> CreateTable(const std::wstring& name,

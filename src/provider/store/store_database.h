@@ -32,6 +32,8 @@ class StoreDatabase final : public Database {
     std::wstring CurrentCatalog() const override { return properties_.catalog; }
 
     const std::shared_ptr<Store>& GetStore() const { return store_; }
+    // Why statements that change the data source are refused (empty when they are not).
+    const std::wstring& ChangesRefused() const { return properties_.changesRefused; }
 
   private:
     StoreDatabase() = default;

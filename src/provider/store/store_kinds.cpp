@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "stores/access/access_store.h"
 #include "stores/text/text_store.h"
 #include "stores/workbook/workbook_store.h"
 
@@ -15,6 +16,8 @@ const std::vector<StoreKindEntry>& StoreKinds() {
         {L"Text", stores::text::NamesTextKind, nullptr, stores::text::OpenTextStore},
         {L"Excel", stores::workbook::NamesWorkbookKind, stores::workbook::IsWorkbookContent,
          stores::workbook::OpenWorkbookStore},
+        {L"Access", stores::access::NamesAccessKind, stores::access::IsAccessContent,
+         stores::access::OpenAccessStore},
     };
     return kinds;
 }

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "connection_string.h"
+#include "sql/jet_sql.h"
 #include "store/store_kinds.h"
 #include "vornoledb/platform/text.h"
 #include "text_helpers.h"
@@ -113,8 +114,8 @@ char* Message(const std::wstring& text) {
 // file among good ones): it is listed all the same, and reading it reports why.
 class UnreadableTable final : public StoreTable {
   public:
-    UnreadableTable(std::wstring name, std::wstring why)
-        : name_(std::move(name)), why_(std::move(why)) {
+    UnreadableTable(std::wstring name, std::wstring why, std::wstring type = L"TABLE")
+        : name_(std::move(name)), why_(std::move(why)), type_(std::move(type)) {
         StoreColumn c;
         c.name = L"F1";
         c.type.type = sql::JetType::Text;
@@ -122,6 +123,7 @@ class UnreadableTable final : public StoreTable {
         columns_.push_back(c);
     }
     const std::wstring& Name() const override { return name_; }
+    std::wstring Type() const override { return type_; }
     const std::vector<StoreColumn>& Columns() const override { return columns_; }
     std::unique_ptr<StoreCursor> Open(StoreError* error) override {
         error->message = why_;
@@ -131,6 +133,7 @@ class UnreadableTable final : public StoreTable {
   private:
     std::wstring name_;
     std::wstring why_;
+    std::wstring type_;
     std::vector<StoreColumn> columns_;
 };
 
@@ -172,6 +175,7 @@ std::string DeclareSql(const StoreTable& table) {
 //   main, 'name'                            a table of the main store
 //   create, 'name', 'col', 'TYPE', ...       a new table of the main store
 //   external, 'source key', 'name'           a table of an external source
+//   view, 'name', 'why'                      a view of the main store that cannot be read
 int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
             char** err, bool create) {
     auto* stores = static_cast<HandleStores*>(aux);
@@ -229,6 +233,9 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
             if (!table && how == "main")
                 table = std::make_shared<UnreadableTable>(name, error.message);
         }
+    } else if (how == "view" && argc >= 6) {
+        table = std::make_shared<UnreadableTable>(Utf8ToWide(Unquote(argv[4])),
+                                                  Utf8ToWide(Unquote(argv[5])), L"VIEW");
     } else if (how == "external" && argc >= 6) {
         main = false;
         auto it = stores->external.find(Unquote(argv[4]));
@@ -540,6 +547,30 @@ bool AttachMainStore(sqlite3* db, std::shared_ptr<Store> store, StoreError* erro
             return false;
         }
     }
+    // Views after the tables they read; one that cannot be made is listed all the same.
+    for (const StoreView& view : stores->main->Views(error)) {
+        const std::string utf8 = WideToUtf8(view.name);
+        std::wstring why = view.unreadable;
+        if (why.empty()) {
+            const sql::TranslationResult t = sql::TranslateJetSql(db, view.jetSql);
+            if (!t.ok)
+                why = t.message;
+            else if (t.kind != sql::JetStatementKind::Select || !t.script.empty())
+                why = L"it is no single SELECT";
+            else if (Exec(db, "CREATE VIEW main." + QuoteIdentifier(utf8) + " AS " + t.sql, &why) ==
+                     SQLITE_OK)
+                continue;
+            why = L"the saved query '" + view.name + L"' cannot be read: " + why;
+        }
+        if (Exec(db,
+                 "CREATE VIRTUAL TABLE main." + QuoteIdentifier(utf8) + " USING " + kModuleName +
+                     "(view, " + QuoteLiteral(utf8) + ", " + QuoteLiteral(WideToUtf8(why)) + ")",
+                 &why) != SQLITE_OK) {
+            error->message = why;
+            return false;
+        }
+    }
+    error->message.clear();
     return true;
 }
 

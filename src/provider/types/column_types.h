@@ -21,33 +21,9 @@
 
 #include <string>
 
-#include "vornoledb/platform/oledb.h"
+#include "rowset/column_type.h"
 
 namespace vorn::provider {
-
-// Columns whose size is above this many bytes (characters for text) are long columns:
-// DBCOLUMNFLAGS_ISLONG, never sized into a row buffer, read by reference or as streams.
-constexpr DBLENGTH kLongColumnThreshold = 8000;
-// The size of text columns declared without one.
-constexpr DBLENGTH kUnsizedTextChars = 8000;
-// The sizes long columns report: characters of long text, bytes of long binary values.
-constexpr DBLENGTH kLongTextChars = 536870910;
-constexpr DBLENGTH kLongBinaryBytes = 1073741823;
-// bPrecision / bScale of a type they do not apply to.
-constexpr BYTE kNoPrecision = 255;
-
-struct ColumnType {
-    DBTYPE type = DBTYPE_WSTR;
-    DBLENGTH size = kUnsizedTextChars;
-    BYTE precision = kNoPrecision;
-    BYTE scale = kNoPrecision;
-    DBCOLUMNFLAGS flags = 0;  // DBCOLUMNFLAGS_ISLONG and DBCOLUMNFLAGS_ISFIXEDLENGTH only
-    // True when the declaration says nothing usable (no declared type, or a name with
-    // SQLite's plain numeric affinity): the first value decides.
-    bool fromValue = false;
-
-    bool IsLong() const { return (flags & DBCOLUMNFLAGS_ISLONG) != 0; }
-};
 
 // The type of a column declared as `declared` (UTF-8, case-insensitive, e.g. "TEXT(50)",
 // "decimal(10, 2)", "LONG"); null or empty gives a type with fromValue set. Names the table
@@ -62,8 +38,5 @@ ColumnType TypeFromDeclaration(const char* declared);
 // the first value is already longer than that), BLOB → long DBTYPE_BYTES,
 // NULL (or no row at all) → DBTYPE_WSTR of kUnsizedTextChars characters.
 ColumnType TypeFromStorageClass(int storageClass, size_t bytes);
-
-// A name for the type in messages ("DBTYPE_WSTR").
-const wchar_t* DbTypeName(DBTYPE type);
 
 }  // namespace vorn::provider
