@@ -271,5 +271,124 @@ TEST_F(WorkbookWriteTest, LibreOfficeReadsTheWrittenWorkbook) {
     EXPECT_EQ(strip(all), strip(expected));
 }
 
+// Sheet rows 2..5 of a book whose column b holds one shared formula group (master B2)
+// that reads column a, another sheet and a string literal: b = a * 2 + 10 + 2.
+std::string SharedFormulaRows(const std::string& formula, const std::string& ref) {
+    std::string rows =
+        "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a</t></is></c>"
+        "<c r=\"B1\" t=\"inlineStr\"><is><t>b</t></is></c></row>";
+    for (int r = 2; r <= 5; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + std::to_string(r - 1) +
+                "</v></c><c r=\"B" + n + "\" s=\"0\">" +
+                (r == 2 ? "<f t=\"shared\" ref=\"" + ref + "\" si=\"0\">" + formula + "</f>"
+                        : "<f t=\"shared\" si=\"0\"/>") +
+                "<v>" + std::to_string((r - 1) * 2 + 12) + "</v></c></row>";
+    }
+    return rows;
+}
+
+TEST_F(WorkbookWriteTest, OverwritingASharedFormulasMasterHandsItToTheNextCell) {
+    const std::string book = folder.File("shared.xlsx");
+    MakeXlsx(book,
+             {{"Sheet1", SharedFormulaRows("A2*2+'Other Sheet'!$A$1+LEN(&quot;A2&quot;)", "B2:B5")},
+              {"Other Sheet", "<row r=\"1\"><c r=\"A1\"><v>10</v></c></row>"}});
+    const auto before = ZipEntries(book);
+    ASSERT_TRUE(Open(book));
+    ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET b = 100 WHERE a = 1")) << Utf8(error);
+    connection.Close();
+    const auto after = ZipEntries(book);
+    for (const auto& [name, entry] : before)
+        if (name != "xl/worksheets/sheet1.xml") {
+            EXPECT_EQ(after.at(name), entry) << name;
+        }
+    std::string sheet = ZipEntryText(book, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(sheet.find("<c r=\"B2\" s=\"0\"><v>100</v></c>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<c r=\"B3\" s=\"0\"><f t=\"shared\" ref=\"B3:B5\" si=\"0\">A3*2+'Other "
+                         "Sheet'!$A$1+LEN(&quot;A2&quot;)</f><v>16</v></c>"),
+              std::string::npos)
+        << sheet;
+    EXPECT_NE(sheet.find("<c r=\"B5\" s=\"0\"><f t=\"shared\" si=\"0\"/><v>20</v></c>"),
+              std::string::npos)
+        << sheet;
+
+    // Overwriting a cell that only uses the formula takes it out of the group alone.
+    ASSERT_TRUE(Open(book));
+    ASSERT_TRUE(Run(L"UPDATE [Sheet1$] SET b = 7 WHERE a = 3")) << Utf8(error);
+    EXPECT_EQ(Query(L"SELECT a, b FROM [Sheet1$]"), (Grid{{L"1.000000", L"100.000000"},
+                                                          {L"2.000000", L"16.000000"},
+                                                          {L"3.000000", L"7.000000"},
+                                                          {L"4.000000", L"20.000000"}}));
+    connection.Close();
+    sheet = ZipEntryText(book, "xl/worksheets/sheet1.xml");
+    EXPECT_NE(sheet.find("<c r=\"B4\" s=\"0\"><v>7</v></c>"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("ref=\"B3:B5\" si=\"0\">A3*2"), std::string::npos) << sheet;
+
+    // LibreOffice reads the formulas of the cells that still share one.
+    if (std::system("command -v soffice > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "LibreOffice (libreoffice-calc-nogui) is not installed";
+    const std::string out = folder.File("csv");
+    const std::string convert = "HOME='" + folder.File("home") +
+                                "' soffice --headless --convert-to 'csv:Text - txt - csv "
+                                "(StarCalc):44,34,76,1,,1033,false,true,false,true,false,-1' "
+                                "--outdir '" +
+                                out + "' '" + book + "' > /dev/null 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    std::ifstream csv(out + "/shared-Sheet1.csv");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(csv, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1], "1,100");
+    EXPECT_EQ(lines[2].rfind("2,\"=A3*2+", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3], "3,7");
+    EXPECT_EQ(lines[4].rfind("4,\"=A5*2+", 0), 0u) << lines[4];
+    EXPECT_NE(lines[4].find("LEN(\"\"A2\"\")"), std::string::npos) << lines[4];
+}
+
+TEST_F(WorkbookWriteTest, SharedFormulasThatCannotMoveRefuseTheWrite) {
+    struct Case {
+        std::string formula, ref, why;
+    };
+    const std::vector<Case> cases = {
+        {"SUM(Table1[x])+A2", "B2:B5",
+         "cannot be moved to B3: it holds a structured reference (Table1[x])"},
+        {"[1]Data!A2*2", "B2:B5", "a reference to another workbook ([1])"},
+        // Cells of column a use it too: without B2 the first cell left, B3, is no corner.
+        {"A2*2", "A3:B5", "the top left corner"},
+    };
+    for (const Case& c : cases) {
+        const std::string book = folder.File("refused.xlsx");
+        std::string rows = SharedFormulaRows(c.formula, c.ref);
+        if (c.ref == "A3:B5")
+            for (const char* cell : {"<c r=\"A4\"><v>3</v></c>", "<c r=\"A5\"><v>4</v></c>"}) {
+                std::string shared = cell;
+                shared.insert(shared.find("><v>") + 1, "<f t=\"shared\" si=\"0\"/>");
+                rows.replace(rows.find(cell), std::string(cell).size(), shared);
+            }
+        MakeXlsx(book, {{"Sheet1", rows}});
+        std::ifstream in(book, std::ios::binary);
+        const std::string original((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+        ASSERT_TRUE(Open(book));
+        EXPECT_FALSE(Run(L"UPDATE [Sheet1$] SET b = 100 WHERE a = 1")) << c.formula;
+        EXPECT_NE(error.find(L"the cell B2 of sheet 'Sheet1' holds the shared formula that cells "),
+                  std::wstring::npos)
+            << Utf8(error);
+        EXPECT_NE(error.find(Utf8ToWide(c.why)), std::wstring::npos) << Utf8(error);
+        EXPECT_EQ(Query(L"SELECT b FROM [Sheet1$] WHERE a = 1"), (Grid{{L"14.000000"}}));
+        connection.Close();
+        std::ifstream now(book, std::ios::binary);
+        EXPECT_EQ(
+            std::string((std::istreambuf_iterator<char>(now)), std::istreambuf_iterator<char>()),
+            original);
+        // Writing every cell of the group leaves nobody needing the formula.
+        ASSERT_TRUE(Open(book));
+        EXPECT_TRUE(Run(L"UPDATE [Sheet1$] SET a = 0, b = 0")) << Utf8(error);
+        connection.Close();
+        EXPECT_EQ(ZipEntryText(book, "xl/worksheets/sheet1.xml").find("<f"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace vorn::test

@@ -63,6 +63,8 @@ struct OldCell {
     std::string raw;    // with r added when it had none
     std::string style;  // its s attribute, "" for none
     bool formula = false;
+    size_t formulaAt = 0;  // where its <f> element starts in raw and ends (0: none)
+    size_t formulaEnd = 0;
 };
 
 // The edits' final dimension: the old one widened to every written cell.
@@ -84,8 +86,9 @@ std::string NewDimension(std::string_view old, const SheetEdits& edits) {
 
 class Splicer {
   public:
-    Splicer(const SheetEdits& edits, const SheetWriteStyle& style, std::FILE* out)
-        : edits_(edits), style_(style), out_(out), next_(edits.rows.begin()) {}
+    Splicer(const SheetEdits& edits, const SharedFormulaPlan* formulas,
+            const SheetWriteStyle& style, std::FILE* out)
+        : edits_(edits), formulas_(formulas), style_(style), out_(out), next_(edits.rows.begin()) {}
 
     bool Run(ByteSource& source, const std::wstring& what, std::wstring* error) {
         std::string chunk(256 * 1024, '\0');
@@ -179,8 +182,10 @@ class Splicer {
             lastRow_ = number;
             if (!CopyUpTo(tag) || !RowsBefore(number))
                 return false;
-            if (next_ == edits_.rows.end() || next_->first != number)
+            const bool edited = next_ != edits_.rows.end() && next_->first == number;
+            if (!edited && !(formulas_ && formulas_->rows.count(number)))
                 return true;  // a row the edits leave alone: copied as it is
+            rowEdited_ = edited;
             // A row to rewrite: its cells are collected up to its end tag.
             rowStart_ = RowStartTag(tag, number);
             rowPrefix_ = PrefixOf(tag);
@@ -206,16 +211,27 @@ class Splicer {
             inRow_ = false;
             return FinishRow();
         }
-        if (tag.local == "f" && cellOpen_ && tag.kind != XmlTag::End) {
-            oldCells_.back().formula = true;
+        if (tag.local == "f" && cellOpen_) {
+            OldCell& cell = oldCells_.back();
+            if (tag.kind != XmlTag::End) {
+                cell.formula = true;
+                cell.formulaAt = static_cast<size_t>(tag.offset - cellStart_);
+            }
+            if (tag.kind != XmlTag::Start)
+                cell.formulaEnd = static_cast<size_t>(tag.offset + tag.raw.size() - cellStart_);
             return true;
         }
         if (tag.local != "c")
             return true;
         if (tag.kind == XmlTag::End) {
             if (!oldCells_.empty() && cellOpen_) {
-                oldCells_.back().raw = std::string(scanner_.Since(cellStart_));
-                AddReference(&oldCells_.back());
+                OldCell& cell = oldCells_.back();
+                cell.raw = std::string(scanner_.Since(cellStart_));
+                const std::string* element =
+                    formulas_ ? formulas_->Find(rowNumber_, cell.column) : nullptr;
+                if (element && cell.formulaEnd > cell.formulaAt)
+                    cell.raw.replace(cell.formulaAt, cell.formulaEnd - cell.formulaAt, *element);
+                AddReference(&cell);
                 cellOpen_ = false;
             }
             return true;
@@ -259,7 +275,8 @@ class Splicer {
     }
 
     bool FinishRow() {
-        const std::vector<CellValue>& written = next_->second;
+        static const std::vector<CellValue> none;
+        const std::vector<CellValue>& written = rowEdited_ ? next_->second : none;
         std::string row = rowStart_;
         size_t o = 0, w = 0;
         while (o < oldCells_.size() || w < written.size()) {
@@ -279,7 +296,8 @@ class Splicer {
             row += CellXml(v, ref, rowPrefix_, style, style_);
         }
         row += "</" + rowPrefix_ + "row>";
-        ++next_;
+        if (rowEdited_)
+            ++next_;
         return Put(out_, row);
     }
 
@@ -305,6 +323,7 @@ class Splicer {
     }
 
     const SheetEdits& edits_;
+    const SharedFormulaPlan* formulas_;
     const SheetWriteStyle& style_;
     std::FILE* out_;
     std::map<uint32_t, std::vector<CellValue>>::const_iterator next_;
@@ -312,6 +331,7 @@ class Splicer {
     uint64_t emitted_ = 0;
     bool inSheetData_ = false;
     bool inRow_ = false;
+    bool rowEdited_ = false;
     bool cellOpen_ = false;
     bool replacedFormula_ = false;
     uint64_t cellStart_ = 0;
@@ -430,10 +450,11 @@ std::string CellXml(const CellValue& value, const std::string& ref, const std::s
     return std::string();
 }
 
-bool WriteEditedSheet(ByteSource& source, const SheetEdits& edits, const SheetWriteStyle& style,
+bool WriteEditedSheet(ByteSource& source, const SheetEdits& edits,
+                      const SharedFormulaPlan* formulas, const SheetWriteStyle& style,
                       const std::wstring& what, std::FILE* out, bool* replacedFormula,
                       std::wstring* error) {
-    Splicer splicer(edits, style, out);
+    Splicer splicer(edits, formulas, style, out);
     const bool ok = splicer.Run(source, what, error);
     *replacedFormula = splicer.ReplacedFormula();
     return ok;

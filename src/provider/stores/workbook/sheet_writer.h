@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "stores/workbook/shared_formulas.h"
 #include "stores/workbook/sheet_edits.h"
 #include "stores/workbook/zip_archive.h"
 
@@ -18,9 +19,11 @@ struct SheetWriteStyle {
     bool date1904 = false;
 };
 
-// Copies the sheet from source to out with edits applied; *replacedFormula tells whether a
-// written cell took the place of a cell that held a formula. False with *error filled.
-bool WriteEditedSheet(ByteSource& source, const SheetEdits& edits, const SheetWriteStyle& style,
+// Copies the sheet from source to out with edits applied and the <f> elements of formulas
+// (null: none) replaced; *replacedFormula tells whether a written cell took the place of a
+// cell that held a formula. False with *error filled.
+bool WriteEditedSheet(ByteSource& source, const SheetEdits& edits,
+                      const SharedFormulaPlan* formulas, const SheetWriteStyle& style,
                       const std::wstring& what, std::FILE* out, bool* replacedFormula,
                       std::wstring* error);
 

@@ -538,7 +538,7 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
             const std::string baseText = NewSheetXml();
             MemorySource source(baseText);
             bool replacedFormula = false;
-            if (!WriteEditedSheet(source, *created.edits, style,
+            if (!WriteEditedSheet(source, *created.edits, nullptr, style,
                                   L"the new sheet '" + Utf8ToWide(created.name) + L"'", out,
                                   &replacedFormula, error) ||
                 std::fflush(out) != 0 || std::fseek(out, 0, SEEK_SET) != 0) {
@@ -556,14 +556,26 @@ bool PrepareWorkbook(const std::string& path, const std::wstring& shown, XlsxBoo
         const int64_t index = book->Archive().Find(part);
         if (index < 0)
             return abandon(L"its part '" + Utf8ToWide(part) + L"' is missing");
+        // A first read finds the shared formulas whose master cell the edits overwrite.
+        std::wstring sheet = Utf8ToWide(part);
+        for (const SheetInfo& info : book->Sheets())
+            if (info.part == part)
+                sheet = Utf8ToWide(info.name);
+        SharedFormulaPlan formulas;
         std::unique_ptr<ByteSource> stream = book->Archive().Stream(index, error);
+        if (!stream)
+            return abandon(*error);
+        std::wstring refusal;
+        if (!PlanSharedFormulas(*stream, *edits, sheet, &formulas, &refusal))
+            return abandon(refusal);
+        stream = book->Archive().Stream(index, error);
         if (!stream)
             return abandon(*error);
         std::FILE* out = std::tmpfile();
         if (!out)
             return abandon(L"a scratch file cannot be made: " + Why());
         bool replaced = false;
-        if (!WriteEditedSheet(*stream, *edits, style,
+        if (!WriteEditedSheet(*stream, *edits, &formulas, style,
                               L"the part '" + Utf8ToWide(part) + L"' of '" + shown + L"'", out,
                               &replaced, error) ||
             std::fflush(out) != 0 || std::fseek(out, 0, SEEK_SET) != 0) {
