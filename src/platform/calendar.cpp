@@ -196,6 +196,24 @@ size_t FormatDateText(const DateParts& parts, bool withDate, bool withTime, char
     return static_cast<size_t>(p - out);
 }
 
+size_t AutomationDateText(double value, bool dateOnly, bool timeOnly, char* out) {
+    int64_t day = 0;
+    int64_t second = 0;
+    if (!SplitAutomationDate(value, &day, &second))
+        return 0;
+    bool showDate = true;
+    bool showTime = true;
+    if (dateOnly) {
+        showTime = false;
+    } else if (timeOnly || day == kAutomationDayZero) {
+        // Day 0 carries no date of its own: the value is a time (00:00:00 for 0.0 itself).
+        showDate = false;
+    } else {
+        showTime = second != 0;
+    }
+    return FormatDateText(DatePartsOf(day, second), showDate, showTime, out);
+}
+
 bool ParseIsoDateText(const char* text, size_t n, DateParts* out) {
     if (StoredForm(text, n, out))
         return true;

@@ -80,6 +80,10 @@ WideDecodeResult DecodeUtf8(const char* text, size_t n, wchar_t* out, size_t cap
             w += 8;
             continue;
         }
+        if (s[i] < 0x80) {
+            out[w++] = static_cast<wchar_t>(s[i++]);
+            continue;
+        }
         out[w++] = static_cast<wchar_t>(DecodeUtf8Char(s, n, &i));
     }
     return {w, w + (i < n ? CountUtf8Chars(text + i, n - i) : 0)};
@@ -95,7 +99,10 @@ size_t CountUtf8Chars(const char* text, size_t n) {
             count += 8;
             continue;
         }
-        DecodeUtf8Char(s, n, &i);
+        if (s[i] < 0x80)
+            ++i;
+        else
+            DecodeUtf8Char(s, n, &i);
         ++count;
     }
     return count;
@@ -165,6 +172,15 @@ std::wstring Utf8ToWide(const char* s, size_t n) {
     std::wstring out;
     if (!s || n == 0)
         return out;
+    // ASCII, the common case, widens byte for byte into a string of the final length.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
+    size_t ascii = 0;
+    while (ascii + 8 <= n && vorn::EightAsciiBytes(bytes + ascii))
+        ascii += 8;
+    while (ascii < n && bytes[ascii] < 0x80)
+        ++ascii;
+    if (ascii == n)
+        return std::wstring(bytes, bytes + n);
     out.resize(n);  // no byte yields more than one character
     const size_t length = vorn::DecodeUtf8(s, n, &out[0], n).written;
     out.resize(length);
