@@ -133,8 +133,9 @@ bool SplitAutomationDate(double value, int64_t* dayNumber, int64_t* secondOfDay)
         second -= kSecondsPerDay;
         ++day;
     }
-    const int64_t year = CivilFromDays(day).year;
-    if (year < kMinDateYear || year > kMaxDateYear)
+    constexpr int64_t kFirstDay = DaysFromCivil(kMinDateYear, 1, 1);
+    constexpr int64_t kLastDay = DaysFromCivil(kMaxDateYear, 12, 31);
+    if (day < kFirstDay || day > kLastDay)
         return false;
     *dayNumber = day;
     *secondOfDay = second;

@@ -584,11 +584,13 @@ ConversionOutcome ToNumeric(const Cell& c, const SourceColumn& column, const Con
     v.precision = static_cast<BYTE>(precision);
     v.scale = static_cast<BYTE>(scale);
     v.sign = d.negative ? 0 : 1;
-    Uint128 m = d.mantissa;
-    for (int i = 0; i < DB_NUMERIC_MAX_VAL; ++i) {
-        v.val[i] = static_cast<BYTE>(m & 0xFF);
-        m >>= 8;
-    }
+    // The mantissa's sixteen little-endian bytes: its two 64-bit halves, low one first.
+    static_assert(DB_NUMERIC_MAX_VAL == 16, "a NUMERIC mantissa is 128 bits");
+    const uint64_t halves[2] = {static_cast<uint64_t>(d.mantissa),
+                                static_cast<uint64_t>(d.mantissa >> 64)};
+    for (int half = 0; half < 2; ++half)
+        for (int i = 0; i < 8; ++i)
+            v.val[half * 8 + i] = static_cast<BYTE>(halves[half] >> (8 * i));
     Put(t.value, v);
     return Ok(sizeof v);
 }
