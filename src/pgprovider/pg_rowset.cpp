@@ -106,11 +106,13 @@ bool PgResultSource::StoreRows(provider::RowStore& store, std::unique_ptr<ErrorR
     for (int row = 0; row < rows; ++row) {
         encoder_.Begin(kinds_.size());
         for (int i = 0; i < columns; ++i) {
-            if (PQgetisnull(r, row, i)) {
+            // libpq gives NULL as empty text: only an empty value needs asking which it is.
+            const char* value = PQgetvalue(r, row, i);
+            if (*value == '\0' && PQgetisnull(r, row, i)) {
                 encoder_.Null();
                 continue;
             }
-            EncodePgValue(kinds_[static_cast<size_t>(i)], PQgetvalue(r, row, i),
+            EncodePgValue(kinds_[static_cast<size_t>(i)], value,
                           static_cast<size_t>(PQgetlength(r, row, i)),
                           &scratch_[static_cast<size_t>(i)], &encoder_);
         }

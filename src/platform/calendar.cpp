@@ -96,6 +96,12 @@ bool StoredForm(const char* p, size_t n, DateParts* out) {
 }
 
 char* PutDigits(char* out, unsigned value, int width) {
+    if (width == 2 && value < 100) {
+        // Months, days and the parts of a time: every date text writes five of them.
+        out[0] = static_cast<char>('0' + value / 10);
+        out[1] = static_cast<char>('0' + value % 10);
+        return out + 2;
+    }
     for (int i = width - 1; i >= 0; --i) {
         out[i] = static_cast<char>('0' + value % 10);
         value /= 10;

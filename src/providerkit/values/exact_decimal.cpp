@@ -71,7 +71,51 @@ int DigitCount(Uint128 value) {
     return digits;
 }
 
+namespace {
+
+// The form servers and stores write, "[-]digits[.digits]" with at most 19 digits and
+// nothing around them, read in one pass; false for anything else, which the general
+// reader takes.
+bool ParsePlainDecimal(const char* text, size_t n, ExactDecimal* out) {
+    const char* p = text;
+    const char* const end = text + n;
+    const bool negative = p < end && *p == '-';
+    if (negative || (p < end && *p == '+'))
+        ++p;
+    uint64_t m = 0;
+    int digits = 0;
+    int scale = 0;
+    bool afterPoint = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (++digits > 19)
+                return false;
+            m = m * 10 + static_cast<unsigned>(c - '0');
+            scale += afterPoint ? 1 : 0;
+        } else if (c == '.' && !afterPoint) {
+            afterPoint = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0)
+        return false;
+    ExactDecimal d;
+    if (m != 0) {
+        d.negative = negative;
+        d.mantissa = m;
+        d.scale = scale;
+    }
+    *out = d;
+    return true;
+}
+
+}  // namespace
+
 DecimalStatus ParseDecimal(const char* text, size_t n, ExactDecimal* out) {
+    if (ParsePlainDecimal(text, n, out))
+        return DecimalStatus::Ok;
     const char* p = text;
     const char* end = text + n;
     while (p < end && IsAsciiSpace(*p))

@@ -94,6 +94,14 @@ TEST(ExactDecimal, ParsingKeepsEveryDigitUpToThirtyEight) {
     EXPECT_EQ(Reparsed("1e39"), "refused");
     EXPECT_EQ(Reparsed("4e38"), "refused");
     EXPECT_EQ(Reparsed(" -0.000 "), "0");  // zero keeps no sign and no scale
+    EXPECT_EQ(Reparsed("-0.00"), "0");
+    EXPECT_EQ(Reparsed("+5"), "5");
+    EXPECT_EQ(Reparsed(".5"), "0.5");
+    EXPECT_EQ(Reparsed("5."), "5");
+    EXPECT_EQ(Reparsed("000000000000000000000000.50"), "0.50");
+    EXPECT_EQ(Reparsed("1.5e2"), "150");
+    for (const char* bad : {"", "-", ".", "1.2.3", "12a", "--1", "0x10", "1e"})
+        EXPECT_EQ(Reparsed(bad), "refused") << bad;
 }
 
 TEST(ExactDecimal, RescalingRoundsHalfAwayFromZeroInEitherWidth) {
