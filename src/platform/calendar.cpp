@@ -181,10 +181,15 @@ size_t FormatDateText(const DateParts& parts, bool withDate, bool withTime, char
         unsigned year = static_cast<unsigned>(parts.year < 0 ? -parts.year : parts.year);
         if (parts.year < 0)
             *p++ = '-';
-        int width = 4;
-        for (unsigned rest = year / 10000; rest > 0; rest /= 10)
-            ++width;
-        p = PutDigits(p, year, width);
+        if (year < 10000) {
+            p = PutDigits(p, year / 100, 2);
+            p = PutDigits(p, year % 100, 2);
+        } else {
+            int width = 4;
+            for (unsigned rest = year / 10000; rest > 0; rest /= 10)
+                ++width;
+            p = PutDigits(p, year, width);
+        }
         *p++ = '-';
         p = PutDigits(p, static_cast<unsigned>(parts.month), 2);
         *p++ = '-';

@@ -298,15 +298,12 @@ std::string DecimalToText(const ExactDecimal& d) {
 
 bool DecimalFromNumeric(const DB_NUMERIC& n, ExactDecimal* out) {
     ExactDecimal d;
-    // The sixteen bytes are little-endian: two 64-bit halves.
-    static_assert(DB_NUMERIC_MAX_VAL == 16, "a NUMERIC mantissa is 128 bits");
-    uint64_t low = 0;
-    uint64_t high = 0;
-    for (int i = 7; i >= 0; --i) {
-        low = (low << 8) | n.val[i];
-        high = (high << 8) | n.val[i + 8];
-    }
-    d.mantissa = (Uint128(high) << 64) | low;
+    // The sixteen little-endian bytes are the 128-bit value as it lies in memory on the
+    // little-endian machines the library runs on.
+    static_assert(DB_NUMERIC_MAX_VAL == sizeof d.mantissa, "a NUMERIC mantissa is 128 bits");
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+                  "NUMERIC bytes are copied as they lie");
+    std::memcpy(&d.mantissa, n.val, sizeof d.mantissa);
     d.negative = n.sign == 0 && d.mantissa != 0;
     d.scale = n.scale;
     if (d.scale > kMaxDigits)

@@ -590,6 +590,8 @@ ConversionOutcome ToNumeric(const Cell& c, const SourceColumn& column, const Con
     // The mantissa's sixteen little-endian bytes, as the 128-bit value lies in memory on the
     // little-endian machines the library runs on.
     static_assert(DB_NUMERIC_MAX_VAL == sizeof d.mantissa, "a NUMERIC mantissa is 128 bits");
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+                  "NUMERIC bytes are copied as they lie");
     std::memcpy(v.val, &d.mantissa, sizeof d.mantissa);
     Put(t.value, v);
     return Ok(sizeof v);
