@@ -70,25 +70,28 @@ bool Time(const char*& p, const char* end, DateParts* d) {
     return RealTime(*d);
 }
 
-int Two(const char* p) {
-    return (p[0] - '0') * 10 + (p[1] - '0');
+// Two digits at p as a number; false when either is no digit.
+bool TwoDigits(const char* p, int* out) {
+    const unsigned tens = static_cast<unsigned char>(p[0]) - unsigned('0');
+    const unsigned units = static_cast<unsigned char>(p[1]) - unsigned('0');
+    if (tens > 9 || units > 9)
+        return false;
+    *out = static_cast<int>(tens * 10 + units);
+    return true;
 }
 
 // The form the provider stores, "YYYY-MM-DD HH:MM:SS".
 bool StoredForm(const char* p, size_t n, DateParts* out) {
-    static const int kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
     if (n != 19 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':')
         return false;
-    for (int position : kDigits)
-        if (!IsAsciiDigit(p[position]))
-            return false;
     DateParts d;
-    d.year = Two(p) * 100 + Two(p + 2);
-    d.month = Two(p + 5);
-    d.day = Two(p + 8);
-    d.hour = Two(p + 11);
-    d.minute = Two(p + 14);
-    d.second = Two(p + 17);
+    int century = 0;
+    int year = 0;
+    if (!TwoDigits(p, &century) || !TwoDigits(p + 2, &year) || !TwoDigits(p + 5, &d.month) ||
+        !TwoDigits(p + 8, &d.day) || !TwoDigits(p + 11, &d.hour) || !TwoDigits(p + 14, &d.minute) ||
+        !TwoDigits(p + 17, &d.second))
+        return false;
+    d.year = century * 100 + year;
     if (!RealDay(d.year, d.month, d.day) || !RealTime(d))
         return false;
     *out = d;
