@@ -306,6 +306,21 @@ class ConversionLibrary final : public ComObject<IDataConvert> {
             report(DBSTATUS_E_BADSTATUS, 0);
             return DB_E_ERRORSOCCURRED;
         }
+        if (wSrcType == DBTYPE_NUMERIC && wDstType == DBTYPE_STR && pSrc && pDst) {
+            // A NUMERIC as narrow text, as hosts show exact numbers: written straight into
+            // the destination when it fits (the general path below cuts what does not).
+            ExactDecimal d;
+            char text[kDecimalTextMax];
+            if (DecimalFromNumeric(Read<DB_NUMERIC>(pSrc), &d)) {
+                const size_t n = DecimalToChars(d, text);
+                if (n < cbDstMaxLength) {
+                    std::memcpy(pDst, text, n);
+                    static_cast<char*>(pDst)[n] = '\0';
+                    report(DBSTATUS_S_OK, static_cast<DBLENGTH>(n));
+                    return S_OK;
+                }
+            }
+        }
         Cell cell;
         std::string storage;
         bool unreadable = false;
