@@ -194,8 +194,8 @@ PgValueKind ValueKindOf(uint32_t oid) {
             return PgValueKind::Money;
         case kBytea:
             return PgValueKind::Bytes;
-        case kTimestamp:
         case kTimestamptz:
+            // Only a timestamp with a time zone carries an offset to take off.
             return PgValueKind::Timestamp;
         default:
             return PgValueKind::Text;
