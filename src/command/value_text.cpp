@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "automation.h"
+#include "calendar.h"
 #include "vornoledb/platform/format.h"
 
 namespace vorn::command {
@@ -49,14 +50,15 @@ int32_t ParseLeading(const Char* text, size_t count, IsSpace isSpace) {
 }  // namespace
 
 std::wstring DateText(DATE value, ULONG flags) {
-    BSTR text = nullptr;
-    if (FAILED(VarBstrFromDate(value, LANG_USER_DEFAULT, flags, &text))) {
-        SysFreeString(text);
+    // VarBstrFromDate's text, written straight into the result without a BSTR between.
+    const bool dateOnly = (flags & VAR_DATEVALUEONLY) != 0;
+    const bool timeOnly = (flags & VAR_TIMEVALUEONLY) != 0;
+    char text[32];
+    const size_t length =
+        dateOnly && timeOnly ? 0 : vorn::AutomationDateText(value, dateOnly, timeOnly, text);
+    if (length == 0)
         return kInvalidDateTime;
-    }
-    std::wstring result = text ? std::wstring(text) : std::wstring();
-    SysFreeString(text);
-    return result;
+    return std::wstring(text, text + length);
 }
 
 std::wstring CalendarText(int year, int month, int day, int hour, int minute, int second,

@@ -21,6 +21,10 @@ namespace {
 // Rows a cursor FETCH asks for.
 constexpr int kCursorBatch = 1000;
 
+std::string FetchText(const std::string& cursor) {
+    return "FETCH FORWARD " + std::to_string(kCursorBatch) + " FROM " + cursor;
+}
+
 // What both sources share: the columns described from the first result, and rows of
 // results encoded into the store.
 class PgResultSource : public provider::RowSource {
@@ -102,11 +106,13 @@ bool PgResultSource::StoreRows(provider::RowStore& store, std::unique_ptr<ErrorR
     for (int row = 0; row < rows; ++row) {
         encoder_.Begin(kinds_.size());
         for (int i = 0; i < columns; ++i) {
-            if (PQgetisnull(r, row, i)) {
+            // libpq gives NULL as empty text: only an empty value needs asking which it is.
+            const char* value = PQgetvalue(r, row, i);
+            if (*value == '\0' && PQgetisnull(r, row, i)) {
                 encoder_.Null();
                 continue;
             }
-            EncodePgValue(kinds_[static_cast<size_t>(i)], PQgetvalue(r, row, i),
+            EncodePgValue(kinds_[static_cast<size_t>(i)], value,
                           static_cast<size_t>(PQgetlength(r, row, i)),
                           &scratch_[static_cast<size_t>(i)], &encoder_);
         }
@@ -222,6 +228,7 @@ class PgCursorSource final : public PgResultSource {
                    const std::wstring& statement, std::string cursor, bool ownTransaction)
         : PgResultSource(std::move(conn), first, statement),
           cursor_(std::move(cursor)),
+          fetch_(FetchText(cursor_)),
           ownTransaction_(ownTransaction) {}
     ~PgCursorSource() override { Close(); }
 
@@ -233,16 +240,46 @@ class PgCursorSource final : public PgResultSource {
     // Closes the cursor and ends the transaction it made (committed when the rows were
     // read, rolled back after a failure); once.
     void End(bool ok);
+    // Sends the FETCH of the next batch without waiting for it; false when it could not be
+    // sent.
+    bool Request();
+    // The answer to the FETCH sent last, once the server has sent it whole.
+    PgResult Receive();
+    // Reads and drops the answer still on its way, so that the connection is free.
+    void DropRequested();
 
     std::string cursor_;
+    const std::string fetch_;
     const bool ownTransaction_;
     bool ended_ = false;
+    bool requested_ = false;  // a FETCH is on its way
 };
+
+bool PgCursorSource::Request() {
+    requested_ = PQsendQuery(conn_->Handle(), fetch_.c_str()) != 0;
+    return requested_;
+}
+
+PgResult PgCursorSource::Receive() {
+    PGconn* h = conn_->Handle();
+    PgResult result(PQgetResult(h));
+    // The query's end follows its one result.
+    while (PGresult* more = PQgetResult(h))
+        PQclear(more);
+    requested_ = false;
+    return result;
+}
+
+void PgCursorSource::DropRequested() {
+    if (requested_)
+        Receive();
+}
 
 void PgCursorSource::End(bool ok) {
     if (!ended_) {
         ended_ = true;
         pending_ = PgResult();
+        DropRequested();
         PGconn* h = conn_->Handle();
         if (PQstatus(h) == CONNECTION_OK) {
             // A transaction that failed keeps nothing to close: its end takes the cursor.
@@ -260,10 +297,15 @@ provider::RowSource::Fetched PgCursorSource::Fetch(provider::RowStore& store, ui
                                                    std::unique_ptr<ErrorRecord>* failure) {
     if (ended_)
         return Fetched::End;
-    const std::string fetch = "FETCH FORWARD " + std::to_string(kCursorBatch) + " FROM " + cursor_;
     for (;;) {
         if (pending_) {
             const bool last = PQntuples(pending_.Get()) < kCursorBatch;
+            // In a transaction of its own the cursor asks for the next batch before this one
+            // is stored and read, so that the server makes it meanwhile. In the host's
+            // transaction it asks only when the rows are wanted: a batch failing early would
+            // abort the host's transaction over rows nobody read.
+            if (!last && ownTransaction_ && !requested_)
+                Request();
             if (!StoreRows(store, failure)) {
                 End(false);
                 return Fetched::Failed;
@@ -275,7 +317,7 @@ provider::RowSource::Fetched PgCursorSource::Fetch(provider::RowStore& store, ui
         }
         if (store.RowCount() >= wanted)
             return Fetched::More;
-        PgResult next(PQexec(conn_->Handle(), fetch.c_str()));
+        PgResult next = requested_ || Request() ? Receive() : PgResult();
         if (PQresultStatus(next.Get()) != PGRES_TUPLES_OK) {
             *failure = Failure(next.Get());
             End(false);
@@ -380,8 +422,7 @@ HRESULT CreatePgCursorRowset(const std::shared_ptr<PgConnection>& conn, const st
         undo();
         return PostError(record);
     }
-    PGresult* first =
-        PQexec(h, ("FETCH FORWARD " + std::to_string(kCursorBatch) + " FROM " + cursor).c_str());
+    PGresult* first = PQexec(h, FetchText(cursor).c_str());
     if (PQresultStatus(first) != PGRES_TUPLES_OK) {
         ErrorRecord record = conn->RecordOf(first, IID_ICommand, context);
         PQclear(first);

@@ -194,8 +194,8 @@ PgValueKind ValueKindOf(uint32_t oid) {
             return PgValueKind::Money;
         case kBytea:
             return PgValueKind::Bytes;
-        case kTimestamp:
         case kTimestamptz:
+            // Only a timestamp with a time zone carries an offset to take off.
             return PgValueKind::Timestamp;
         default:
             return PgValueKind::Text;
@@ -206,7 +206,22 @@ void EncodePgValue(PgValueKind kind, const char* text, size_t size, std::string*
                    provider::RowEncoder* encoder) {
     switch (kind) {
         case PgValueKind::Integer: {
-            // The server's text of an integer ends at the terminating NUL libpq adds.
+            // The server writes integers as an optional '-' and digits; up to 18 digits
+            // cannot overflow, so they are read here without strtoll.
+            const bool negative = size > 0 && text[0] == '-';
+            const size_t digits = size - (negative ? 1 : 0);
+            if (digits >= 1 && digits <= 18) {
+                int64_t v = 0;
+                const char* p = text + (negative ? 1 : 0);
+                const char* const end = text + size;
+                while (p < end && *p >= '0' && *p <= '9')
+                    v = v * 10 + (*p++ - '0');
+                if (p == end) {
+                    encoder->Integer(negative ? -v : v);
+                    return;
+                }
+            }
+            // Anything else as strtoll reads it; the text ends at the NUL libpq adds.
             errno = 0;
             char* end = nullptr;
             const long long v = std::strtoll(text, &end, 10);

@@ -77,31 +77,11 @@ HRESULT VarBstrFromDate(DATE dateIn, LCID /*lcid*/, ULONG dwFlags, BSTR* pbstrOu
     // Asking for only the date and only the time at once names no text.
     if ((dwFlags & VAR_DATEVALUEONLY) && (dwFlags & VAR_TIMEVALUEONLY))
         return E_INVALIDARG;
-    int64_t day = 0;
-    int64_t second = 0;
-    if (!vorn::SplitAutomationDate(dateIn, &day, &second))
-        return DISP_E_OVERFLOW;
-
-    bool showDate;
-    bool showTime;
-    if (dwFlags & VAR_DATEVALUEONLY) {
-        showDate = true;
-        showTime = false;
-    } else if (dwFlags & VAR_TIMEVALUEONLY) {
-        showDate = false;
-        showTime = true;
-    } else if (day == vorn::kAutomationDayZero) {
-        // Day 0 carries no date of its own: the value is a time (00:00:00 for 0.0 itself).
-        showDate = false;
-        showTime = true;
-    } else {
-        showDate = true;
-        showTime = second != 0;
-    }
-
     char text[32];
-    const size_t length =
-        vorn::FormatDateText(vorn::DatePartsOf(day, second), showDate, showTime, text);
+    const size_t length = vorn::AutomationDateText(dateIn, (dwFlags & VAR_DATEVALUEONLY) != 0,
+                                                   (dwFlags & VAR_TIMEVALUEONLY) != 0, text);
+    if (length == 0)
+        return DISP_E_OVERFLOW;
     wchar_t wide[32];
     for (size_t i = 0; i <= length; ++i)
         wide[i] = static_cast<wchar_t>(text[i]);

@@ -70,25 +70,28 @@ bool Time(const char*& p, const char* end, DateParts* d) {
     return RealTime(*d);
 }
 
-int Two(const char* p) {
-    return (p[0] - '0') * 10 + (p[1] - '0');
+// Two digits at p as a number; false when either is no digit.
+bool TwoDigits(const char* p, int* out) {
+    const unsigned tens = static_cast<unsigned char>(p[0]) - unsigned('0');
+    const unsigned units = static_cast<unsigned char>(p[1]) - unsigned('0');
+    if (tens > 9 || units > 9)
+        return false;
+    *out = static_cast<int>(tens * 10 + units);
+    return true;
 }
 
 // The form the provider stores, "YYYY-MM-DD HH:MM:SS".
 bool StoredForm(const char* p, size_t n, DateParts* out) {
-    static const int kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
     if (n != 19 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':')
         return false;
-    for (int position : kDigits)
-        if (!IsAsciiDigit(p[position]))
-            return false;
     DateParts d;
-    d.year = Two(p) * 100 + Two(p + 2);
-    d.month = Two(p + 5);
-    d.day = Two(p + 8);
-    d.hour = Two(p + 11);
-    d.minute = Two(p + 14);
-    d.second = Two(p + 17);
+    int century = 0;
+    int year = 0;
+    if (!TwoDigits(p, &century) || !TwoDigits(p + 2, &year) || !TwoDigits(p + 5, &d.month) ||
+        !TwoDigits(p + 8, &d.day) || !TwoDigits(p + 11, &d.hour) || !TwoDigits(p + 14, &d.minute) ||
+        !TwoDigits(p + 17, &d.second))
+        return false;
+    d.year = century * 100 + year;
     if (!RealDay(d.year, d.month, d.day) || !RealTime(d))
         return false;
     *out = d;
@@ -96,6 +99,12 @@ bool StoredForm(const char* p, size_t n, DateParts* out) {
 }
 
 char* PutDigits(char* out, unsigned value, int width) {
+    if (width == 2 && value < 100) {
+        // Months, days and the parts of a time: every date text writes five of them.
+        out[0] = static_cast<char>('0' + value / 10);
+        out[1] = static_cast<char>('0' + value % 10);
+        return out + 2;
+    }
     for (int i = width - 1; i >= 0; --i) {
         out[i] = static_cast<char>('0' + value % 10);
         value /= 10;
@@ -133,8 +142,9 @@ bool SplitAutomationDate(double value, int64_t* dayNumber, int64_t* secondOfDay)
         second -= kSecondsPerDay;
         ++day;
     }
-    const int64_t year = CivilFromDays(day).year;
-    if (year < kMinDateYear || year > kMaxDateYear)
+    constexpr int64_t kFirstDay = DaysFromCivil(kMinDateYear, 1, 1);
+    constexpr int64_t kLastDay = DaysFromCivil(kMaxDateYear, 12, 31);
+    if (day < kFirstDay || day > kLastDay)
         return false;
     *dayNumber = day;
     *secondOfDay = second;
@@ -174,10 +184,15 @@ size_t FormatDateText(const DateParts& parts, bool withDate, bool withTime, char
         unsigned year = static_cast<unsigned>(parts.year < 0 ? -parts.year : parts.year);
         if (parts.year < 0)
             *p++ = '-';
-        int width = 4;
-        for (unsigned rest = year / 10000; rest > 0; rest /= 10)
-            ++width;
-        p = PutDigits(p, year, width);
+        if (year < 10000) {
+            p = PutDigits(p, year / 100, 2);
+            p = PutDigits(p, year % 100, 2);
+        } else {
+            int width = 4;
+            for (unsigned rest = year / 10000; rest > 0; rest /= 10)
+                ++width;
+            p = PutDigits(p, year, width);
+        }
         *p++ = '-';
         p = PutDigits(p, static_cast<unsigned>(parts.month), 2);
         *p++ = '-';
@@ -194,6 +209,24 @@ size_t FormatDateText(const DateParts& parts, bool withDate, bool withTime, char
     }
     *p = '\0';
     return static_cast<size_t>(p - out);
+}
+
+size_t AutomationDateText(double value, bool dateOnly, bool timeOnly, char* out) {
+    int64_t day = 0;
+    int64_t second = 0;
+    if (!SplitAutomationDate(value, &day, &second))
+        return 0;
+    bool showDate = true;
+    bool showTime = true;
+    if (dateOnly) {
+        showTime = false;
+    } else if (timeOnly || day == kAutomationDayZero) {
+        // Day 0 carries no date of its own: the value is a time (00:00:00 for 0.0 itself).
+        showDate = false;
+    } else {
+        showTime = second != 0;
+    }
+    return FormatDateText(DatePartsOf(day, second), showDate, showTime, out);
 }
 
 bool ParseIsoDateText(const char* text, size_t n, DateParts* out) {

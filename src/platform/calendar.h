@@ -101,6 +101,12 @@ bool AutomationToDateParts(double value, DateParts* out);
 // written to out (at least 24 bytes) with a NUL; returns its length.
 size_t FormatDateText(const DateParts& parts, bool withDate, bool withTime, char* out);
 
+// The text of an automation date as VarBstrFromDate gives it: the date, and the time
+// unless it is midnight; a value on day 0 is a time alone. dateOnly or timeOnly (not both)
+// ask for that part alone. Written to out (at least 24 bytes) with a NUL; returns its
+// length, or 0 for NaN and dates outside 1 January 100 to 31 December 9999.
+size_t AutomationDateText(double value, bool dateOnly, bool timeOnly, char* out);
+
 // Reads date text in ISO form: "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]" (also with 'T'
 // between the parts, '/' between the date's numbers and a trailing 'Z'), or
 // "HH:MM[:SS[.fff]]" alone on day 0; white space around is ignored. False for anything

@@ -7,6 +7,21 @@
 #include "vornoledb/platform/text.h"
 
 namespace vorn {
+namespace {
+
+// Eight ASCII bytes as eight characters, written out in full so that no loop is kept.
+inline void WidenEight(const unsigned char* in, wchar_t* out) {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+    out[3] = in[3];
+    out[4] = in[4];
+    out[5] = in[5];
+    out[6] = in[6];
+    out[7] = in[7];
+}
+
+}  // namespace
 
 char32_t DecodeUtf8Char(const unsigned char* s, size_t n, size_t* i, bool* wellFormed) {
     bool ignored;
@@ -70,14 +85,28 @@ bool IsValidUtf8(const char* text, size_t n) {
 
 WideDecodeResult DecodeUtf8(const char* text, size_t n, wchar_t* out, size_t capacity) {
     const auto* s = reinterpret_cast<const unsigned char*>(text);
+    // The ASCII text before the first other byte widens byte for byte (one character a
+    // byte, so that the positions in and out are the same).
+    const size_t prefixLimit = n < capacity ? n : capacity;
     size_t i = 0;
-    size_t w = 0;
+    while (i + 8 <= prefixLimit && EightAsciiBytes(s + i)) {
+        WidenEight(s + i, out + i);
+        i += 8;
+    }
+    while (i < prefixLimit && s[i] < 0x80) {
+        out[i] = static_cast<wchar_t>(s[i]);
+        ++i;
+    }
+    size_t w = i;
     while (i < n && w < capacity) {
         if (i + 8 <= n && w + 8 <= capacity && EightAsciiBytes(s + i)) {
-            for (int k = 0; k < 8; ++k)
-                out[w + k] = static_cast<wchar_t>(s[i + k]);
+            WidenEight(s + i, out + w);
             i += 8;
             w += 8;
+            continue;
+        }
+        if (s[i] < 0x80) {
+            out[w++] = static_cast<wchar_t>(s[i++]);
             continue;
         }
         out[w++] = static_cast<wchar_t>(DecodeUtf8Char(s, n, &i));
@@ -95,7 +124,10 @@ size_t CountUtf8Chars(const char* text, size_t n) {
             count += 8;
             continue;
         }
-        DecodeUtf8Char(s, n, &i);
+        if (s[i] < 0x80)
+            ++i;
+        else
+            DecodeUtf8Char(s, n, &i);
         ++count;
     }
     return count;
@@ -165,6 +197,15 @@ std::wstring Utf8ToWide(const char* s, size_t n) {
     std::wstring out;
     if (!s || n == 0)
         return out;
+    // ASCII, the common case, widens byte for byte into a string of the final length.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
+    size_t ascii = 0;
+    while (ascii + 8 <= n && vorn::EightAsciiBytes(bytes + ascii))
+        ascii += 8;
+    while (ascii < n && bytes[ascii] < 0x80)
+        ++ascii;
+    if (ascii == n)
+        return std::wstring(bytes, bytes + n);
     out.resize(n);  // no byte yields more than one character
     const size_t length = vorn::DecodeUtf8(s, n, &out[0], n).written;
     out.resize(length);

@@ -139,6 +139,16 @@ TEST_F(FieldTest, DatesAndTimes) {
     EXPECT_EQ(L"2021-01-01", Text<double>(DBTYPE_DATE, 44197.0));
     EXPECT_EQ(L"06:00:00", Text<double>(DBTYPE_DATE, 0.25));
     EXPECT_EQ(L"Invalid DateTime", Text<double>(DBTYPE_DATE, 1e9));
+    // The text of a date is VarBstrFromDate's, across the calendar and around its edges.
+    for (const double v : {-657435.0, -657434.0, -657434.75, -1.5, -0.25, 0.0, 0.5, 1.0,
+                           36526.9999999, 44197.123456, 2958465.5, 2958465.999999, 2958466.0}) {
+        BSTR expected = nullptr;
+        const std::wstring text = SUCCEEDED(VarBstrFromDate(v, LOCALE_USER_DEFAULT, 0, &expected))
+                                      ? std::wstring(expected)
+                                      : L"Invalid DateTime";
+        SysFreeString(expected);
+        EXPECT_EQ(text, Text<double>(DBTYPE_DATE, v)) << v;
+    }
     EXPECT_EQ(2, Long<double>(DBTYPE_DATE, 2.5));
     EXPECT_EQ(4, Long<double>(DBTYPE_DATE, 3.5));
     EXPECT_EQ(0, Long<double>(DBTYPE_DATE, 1e12));

@@ -128,6 +128,25 @@ TEST(AutomationDates, BstrLayoutAndFlags) {
     EXPECT_EQ(BstrText(3e6), L"overflow");
 }
 
+TEST(AutomationDates, TextAtTheEdgesOfTheCalendar) {
+    // 1 January 100 and 31 December 9999 are the first and last days; a time that rounds
+    // up to midnight after the last second of 9999 leaves the range.
+    EXPECT_EQ(BstrText(-657434.0), L"0100-01-01");
+    EXPECT_EQ(BstrText(-657434.5), L"0100-01-01 12:00:00");
+    EXPECT_EQ(BstrText(-657434.75), L"0100-01-01 18:00:00");
+    EXPECT_EQ(BstrText(-657435.0), L"overflow");
+    EXPECT_EQ(BstrText(2958465.0 + 86399.0 / 86400), L"9999-12-31 23:59:59");
+    EXPECT_EQ(BstrText(2958465.999999), L"overflow");
+    EXPECT_EQ(BstrText(2958466.0), L"overflow");
+    EXPECT_EQ(BstrText(std::nan("")), L"overflow");
+    // A time that rounds up to midnight moves to the next day, and shows no time.
+    EXPECT_EQ(BstrText(36526.9999999), L"2000-01-02");
+    BSTR b = nullptr;
+    EXPECT_EQ(VarBstrFromDate(1.0, LOCALE_USER_DEFAULT, VAR_DATEVALUEONLY | VAR_TIMEVALUEONLY, &b),
+              E_INVALIDARG);
+    EXPECT_EQ(b, nullptr);
+}
+
 TEST(AutomationNumbers, RoundingToI4TakesHalvesToEven) {
     EXPECT_EQ(I4(2.5) + " " + I4(3.5) + " " + I4(-2.5) + " " + I4(-2.5000001), "2 4 -2 -3");
     EXPECT_EQ(I4(-2147483648.5), "-2147483648");

@@ -56,6 +56,28 @@ TEST(DataConvertLibrary, ExactNumbersBecomeText) {
     n = Numeric(0, 0);
     n.val[8] = 1;
     EXPECT_EQ(ToStr(c.Get(), DBTYPE_NUMERIC, &n, sizeof n), "18446744073709551616");
+    // Into a buffer with room for the text and its terminator, one byte short, and none.
+    n = Numeric(12345, 2, true);
+    for (const DBLENGTH room : {8u, 7u, 1u, 0u}) {
+        char out[8];
+        std::memset(out, '#', sizeof out);
+        DBLENGTH length = 0;
+        DBSTATUS status = 99;
+        ASSERT_EQ(c->DataConvert(DBTYPE_NUMERIC, DBTYPE_STR, sizeof n, &length, &n, out, room,
+                                 DBSTATUS_S_OK, &status, 0, 0, 0),
+                  S_OK);
+        EXPECT_EQ(length, 7u) << room;
+        EXPECT_EQ(status, room >= 8 ? DBSTATUS_S_OK : DBSTATUS_S_TRUNCATED) << room;
+        if (room > 0)
+            EXPECT_EQ(std::string(out), std::string("-123.45").substr(0, room - 1)) << room;
+        else
+            EXPECT_EQ(out[0], '#');
+    }
+    // A scale beyond 38 digits is no NUMERIC.
+    n = Numeric(1, 39);
+    HRESULT refused = S_OK;
+    EXPECT_EQ(ToStr(c.Get(), DBTYPE_NUMERIC, &n, sizeof n, &refused), "<failed>");
+    EXPECT_EQ(refused, DB_E_CANTCONVERTVALUE);
 
     // VARNUMERIC: precision, signed scale, sign, then as many mantissa bytes as it has.
     const BYTE var[] = {10, 2, 1, 0x39, 0x30};  // 12345, scale 2

@@ -17,15 +17,6 @@ enum Tag : uint8_t {
     kBlob = 7,
 };
 
-size_t VarintSize(size_t v) {
-    size_t n = 1;
-    while (v >= 0x80) {
-        v >>= 7;
-        ++n;
-    }
-    return n;
-}
-
 char* PutVarint(char* out, size_t v) {
     while (v >= 0x80) {
         *out++ = static_cast<char>((v & 0x7F) | 0x80);
@@ -36,13 +27,16 @@ char* PutVarint(char* out, size_t v) {
 }
 
 Tag IntegerTag(int64_t v) {
-    if (v >= INT8_MIN && v <= INT8_MAX)
-        return kInt8;
-    if (v >= INT16_MIN && v <= INT16_MAX)
-        return kInt16;
-    if (v >= INT32_MIN && v <= INT32_MAX)
-        return kInt32;
-    return kInt64;
+    switch (EncodedIntegerBytes(v)) {
+        case 1:
+            return kInt8;
+        case 2:
+            return kInt16;
+        case 4:
+            return kInt32;
+        default:
+            return kInt64;
+    }
 }
 
 size_t IntegerBytes(Tag t) {
@@ -59,42 +53,6 @@ size_t IntegerBytes(Tag t) {
 }
 
 }  // namespace
-
-void RowEncoder::Null() {
-    Pending& p = Next();
-    p.kind = CellKind::Null;
-    size_ += 1;
-}
-
-void RowEncoder::Integer(int64_t value) {
-    Pending& p = Next();
-    p.kind = CellKind::Integer;
-    p.integer = value;
-    size_ += 1 + IntegerBytes(IntegerTag(value));
-}
-
-void RowEncoder::Real(double value) {
-    Pending& p = Next();
-    p.kind = CellKind::Real;
-    p.real = value;
-    size_ += 1 + sizeof(double);
-}
-
-void RowEncoder::Text(const void* bytes, size_t size) {
-    Pending& p = Next();
-    p.kind = CellKind::Text;
-    p.bytes = bytes;
-    p.size = size;
-    size_ += 1 + VarintSize(size) + size;
-}
-
-void RowEncoder::Blob(const void* bytes, size_t size) {
-    Pending& p = Next();
-    p.kind = CellKind::Blob;
-    p.bytes = bytes;
-    p.size = size;
-    size_ += 1 + VarintSize(size) + size;
-}
 
 void RowEncoder::Write(char* out) const {
     for (size_t i = 0; i < next_; ++i) {

@@ -21,9 +21,31 @@ struct Cell {
     size_t size = 0;
 };
 
+// Bytes an integer takes in the row after its tag: 1, 2, 4 or 8 by magnitude.
+inline size_t EncodedIntegerBytes(int64_t v) {
+    if (v >= INT8_MIN && v <= INT8_MAX)
+        return 1;
+    if (v >= INT16_MIN && v <= INT16_MAX)
+        return 2;
+    if (v >= INT32_MIN && v <= INT32_MAX)
+        return 4;
+    return 8;
+}
+
+// Bytes a count of text or blob bytes takes: seven bits a byte.
+inline size_t EncodedCountBytes(size_t v) {
+    size_t n = 1;
+    while (v >= 0x80) {
+        v >>= 7;
+        ++n;
+    }
+    return n;
+}
+
 // Encodes rows: a row source adds the values of one row in column order, then asks for
 // the encoded size and writes the row into the store. Reused from row to row without
-// allocating; text and blob bytes must stay valid until Write.
+// allocating; text and blob bytes must stay valid until Write. The adding is inline: it
+// runs for every value of every row.
 class RowEncoder {
   public:
     void Begin(size_t columns) {
@@ -31,11 +53,24 @@ class RowEncoder {
         next_ = 0;
         size_ = 0;
     }
-    void Null();
-    void Integer(int64_t value);
-    void Real(double value);
-    void Text(const void* bytes, size_t size);
-    void Blob(const void* bytes, size_t size);
+    void Null() {
+        Next().kind = CellKind::Null;
+        size_ += 1;
+    }
+    void Integer(int64_t value) {
+        Pending& p = Next();
+        p.kind = CellKind::Integer;
+        p.integer = value;
+        size_ += 1 + EncodedIntegerBytes(value);
+    }
+    void Real(double value) {
+        Pending& p = Next();
+        p.kind = CellKind::Real;
+        p.real = value;
+        size_ += 1 + sizeof(double);
+    }
+    void Text(const void* bytes, size_t size) { Bytes(CellKind::Text, bytes, size); }
+    void Blob(const void* bytes, size_t size) { Bytes(CellKind::Blob, bytes, size); }
 
     // The encoded size of the values added since Begin.
     size_t Size() const { return size_; }
@@ -50,6 +85,13 @@ class RowEncoder {
         size_t size;
     };
     Pending& Next() { return pending_[next_++]; }
+    void Bytes(CellKind kind, const void* bytes, size_t size) {
+        Pending& p = Next();
+        p.kind = kind;
+        p.bytes = bytes;
+        p.size = size;
+        size_ += 1 + EncodedCountBytes(size) + size;
+    }
     SmallArray<Pending, 4> pending_;
     size_t next_ = 0;
     size_t size_ = 0;

@@ -61,6 +61,13 @@ Cell BlobCell(const void* bytes, size_t size) {
     return c;
 }
 
+// An exact value as the decimal text a cell of it holds, written into storage.
+Cell DecimalCell(const ExactDecimal& d, std::string* storage) {
+    char text[kDecimalTextMax];
+    storage->assign(text, DecimalToChars(d, text));
+    return TextCell(*storage);
+}
+
 std::string DateText(int year, int month, int day, int hour, int minute, int second, bool date,
                      bool time) {
     vorn::DateParts parts;
@@ -131,8 +138,7 @@ bool SourceCell(DBTYPE type, DBTYPE target, const void* src, DBLENGTH length, DB
             const CY cy = Read<CY>(src);
             ExactDecimal d = DecimalFromInteger(cy.int64);
             d.scale = 4;
-            *storage = DecimalToText(d);
-            *cell = TextCell(*storage);
+            *cell = DecimalCell(d, storage);
             return true;
         }
         case DBTYPE_DECIMAL: {
@@ -145,8 +151,7 @@ bool SourceCell(DBTYPE type, DBTYPE target, const void* src, DBLENGTH length, DB
             d.mantissa = (Uint128(dec.Hi32) << 64) | dec.Lo64;
             d.negative = (dec.sign & DECIMAL_NEG) && d.mantissa != 0;
             d.scale = dec.scale;
-            *storage = DecimalToText(d);
-            *cell = TextCell(*storage);
+            *cell = DecimalCell(d, storage);
             return true;
         }
         case DBTYPE_NUMERIC: {
@@ -155,8 +160,7 @@ bool SourceCell(DBTYPE type, DBTYPE target, const void* src, DBLENGTH length, DB
                 *unreadable = true;
                 return true;
             }
-            *storage = DecimalToText(d);
-            *cell = TextCell(*storage);
+            *cell = DecimalCell(d, storage);
             return true;
         }
         case DBTYPE_VARNUMERIC: {
@@ -165,8 +169,7 @@ bool SourceCell(DBTYPE type, DBTYPE target, const void* src, DBLENGTH length, DB
                 *unreadable = true;
                 return true;
             }
-            *storage = DecimalToText(d);
-            *cell = TextCell(*storage);
+            *cell = DecimalCell(d, storage);
             return true;
         }
         case DBTYPE_DATE: {
@@ -302,6 +305,21 @@ class ConversionLibrary final : public ComObject<IDataConvert> {
         if (dbsSrcStatus != DBSTATUS_S_OK) {
             report(DBSTATUS_E_BADSTATUS, 0);
             return DB_E_ERRORSOCCURRED;
+        }
+        if (wSrcType == DBTYPE_NUMERIC && wDstType == DBTYPE_STR && pSrc && pDst) {
+            // A NUMERIC as narrow text, as hosts show exact numbers: written straight into
+            // the destination when it fits (the general path below cuts what does not).
+            ExactDecimal d;
+            char text[kDecimalTextMax];
+            if (DecimalFromNumeric(Read<DB_NUMERIC>(pSrc), &d)) {
+                const size_t n = DecimalToChars(d, text);
+                if (n < cbDstMaxLength) {
+                    std::memcpy(pDst, text, n);
+                    static_cast<char*>(pDst)[n] = '\0';
+                    report(DBSTATUS_S_OK, static_cast<DBLENGTH>(n));
+                    return S_OK;
+                }
+            }
         }
         Cell cell;
         std::string storage;

@@ -39,6 +39,10 @@ int DigitCount(Uint128 value);
 
 // "-123.45", "0.005", "7" (no point when the scale is 0).
 std::string DecimalToText(const ExactDecimal& d);
+// The same text written to out, which has room for kDecimalTextMax characters; its length
+// (no terminator is written).
+constexpr size_t kDecimalTextMax = 80;
+size_t DecimalToChars(const ExactDecimal& d, char* out);
 
 // DB_NUMERIC and DB_VARNUMERIC values (little-endian mantissa, sign 1 = positive).
 // VARNUMERIC's scale may be negative; a mantissa of more than 16 bytes must have zeros

@@ -154,17 +154,20 @@ ConversionOutcome ToBytes(const Cell& c, void* dst, DBLENGTH maxLength) {
 }
 
 ConversionOutcome ToWideByRef(const TextForm& t, void* dst) {
-    const size_t chars = t.Chars();
-    const DBLENGTH length = static_cast<DBLENGTH>(chars * sizeof(wchar_t));
     if (!dst)
-        return Ok(length);
-    auto* block = static_cast<wchar_t*>(CoTaskMemAlloc((chars + 1) * sizeof(wchar_t)));
+        return Ok(static_cast<DBLENGTH>(t.Chars() * sizeof(wchar_t)));
+    // UTF-8 text has no more characters than bytes: a short text's block is sized by its
+    // bytes and the text decoded once, without counting its characters first. A long one
+    // is counted, so that its block is no larger than its characters need.
+    constexpr size_t kSizedByBytesUpTo = 4096;
+    const size_t room = t.hex ? 2 * t.size : t.size <= kSizedByBytesUpTo ? t.size : t.Chars();
+    auto* block = static_cast<wchar_t*>(CoTaskMemAlloc((room + 1) * sizeof(wchar_t)));
     if (!block)
         return Failed(DBSTATUS_E_CANTCREATE);
-    const WideDecodeResult r = WriteWide(t, block, chars);
+    const WideDecodeResult r = WriteWide(t, block, room);
     block[r.written] = 0;
     Put(dst, block);
-    return Ok(length);
+    return Ok(static_cast<DBLENGTH>(r.written * sizeof(wchar_t)));
 }
 
 ConversionOutcome ToNarrowByRef(const TextForm& t, void* dst) {
@@ -584,11 +587,12 @@ ConversionOutcome ToNumeric(const Cell& c, const SourceColumn& column, const Con
     v.precision = static_cast<BYTE>(precision);
     v.scale = static_cast<BYTE>(scale);
     v.sign = d.negative ? 0 : 1;
-    Uint128 m = d.mantissa;
-    for (int i = 0; i < DB_NUMERIC_MAX_VAL; ++i) {
-        v.val[i] = static_cast<BYTE>(m & 0xFF);
-        m >>= 8;
-    }
+    // The mantissa's sixteen little-endian bytes, as the 128-bit value lies in memory on the
+    // little-endian machines the library runs on.
+    static_assert(DB_NUMERIC_MAX_VAL == sizeof d.mantissa, "a NUMERIC mantissa is 128 bits");
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+                  "NUMERIC bytes are copied as they lie");
+    std::memcpy(v.val, &d.mantissa, sizeof d.mantissa);
     Put(t.value, v);
     return Ok(sizeof v);
 }
