@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libedit-dev libgtest-dev
           libgmock-dev googletest libbenchmark-dev python3 libglib2.0-dev unixodbc-dev clang
-          libclang-rt-dev clang-format mdbtools-dev mdbtools libpq-dev postgresql)
+          libclang-rt-dev clang-format libzip-dev libexpat1-dev libgsf-1-dev python3-openpyxl
+          libreoffice-calc-nogui mdbtools-dev mdbtools libpq-dev postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

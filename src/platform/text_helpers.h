@@ -14,6 +14,13 @@ constexpr bool IsAsciiSpace(int c) {
 constexpr bool IsAsciiDigit(int c) {
     return c >= '0' && c <= '9';
 }
+// The value of a hexadecimal digit, -1 for any other character.
+constexpr int AsciiHexValue(int c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
 constexpr char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }

@@ -137,17 +137,6 @@ HRESULT DataSource::CheckProviderString(REFIID iid) const {
         return PostProviderError(E_INVALIDARG, iid,
                                  L"the extended properties " + Quoted(init_.providerString) +
                                      L" cannot be read: " + parsed.error);
-    if (store::KindOfOptions(parsed, nullptr))
-        return S_OK;
-    for (const ConnectionStringItem& item : parsed.items) {
-        if (item.hasValue)
-            continue;
-        if (item.key.size() >= 5 && SameKey(item.key.substr(0, 5), L"Excel"))
-            return PostProviderError(DB_E_NOTSUPPORTED, iid,
-                                     L"the data source " + Quoted(init_.dataSource) +
-                                         L" is asked to open as a " + L"workbook (" + item.key +
-                                         L"); workbooks are not supported by this data source yet");
-    }
     return S_OK;
 }
 
@@ -231,10 +220,6 @@ HRESULT DataSource::InitializeLocked(REFIID iid) {
             return S_OK;
         case StoreKind::Zip:
         case StoreKind::Ole2:
-            return PostProviderError(STG_E_INVALIDHEADER, iid,
-                                     L"the file " + file + L" is " + DescribeFileKind(kind) +
-                                         L", not a database; workbooks are not supported by "
-                                         L"this data source yet");
         case StoreKind::Access:  // opened by its store above
         case StoreKind::Empty:
         case StoreKind::Text:

@@ -107,14 +107,34 @@ TEST_F(FileRecordsetTest, AccessFileAsMdb) {
     EXPECT_EQ(VornOleDbCommand::dbFalse, rs.FetchNext());
 }
 
-TEST_F(FileRecordsetTest, WorkbooksAreRefusedUntilTheirStoreExists) {
-    std::ofstream(dir.File("book.xlsx")) << "PK\x03\x04";
-    for (auto type : {VornOleDbFileRecordset::ftExcel, VornOleDbFileRecordset::ftExcelReadOnly}) {
-        VornOleDbFileRecordset rs(VornOleDbRecordset::ctPrivate, type);
-        EXPECT_FALSE(rs.Open((path + L"/book.xlsx").c_str(), nullptr, nullptr, nullptr, false));
-        EXPECT_NE(std::wstring::npos, rs.GetErrorText().find(L"workbook"))
-            << Narrow(rs.GetErrorText());
+TEST_F(FileRecordsetTest, WorkbooksReadAndWriteOrReadOnly) {
+    const std::string book = dir.File("book.xlsx");
+    {
+        std::ifstream in(std::string(VORN_TESTDATA_DIR) + "/excel/csvkit/dummy.xlsx",
+                         std::ios::binary);
+        std::ofstream(book, std::ios::binary) << in.rdbuf();
     }
+    VornOleDbFileRecordset rs(VornOleDbRecordset::ctPrivate, VornOleDbFileRecordset::ftExcel);
+    ASSERT_TRUE(rs.Open(Utf8ToWide(book).c_str(), nullptr, nullptr, nullptr, false))
+        << Narrow(rs.GetErrorText());
+    ASSERT_TRUE(rs.GetRecords(L"[Sheet1$]", L"b", L"a = 1", nullptr));
+    ASSERT_EQ(VornOleDbCommand::dbOK, rs.FetchNext());
+    EXPECT_EQ(2, rs.FieldAsLong(1));
+    rs.SetCommandText(L"INSERT INTO [Sheet1$] VALUES (4, 5, 6)");
+    EXPECT_EQ(VornOleDbCommand::dbOK, rs.Execute()) << Narrow(rs.GetErrorText());
+    rs.Close();
+
+    VornOleDbFileRecordset ro(VornOleDbRecordset::ctPrivate,
+                              VornOleDbFileRecordset::ftExcelReadOnly);
+    ASSERT_TRUE(ro.Open(Utf8ToWide(book).c_str(), nullptr, nullptr, nullptr, false))
+        << Narrow(ro.GetErrorText());
+    ASSERT_TRUE(ro.GetRecNum(L"[Sheet1$]", nullptr));
+    ASSERT_EQ(VornOleDbCommand::dbOK, ro.FetchNext());
+    EXPECT_EQ(2, ro.FieldAsLong(1));
+    ro.SetCommandText(L"INSERT INTO [Sheet1$] VALUES (7, 8, 9)");
+    EXPECT_NE(VornOleDbCommand::dbOK, ro.Execute());
+    EXPECT_NE(std::wstring::npos, ro.GetErrorText().find(L"read-only"))
+        << Narrow(ro.GetErrorText());
 }
 
 TEST_F(FileRecordsetTest, FileTypeOutsideTheKindsAndSetFileType) {

@@ -280,6 +280,24 @@ int CopyDatabase(const Options& options) {
             ReportError(error);
             return 1;
         }
+        // Two source tables that would land under one name (a sheet "Parts$" and a defined
+        // name "Parts", told apart by letter case on a server) are refused before either is
+        // written twice.
+        const auto sameName = [](const std::wstring& a, const std::wstring& b) {
+            if (a.size() != b.size())
+                return false;
+            for (size_t i = 0; i < a.size(); ++i)
+                if (std::towlower(static_cast<wint_t>(a[i])) !=
+                    std::towlower(static_cast<wint_t>(b[i])))
+                    return false;
+            return true;
+        };
+        for (const auto& earlier : done)
+            if (sameName(earlier.first, table.target)) {
+                ReportError("the tables '" + WideToUtf8(name) + "' and an earlier one would both " +
+                            "be copied as '" + WideToUtf8(table.target) + "'");
+                return 1;
+            }
         unsigned long long rows = 0;
         if (!copier.CopyOne(table, &rows))
             return 1;
@@ -304,8 +322,9 @@ int CopyDatabase(const Options& options) {
         }
     }
     if (status == 0 && !options.quiet)
-        std::printf("copied %zu tables, %llu rows, from %s to %s; the row counts match\n",
-                    done.size(), total, sourceName.c_str(), targetName.c_str());
+        std::printf("copied %zu %s, %llu rows, from %s to %s; the row counts match\n", done.size(),
+                    done.size() == 1 ? "table" : "tables", total, sourceName.c_str(),
+                    targetName.c_str());
     return status;
 }
 

@@ -83,6 +83,9 @@ bool ReadTable(VornOleDbConnection& source, const std::wstring& name, CopyTable*
         if (ext == L"csv" || ext == L"txt" || ext == L"tsv" || ext == L"tab")
             table->target = name.substr(0, hash);
     }
+    // A workbook names a sheet's table "Sheet1$": the copy is the table "Sheet1".
+    if (name.size() > 1 && name.back() == L'$')
+        table->target = name.substr(0, name.size() - 1);
     table->columns.clear();
     table->indexes.clear();
     VornOleDbColumns columns;

@@ -102,7 +102,10 @@ std::wstring JetType(const CopyColumn& c) {
                 return L"DECIMAL(" + Num(c.precision) + L", " + Num(c.scale) + L")";
             return L"DOUBLE";
         case DBTYPE_BOOL:
-            return L"YESNO";
+            // A Yes/No column holds no NULL (the engine stores No instead): a source column
+            // that may hold NULL (a sheet's blank cells) keeps its values -1, 0 and NULL as
+            // a SMALLINT.
+            return c.nullable ? L"SMALLINT" : L"YESNO";
         case DBTYPE_DATE:
         case DBTYPE_DBDATE:
         case DBTYPE_DBTIMESTAMP:

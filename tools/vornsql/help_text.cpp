@@ -24,6 +24,8 @@ std::string HelpText() {
 
 SOURCE is what to open:
   a database file (SQLite 3, read and written; Access .mdb/.accdb, read-only),
+  a workbook (.xlsx, .xlsm read and written, .xls read; the first row holds the
+  column names; each sheet is a table [Name$]),
   a delimited text file (.csv, .txt; .tsv, .tab for tab-separated) or a folder of
   them: each file is a table, named as the file ([parts.csv]).
   Instead of SOURCE, --connect takes a whole OLE DB connection string, e.g.

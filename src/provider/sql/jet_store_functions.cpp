@@ -12,6 +12,7 @@
 #include <string>
 
 #include "sql/jet_function_support.h"
+#include "text_helpers.h"
 #include "types/column_types.h"
 
 namespace vorn::provider::sql {
@@ -63,16 +64,6 @@ void StoreCurrency(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, d);
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 void StoreGuid(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0]))
         return sqlite3_result_null(ctx);
@@ -104,7 +95,7 @@ void StoreGuid(sqlite3_context* ctx, int, sqlite3_value** argv) {
         if (hex.size() != 32)
             return CannotStore(ctx, argv, "GUID");
         for (int i = 0; i < 16; ++i) {
-            const int hi = HexValue(hex[2 * i]), lo = HexValue(hex[2 * i + 1]);
+            const int hi = AsciiHexValue(hex[2 * i]), lo = AsciiHexValue(hex[2 * i + 1]);
             if (hi < 0 || lo < 0)
                 return CannotStore(ctx, argv, "GUID");
             b[i] = static_cast<unsigned char>(hi * 16 + lo);

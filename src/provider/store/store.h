@@ -55,6 +55,9 @@ struct StoreValue {
     int64_t integer = 0;
     double real = 0;
     std::string_view bytes;
+    // For Update: the statement does not set this column, so the store keeps the field as
+    // it is (a value the table reads as NULL, such as a cell of another type, survives).
+    bool unchanged = false;
 };
 
 // Forward-only rows of one table.

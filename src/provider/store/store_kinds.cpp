@@ -5,6 +5,7 @@
 
 #include "stores/access/access_store.h"
 #include "stores/text/text_store.h"
+#include "stores/workbook/workbook_store.h"
 
 namespace vorn::provider::store {
 namespace {
@@ -13,6 +14,8 @@ namespace {
 const std::vector<StoreKindEntry>& StoreKinds() {
     static const std::vector<StoreKindEntry> kinds = {
         {L"Text", stores::text::NamesTextKind, nullptr, stores::text::OpenTextStore},
+        {L"Excel", stores::workbook::NamesWorkbookKind, stores::workbook::IsWorkbookContent,
+         stores::workbook::OpenWorkbookStore},
         {L"Access", stores::access::NamesAccessKind, stores::access::IsAccessContent,
          stores::access::OpenAccessStore},
     };

@@ -352,6 +352,9 @@ int xEof(sqlite3_vtab_cursor* p) {
 }
 
 int xColumn(sqlite3_vtab_cursor* p, sqlite3_context* ctx, int column) {
+    // A column an UPDATE leaves alone need not be read: xUpdate learns it is unchanged.
+    if (sqlite3_vtab_nochange(ctx))
+        return SQLITE_OK;
     auto* cursor = static_cast<VCursor*>(p);
     StoreValue value;
     StoreError error;
@@ -389,6 +392,10 @@ int xRowid(sqlite3_vtab_cursor* p, sqlite3_int64* rowid) {
 
 StoreValue ValueOf(sqlite3_value* v) {
     StoreValue out;
+    if (sqlite3_value_nochange(v)) {
+        out.unchanged = true;
+        return out;
+    }
     switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER:
             out.kind = StoreValue::Integer;
