@@ -14,6 +14,7 @@
 #include <string>
 
 #include "files.h"
+#include "posix_files.h"
 #include "vornoledb/platform/text.h"
 
 namespace vornoledb {
@@ -45,27 +46,6 @@ class ErrnoKeeper {
   private:
     int saved_;
 };
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-// Makes a rename or a new name in `directory` durable. File systems that cannot sync a
-// directory (EINVAL) have nothing to flush.
-int SyncDirectory(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    const int rc = ::fsync(fd) == 0 || errno == EINVAL ? 0 : -1;
-    ErrnoKeeper keep;
-    ::close(fd);
-    return rc;
-}
 
 bool MayReplace(const std::string& destination) {
     const FileReplaceGuard guard = g_replaceGuard.load(std::memory_order_acquire);
@@ -152,7 +132,7 @@ int CopyThenDelete(const std::string& from, const std::string& to, bool replace,
         errno = EXDEV;
         return -1;
     }
-    const std::string directory = DirectoryOf(to);
+    const std::string directory = vorn::FolderOf(to);
     std::string temporary = directory + "/.vornoledb-move-XXXXXX";
     const int out = ::mkostemp(&temporary[0], O_CLOEXEC);
     if (out < 0) {
@@ -178,20 +158,20 @@ int CopyThenDelete(const std::string& from, const std::string& to, bool replace,
         ::unlink(temporary.c_str());
         return -1;
     }
-    if (sync && SyncDirectory(directory) != 0)
+    if (sync && vorn::SyncFolder(directory) != 0)
         return -1;
     if (::unlink(from.c_str()) != 0)
         return -1;
-    return sync ? SyncDirectory(DirectoryOf(from)) : 0;
+    return sync ? vorn::SyncFolder(vorn::FolderOf(from)) : 0;
 }
 
 // After a rename with MOVEFILE_WRITE_THROUGH: both directory entries reach the disk.
 int SyncRename(const std::string& from, const std::string& to) {
-    const std::string fromDirectory = DirectoryOf(from);
-    const std::string toDirectory = DirectoryOf(to);
-    if (SyncDirectory(toDirectory) != 0)
+    const std::string fromDirectory = vorn::FolderOf(from);
+    const std::string toDirectory = vorn::FolderOf(to);
+    if (vorn::SyncFolder(toDirectory) != 0)
         return -1;
-    return fromDirectory == toDirectory ? 0 : SyncDirectory(fromDirectory);
+    return fromDirectory == toDirectory ? 0 : vorn::SyncFolder(fromDirectory);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "posix_files.h"
 #include "vornoledb/platform/text.h"
 
 namespace vorn::provider::stores::text {
@@ -21,37 +22,6 @@ constexpr char kSuffix[] = "-vornjournal";
 
 std::wstring Why(int error) {
     return Utf8ToWide(std::strerror(error));
-}
-
-bool ReadAll(int fd, std::string* out) {
-    out->clear();
-    char buffer[65536];
-    off_t offset = 0;
-    while (true) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        out->append(buffer, static_cast<size_t>(n));
-        offset += n;
-    }
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace
@@ -126,13 +96,13 @@ int WriteJournal(const std::string& file, const JournalRecord& record, std::wstr
         ::close(fd);
         return -1;
     }
-    SyncFolder(FolderOf(path));
+    vorn::SyncFolder(vorn::FolderOf(path));
     return fd;
 }
 
 bool ReadJournal(int fd, JournalRecord* record) {
     std::string text;
-    if (!ReadAll(fd, &text) || text.compare(0, sizeof kMagic - 1, kMagic) != 0)
+    if (!vorn::ReadWholeFile(fd, &text) || text.compare(0, sizeof kMagic - 1, kMagic) != 0)
         return false;
     size_t pos = sizeof kMagic - 1;
     auto line = [&](std::string* out) {
@@ -218,7 +188,7 @@ void RemoveJournal(const std::string& file, int fd) {
     const std::string path = JournalPath(file);
     if (fd >= 0 && SameFile(path, fd))
         ::unlink(path.c_str());
-    SyncFolder(FolderOf(path));
+    vorn::SyncFolder(vorn::FolderOf(path));
     if (fd >= 0)
         ::close(fd);
 }

@@ -11,6 +11,7 @@
 
 #include "stores/workbook/cell_reference.h"
 #include "stores/workbook/cell_values.h"
+#include "posix_files.h"
 #include "stores/workbook/compound_file.h"
 #include "utf8.h"
 #include "vornoledb/platform/text.h"
@@ -283,20 +284,9 @@ class XlsSheetSource final : public SheetSource {
 
 std::shared_ptr<XlsBook> XlsBook::Open(int fd, const std::wstring& shown, std::wstring* error) {
     std::string bytes;
-    char buffer[65536];
-    off_t offset = 0;
-    while (true) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            *error = L"could not read '" + shown + L"': " + Utf8ToWide(std::strerror(errno));
-            return nullptr;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-        offset += n;
+    if (!vorn::ReadWholeFile(fd, &bytes)) {
+        *error = L"could not read '" + shown + L"': " + Utf8ToWide(std::strerror(errno));
+        return nullptr;
     }
     std::string stream;
     std::string why;

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "stores/workbook/sheet_writer.h"
+#include "posix_files.h"
 #include "stores/workbook/xml_tag_scanner.h"
 #include "vornoledb/platform/text.h"
 
@@ -242,19 +243,6 @@ std::string RelativeTarget(const std::string& from, const std::string& part) {
 
 bool SyncFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool SyncFolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool ok = ::fsync(fd) == 0;
@@ -635,7 +623,7 @@ bool InstallWorkbook(const std::string& path, const std::wstring& shown, Prepare
         return false;
     }
     prepared->temporary.clear();
-    if (!SyncFolderOf(path)) {
+    if (vorn::SyncFolder(vorn::FolderOf(path)) != 0) {
         *error = L"the folder of the workbook '" + shown + L"' cannot be written to disk: " + Why();
         return false;
     }
