@@ -5,11 +5,29 @@
 # An input that crashes is saved beside that corpus and the script exits non-zero.
 #   scripts/fuzz.sh NAME SECONDS     e.g. scripts/fuzz.sh jet_translator 600
 #   scripts/fuzz.sh --list           the targets
+#   scripts/fuzz.sh --build          builds every target, so that several can then run at once
+#                                    (VORNOLEDB_FUZZ_BUILT=1 skips the build step of a run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+build=build-fuzz
+configure() {
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$build" -DVORNOLEDB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DVORNOLEDB_BUILD_TESTS=OFF -DVORNOLEDB_BUILD_TOOLS=OFF -DVORNOLEDB_BUILD_EXAMPLES=OFF \
+      -DVORNOLEDB_BUILD_BENCH=OFF > /dev/null
+  fi
+}
+
 if [ "${1:-}" = "--list" ]; then
   for f in tests/fuzz/*.cpp; do basename "$f" .cpp; done
+  exit 0
+fi
+if [ "${1:-}" = "--build" ]; then
+  configure
+  targets=()
+  for f in tests/fuzz/*.cpp; do targets+=(--target "fuzz_$(basename "$f" .cpp)"); done
+  cmake --build "$build" -j"$(nproc)" "${targets[@]}"
   exit 0
 fi
 if [ $# -ne 2 ] || ! [[ "$2" =~ ^[0-9]+$ ]]; then
@@ -24,13 +42,10 @@ if [ ! -f "tests/fuzz/$name.cpp" ]; then
   exit 2
 fi
 
-build=build-fuzz
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -S . -B "$build" -DVORNOLEDB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVORNOLEDB_BUILD_TESTS=OFF -DVORNOLEDB_BUILD_TOOLS=OFF -DVORNOLEDB_BUILD_EXAMPLES=OFF \
-    -DVORNOLEDB_BUILD_BENCH=OFF > /dev/null
+if [ "${VORNOLEDB_FUZZ_BUILT:-}" != 1 ]; then
+  configure
+  cmake --build "$build" -j"$(nproc)" --target "fuzz_$name"
 fi
-cmake --build "$build" -j"$(nproc)" --target "fuzz_$name"
 
 work="$build/fuzz/$name"
 rm -rf "$work/seeds"

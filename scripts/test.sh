@@ -36,17 +36,30 @@ cmake -S . -B build-tsan -DVORNOLEDB_WERROR=ON -DVORNOLEDB_TSAN=ON -DCMAKE_BUILD
 cmake --build build-tsan -j"$jobs" --target connection_tests
 TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/connection_tests --gtest_filter='ConnectionCacheTest.*'
 
-# Each libFuzzer target for a minute (clang, AddressSanitizer and UndefinedBehaviorSanitizer):
-# the connection-string parser, the Jet translator and whatever tests/fuzz holds.
-for target in $(bash scripts/fuzz.sh --list); do
-  mkdir -p build-fuzz
-  if ! bash scripts/fuzz.sh "$target" 60 > "build-fuzz/$target.log" 2>&1; then
-    tail -n 60 "build-fuzz/$target.log"
-    echo "fuzz target $target failed (its log: build-fuzz/$target.log)" >&2
-    exit 1
-  fi
-  echo "fuzz target $target: $(grep -o 'number_of_executed_units: [0-9]*' "build-fuzz/$target.log" \
-    | grep -o '[0-9]*') inputs in 60 s, nothing found"
+# Each libFuzzer target for a minute (clang, AddressSanitizer and UndefinedBehaviorSanitizer),
+# as many at once as there are cores: the connection-string parser, the Jet translator and
+# whatever tests/fuzz holds.
+bash scripts/fuzz.sh --build
+mkdir -p build-fuzz
+fuzz_targets=($(bash scripts/fuzz.sh --list))
+for ((first = 0; first < ${#fuzz_targets[@]}; first += jobs)); do
+  pids=()
+  for target in "${fuzz_targets[@]:first:jobs}"; do
+    VORNOLEDB_FUZZ_BUILT=1 bash scripts/fuzz.sh "$target" 60 > "build-fuzz/$target.log" 2>&1 &
+    pids+=("$!")
+  done
+  index=0
+  for target in "${fuzz_targets[@]:first:jobs}"; do
+    if ! wait "${pids[$index]}"; then
+      tail -n 60 "build-fuzz/$target.log"
+      echo "fuzz target $target failed (its log: build-fuzz/$target.log)" >&2
+      kill "${pids[@]}" 2> /dev/null || true
+      exit 1
+    fi
+    index=$((index + 1))
+    echo "fuzz target $target: $(grep -o 'number_of_executed_units: [0-9]*' "build-fuzz/$target.log" \
+      | grep -o '[0-9]*') inputs in 60 s, nothing found"
+  done
 done
 
 # Last, the whole suite's summary again, so that the closing line counts every test.
