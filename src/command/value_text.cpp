@@ -2,8 +2,10 @@
 #include "value_text.h"
 
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <cstdint>
+#include <cwchar>
 #include <cwctype>
 
 #include "automation.h"
@@ -157,6 +159,24 @@ std::wstring UnsignedText(uint64_t value) {
 
 std::wstring FixedText(double value) {
     // What printf's %f writes (six decimals, "inf", "nan", "-nan"), in the C locale.
+    // Whole numbers below 2^53 (counts, keys, most stored numbers) are exact as a uint64_t:
+    // their digits are written directly, several times faster than the general conversion.
+    const double magnitude = value < 0 ? -value : value;
+    if (magnitude < 9007199254740992.0 &&
+        magnitude == static_cast<double>(static_cast<uint64_t>(magnitude))) {
+        wchar_t digits[32];
+        wchar_t* const end = digits + sizeof digits / sizeof digits[0];
+        wchar_t* p = end - 7;
+        std::wmemcpy(p, L".000000", 7);
+        uint64_t whole = static_cast<uint64_t>(magnitude);
+        do {
+            *--p = static_cast<wchar_t>(L'0' + whole % 10);
+            whole /= 10;
+        } while (whole != 0);
+        if (std::signbit(value))
+            *--p = L'-';
+        return std::wstring(p, end);
+    }
     char text[400];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
     if (result.ec != std::errc())

@@ -1,8 +1,11 @@
 // Fields as text and as 32-bit integers, and the tests on a column, for every type a
 // provider can bind, including values the real store never produces.
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 #include "support/fake_connection.h"
 #include "vornoledb/command.h"
@@ -101,6 +104,25 @@ TEST_F(FieldTest, FloatingPointAndCurrency) {
     EXPECT_EQ(L"-922337203685477.5808", Text<int64_t>(DBTYPE_CY, INT64_MIN));
     EXPECT_EQ(12, Long<int64_t>(DBTYPE_CY, 123456));
     EXPECT_EQ(-1, Long<int64_t>(DBTYPE_CY, -12500));
+}
+
+TEST_F(FieldTest, WholeNumbersWrittenAsPrintfWritesThem) {
+    // Whole numbers, their neighbours and the edge of exact integers in a double: the same
+    // text as %f, on both sides of the shortcut for whole numbers.
+    const double twoTo53 = 9007199254740992.0;
+    std::vector<double> values = {
+        0.0,   1.0,          -1.0,          10.0,         -42.0,         1e15,
+        -1e15, twoTo53 - 1,  twoTo53,       -twoTo53,     twoTo53 + 2,   0.5,
+        -0.5,  1.0000000001, 99999.9999999, 4294967296.0, -2147483648.0, std::nextafter(1e6, 2e6)};
+    for (uint64_t v = 1; v < (uint64_t(1) << 62); v *= 7)
+        values.push_back(static_cast<double>(v));
+    for (double value : values) {
+        char expected[400];
+        std::snprintf(expected, sizeof expected, "%f", value);
+        EXPECT_EQ(std::wstring(expected, expected + std::strlen(expected)),
+                  Text<double>(DBTYPE_R8, value))
+            << value;
+    }
 }
 
 TEST_F(FieldTest, Decimals) {
