@@ -49,8 +49,9 @@ class TextFolderTest : public ::testing::Test {
         error = ok ? L"" : command.GetErrorText();
         return ok;
     }
-    // Every row of a query as text, NULL as "<null>".
-    Rows Query(const std::wstring& sql) {
+    // Every row of a query as text, NULL as "<null>"; trimmed reads the fields without the
+    // white space at their end (FieldAsStringEx). The command stays open on the result.
+    Rows Query(const std::wstring& sql, bool trimmed = false) {
         Rows rows;
         if (!Run(sql)) {
             ADD_FAILURE() << Narrow(sql) << ": " << Narrow(error);
@@ -59,9 +60,9 @@ class TextFolderTest : public ::testing::Test {
         while (command.FetchNext() == VornOleDbCommand::dbOK) {
             std::vector<std::wstring> row;
             for (unsigned c = 1; c <= command.GetColumnCount(); ++c)
-                row.push_back(command.IsNull(c) == VornOleDbCommand::dbOK
-                                  ? L"<null>"
-                                  : command.FieldAsString(c));
+                row.push_back(command.IsNull(c) == VornOleDbCommand::dbOK ? L"<null>"
+                              : trimmed ? command.FieldAsStringEx(c)
+                                        : command.FieldAsString(c));
             rows.push_back(row);
         }
         return rows;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "provider/stores/text_store_test_util.h"
 #include "support/temp_database.h"
 #include "vornoledb/command.h"
 #include "vornoledb/connection.h"
@@ -101,7 +102,9 @@ inline std::map<std::string, std::pair<uint32_t, uint64_t>> ZipEntries(const std
     return entries;
 }
 
-class WorkbookTest : public ::testing::Test {
+// The text store's fixture gives the folder, the connection, the command, Run and Query;
+// this one opens workbooks and reads fields without their trailing blanks.
+class WorkbookTest : public TextFolderTest {
   protected:
     static std::wstring ConnectionTo(const std::string& path, const std::wstring& properties) {
         return L"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Utf8ToWide(path) +
@@ -118,27 +121,9 @@ class WorkbookTest : public ::testing::Test {
         command.SetConnection(&connection);
         return true;
     }
-    bool Run(const std::wstring& sql) {
-        command.SetCommandText(sql.c_str());
-        const bool ok = command.Execute() == VornOleDbCommand::dbOK;
-        error = ok ? L"" : command.GetErrorText();
-        return ok;
-    }
-    // Every row of a query as text, NULL as "<null>".
+    // Every row of a query as text, NULL as "<null>"; the command is closed after it.
     Grid Query(const std::wstring& sql) {
-        Grid rows;
-        if (!Run(sql)) {
-            ADD_FAILURE() << Utf8(sql) << ": " << Utf8(error);
-            return rows;
-        }
-        while (command.FetchNext() == VornOleDbCommand::dbOK) {
-            std::vector<std::wstring> row;
-            for (unsigned c = 1; c <= command.GetColumnCount(); ++c)
-                row.push_back(command.IsNull(c) == VornOleDbCommand::dbOK
-                                  ? L"<null>"
-                                  : command.FieldAsStringEx(c));
-            rows.push_back(row);
-        }
+        Grid rows = TextFolderTest::Query(sql, true);
         command.Close();
         return rows;
     }
@@ -153,11 +138,6 @@ class WorkbookTest : public ::testing::Test {
         command.Close();
         return names;
     }
-
-    TempFolder folder;
-    VornOleDbConnection connection;
-    VornOleDbCommand command;
-    std::wstring error;
 };
 
 }  // namespace vorn::test
