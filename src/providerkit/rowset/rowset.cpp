@@ -151,6 +151,11 @@ class Rowset final : public ComObject<IRowset, IAccessor, IColumnsInfo, IRowsetI
   private:
     bool Fill(uint64_t wanted);
     void Finish();
+    // AddRefRows and ReleaseRows: step (held_'s AddRef or Release) on each handle, with its
+    // count and status; what names the call in errors.
+    HRESULT StepRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
+                     DBROWSTATUS rgRowStatus[], bool (HeldRows::*step)(HROW, ULONG*),
+                     const std::wstring& what);
     HRESULT PostFailure() {
         return failure_ ? PostError(*failure_)
                         : PostProviderError(E_FAIL, IID_IRowset, Context() + L": reading stopped");
@@ -308,15 +313,15 @@ HRESULT Rowset::RestartPosition(HCHAPTER) {
     return S_OK;
 }
 
-HRESULT Rowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
-                           DBROWSTATUS rgRowStatus[]) {
+HRESULT Rowset::StepRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
+                         DBROWSTATUS rgRowStatus[], bool (HeldRows::*step)(HROW, ULONG*),
+                         const std::wstring& what) {
     if (cRows && !rghRows)
-        return PostProviderError(E_INVALIDARG, IID_IRowset,
-                                 L"Adding row references: no rows given");
+        return PostProviderError(E_INVALIDARG, IID_IRowset, what + L": no rows given");
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; i < cRows; ++i) {
         ULONG count = 0;
-        const bool ok = held_.AddRef(rghRows[i], &count);
+        const bool ok = (held_.*step)(rghRows[i], &count);
         if (rgRefCounts)
             rgRefCounts[i] = count;
         if (rgRowStatus)
@@ -329,30 +334,19 @@ HRESULT Rowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT r
     if (bad < cRows)
         return DB_S_ERRORSOCCURRED;
     return PostProviderError(DB_E_ERRORSOCCURRED, IID_IRowset,
-                             L"Adding row references: no handle given is a row this rowset holds");
+                             what + L": no handle given is a row this rowset holds");
+}
+
+HRESULT Rowset::AddRefRows(DBCOUNTITEM cRows, const HROW rghRows[], DBREFCOUNT rgRefCounts[],
+                           DBROWSTATUS rgRowStatus[]) {
+    return StepRows(cRows, rghRows, rgRefCounts, rgRowStatus, &HeldRows::AddRef,
+                    L"Adding row references");
 }
 
 HRESULT Rowset::ReleaseRows(DBCOUNTITEM cRows, const HROW rghRows[], DBROWOPTIONS[],
                             DBREFCOUNT rgRefCounts[], DBROWSTATUS rgRowStatus[]) {
-    if (cRows && !rghRows)
-        return PostProviderError(E_INVALIDARG, IID_IRowset, L"Releasing rows: no rows given");
-    DBCOUNTITEM bad = 0;
-    for (DBCOUNTITEM i = 0; i < cRows; ++i) {
-        ULONG left = 0;
-        const bool ok = held_.Release(rghRows[i], &left);
-        if (rgRefCounts)
-            rgRefCounts[i] = left;
-        if (rgRowStatus)
-            rgRowStatus[i] = ok ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
-        if (!ok)
-            ++bad;
-    }
-    if (bad == 0)
-        return S_OK;
-    if (bad < cRows)
-        return DB_S_ERRORSOCCURRED;
-    return PostProviderError(DB_E_ERRORSOCCURRED, IID_IRowset,
-                             L"Releasing rows: no handle given is a row this rowset holds");
+    return StepRows(cRows, rghRows, rgRefCounts, rgRowStatus, &HeldRows::Release,
+                    L"Releasing rows");
 }
 
 HRESULT Rowset::GetData(HROW hRow, HACCESSOR hAccessor, void* pData) {
